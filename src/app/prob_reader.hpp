@@ -1,0 +1,43 @@
+// Reading the intersection probabilities ("prob.txt").
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "numeric/types.hpp"
+
+namespace unionbound {
+
+// The probabilities, or the reason why there are none. `error` is empty on
+// success; otherwise it says what is wrong and where, and `values` is empty.
+struct ProbabilityInput {
+    RealVector values;
+    std::string error;
+    bool ok() const { return error.empty(); }
+};
+
+// Values may lie this far outside [0, 1]: rounding in the program that wrote
+// the file, not a wrong probability.
+inline constexpr double kProbabilityTolerance = 1e-9;
+
+// How one token reads as a number: exactly the double that formatted stream
+// extraction in the C locale gives (a leading '+', a leading '.', exponent
+// forms, and values that round to a subnormal or to zero included).
+enum class TokenValue { number, notANumber, notFinite };
+TokenValue parseProbabilityToken(std::string_view token, double& value);
+
+// Reads the C(n,1) + … + C(n,m) probabilities, white-space separated, in the
+// subset order. Numbers after those are not read. Refused, with a message:
+// a file that cannot be opened or read, one that ends early, a token that is
+// not a number, a value that is not finite or lies outside [0, 1] by more
+// than kProbabilityTolerance. `path` is also the name used in messages.
+// Precondition: n ≥ 1, 1 ≤ m and the count fits in a signed 32-bit integer.
+ProbabilityInput readIntersectionProbabilities(std::int32_t n, std::int32_t m,
+                                               const std::string& path = "prob.txt");
+
+// The same on text already in memory, `name` standing for the file in messages.
+ProbabilityInput parseIntersectionProbabilities(std::string_view text, std::int32_t n,
+                                                std::int32_t m, const std::string& name);
+
+}  // namespace unionbound
