@@ -1,0 +1,155 @@
+#include "e2e/program_runner.hpp"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <random>
+#include <regex>
+#include <sstream>
+#include <stdexcept>
+
+namespace unionbound::testing {
+
+ProgramRun runProgram(const std::filesystem::path& program, const std::vector<std::string>& arguments,
+                      const std::string& input, const std::filesystem::path& workDir,
+                      std::chrono::seconds limit) {
+    int toChild[2], fromOut[2], fromErr[2];
+    if (pipe(toChild) != 0 || pipe(fromOut) != 0 || pipe(fromErr) != 0) {
+        throw std::runtime_error("pipe failed");
+    }
+    const pid_t pid = fork();
+    if (pid < 0) {
+        throw std::runtime_error("fork failed");
+    }
+    if (pid == 0) {
+        dup2(toChild[0], 0);
+        dup2(fromOut[1], 1);
+        dup2(fromErr[1], 2);
+        for (int fd : {toChild[0], toChild[1], fromOut[0], fromOut[1], fromErr[0], fromErr[1]}) {
+            close(fd);
+        }
+        if (chdir(workDir.c_str()) != 0) {
+            _exit(126);
+        }
+        std::vector<char*> argv;
+        std::string name = program.string();
+        argv.push_back(name.data());
+        std::vector<std::string> copies = arguments;
+        for (std::string& argument : copies) {
+            argv.push_back(argument.data());
+        }
+        argv.push_back(nullptr);
+        execv(name.c_str(), argv.data());
+        _exit(127);
+    }
+    close(toChild[0]);
+    close(fromOut[1]);
+    close(fromErr[1]);
+    fcntl(toChild[1], F_SETFL, O_NONBLOCK);
+
+    ProgramRun run;
+    std::size_t written = 0;
+    int inFd = toChild[1];
+    if (input.empty()) {
+        close(inFd);
+        inFd = -1;
+    }
+    bool outOpen = true, errOpen = true;
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    char buffer[65536];
+    while (outOpen || errOpen) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0) {
+            run.timedOut = true;
+            kill(pid, SIGKILL);
+            break;
+        }
+        pollfd fds[3];
+        nfds_t count = 0;
+        if (outOpen) fds[count++] = {fromOut[0], POLLIN, 0};
+        if (errOpen) fds[count++] = {fromErr[0], POLLIN, 0};
+        if (inFd >= 0) fds[count++] = {inFd, POLLOUT, 0};
+        if (poll(fds, count, static_cast<int>(left.count())) < 0) {
+            continue;
+        }
+        for (nfds_t i = 0; i < count; ++i) {
+            if (fds[i].revents == 0) {
+                continue;
+            }
+            if (fds[i].fd == inFd) {
+                const ssize_t n = write(inFd, input.data() + written, input.size() - written);
+                if (n > 0) written += static_cast<std::size_t>(n);
+                if (n < 0 || written == input.size()) {
+                    close(inFd);
+                    inFd = -1;
+                }
+                continue;
+            }
+            const ssize_t n = read(fds[i].fd, buffer, sizeof buffer);
+            std::string& sink = fds[i].fd == fromOut[0] ? run.out : run.err;
+            if (n > 0) {
+                sink.append(buffer, static_cast<std::size_t>(n));
+            } else {
+                (fds[i].fd == fromOut[0] ? outOpen : errOpen) = false;
+            }
+        }
+    }
+    if (inFd >= 0) close(inFd);
+    close(fromOut[0]);
+    close(fromErr[0]);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    run.exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return run;
+}
+
+ScratchDir::ScratchDir() {
+    std::random_device seed;
+    const auto base = std::filesystem::temp_directory_path();
+    for (;;) {
+        path_ = base / ("unionbound-test-" + std::to_string(seed()));
+        if (std::filesystem::create_directory(path_)) {
+            return;
+        }
+    }
+}
+
+ScratchDir::~ScratchDir() {
+    std::error_code ignored;
+    // Restore write permission first, so that tests of unwritable folders clean up.
+    std::filesystem::permissions(path_, std::filesystem::perms::owner_all,
+                                 std::filesystem::perm_options::add, ignored);
+    std::filesystem::remove_all(path_, ignored);
+}
+
+std::string readFile(const std::filesystem::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+void writeFile(const std::filesystem::path& file, const std::string& text) {
+    std::ofstream out(file, std::ios::binary | std::ios::trunc);
+    out << text;
+}
+
+std::string maskReportTimes(const std::string& report) {
+    static const std::regex fixed15(R"(Running time: \d+\.\d{15}\n)");
+    static const std::regex general(R"(Running time: (\d+(\.\d+)?|\d(\.\d+)?e[-+]\d+)\n)");
+    return std::regex_replace(std::regex_replace(report, fixed15, "Running time: <fixed15>\n"),
+                              general, "Running time: <general>\n");
+}
+
+std::string maskConsoleTimes(const std::string& console) {
+    static const std::regex fixed3(R"(Running time: \n\d+\.\d{3}\n)");
+    return std::regex_replace(console, fixed3, "Running time: \n<fixed3>\n");
+}
+
+}  // namespace unionbound::testing
