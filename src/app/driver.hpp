@@ -57,14 +57,6 @@ struct RunSummary {
 RunSummary runPasses(const RealVector& prob, std::int32_t n, std::int32_t m, std::ostream& report,
                      const std::function<void(const PassResult&)>& afterPass = {});
 
-// Why n events cannot be bounded, or empty: at least 6 events are needed
-// (two subsequences of at least 3).
-std::string checkEvents(std::int64_t n);
-// Why the order m cannot be used with n events, or empty: m must be odd, at
-// least 3, at most n/2, and small enough that the intersection count, the
-// per-pass tables and the integer moment coefficients fit in 32-bit integers.
-std::string checkOrder(std::int64_t n, std::int64_t m);
-
 // The interactive program: prompts for n and m on `out`, reads them from
 // `in`, reads the probabilities from `inputPath`, writes the report to
 // `reportPath` and the summary to `out`, then waits for RETURN. Refusals go
