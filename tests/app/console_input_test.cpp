@@ -1,0 +1,111 @@
+#include "app/console_input.hpp"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+namespace unionbound {
+namespace {
+
+constexpr const char* kPromptN = "Number of events. n=";
+constexpr const char* kPromptM = "Maximum order of the intersections (must be an odd number). m=";
+
+ConsoleAnswers answer(const std::string& typed, std::string* prompts = nullptr) {
+    std::istringstream in(typed);
+    std::ostringstream out;
+    ConsoleAnswers answers = askEventsAndOrder(in, out);
+    if (prompts) *prompts = out.str();
+    return answers;
+}
+
+TEST(ConsoleAnswers, TakeNumbersSeparatedByAnyWhiteSpace) {
+    std::string prompts;
+    for (const char* typed : {"10\n3\n", "10 3", "  10\t\n 3\n\n", "+10 3"}) {
+        const ConsoleAnswers a = answer(typed, &prompts);
+        EXPECT_EQ(a.problem, "") << typed;
+        EXPECT_EQ(a.n, 10);
+        EXPECT_EQ(a.m, 3);
+        EXPECT_EQ(prompts, std::string(kPromptN) + kPromptM);
+    }
+}
+
+TEST(ConsoleAnswers, LeaveTheRestOfTheLineForTheClosingReads) {
+    std::istringstream in("10\n3\n\n");
+    std::ostringstream out;
+    askEventsAndOrder(in, out);
+    std::string line;
+    ASSERT_TRUE(std::getline(in, line));
+    EXPECT_EQ(line, "");
+    ASSERT_TRUE(std::getline(in, line));
+    EXPECT_EQ(line, "");
+}
+
+TEST(ConsoleAnswers, RefuseWhatIsNotAWholeNumber) {
+    std::string prompts;
+    EXPECT_EQ(answer("ten 3", &prompts).problem,
+              "n (the number of events) must be a whole number, not \"ten\"");
+    EXPECT_EQ(prompts, kPromptN);  // the second prompt is not shown
+    EXPECT_EQ(answer("10 3.5").problem,
+              "m (the maximum order of the intersections) must be a whole number, not \"3.5\"");
+    EXPECT_EQ(answer("10.0 3").problem,
+              "n (the number of events) must be a whole number, not \"10.0\"");
+    EXPECT_EQ(answer("99999999999999999999 3").problem,
+              "n (the number of events) must be a whole number, not \"99999999999999999999\"");
+    EXPECT_EQ(answer("").problem, "the input ended before n (the number of events) was typed");
+    EXPECT_EQ(answer("10\n").problem,
+              "the input ended before m (the maximum order of the intersections) was typed");
+    EXPECT_EQ(answer(std::string("1\x01" "0 3", 5)).problem,
+              "n (the number of events) must be a whole number, not \"1?0\"");
+}
+
+TEST(ConsoleAnswers, RefuseOrdersTheMethodCannotUse) {
+    EXPECT_EQ(answer("10 1").problem,
+              "m=1 is too small: the maximum order m must be an odd number of at least 3");
+    EXPECT_EQ(answer("10 -3").problem,
+              "m=-3 is too small: the maximum order m must be an odd number of at least 3");
+    EXPECT_EQ(answer("12 4").problem,
+              "m=4 is even: the maximum order m must be an odd number (an even m gives no upper "
+              "bound)");
+    EXPECT_EQ(answer("9 5").problem,
+              "m=5 is larger than n/2=4: every subsequence needs at least m events, so no pass "
+              "could run");
+    EXPECT_EQ(answer("-5 3").problem,
+              "n=-5 is too small: at least 6 events are needed (two subsequences of at least 3 "
+              "events each)");
+    EXPECT_EQ(answer("5 3").problem.substr(0, 19), "n=5 is too small: a");
+}
+
+TEST(ConsoleAnswers, RefuseSizesThatOverflowThirtyTwoBitCounts) {
+    EXPECT_EQ(answer("2345 3").problem,
+              "n=2345, m=3 need more intersection probabilities than a 32-bit integer can count");
+    EXPECT_EQ(answer("2344 3").problem, "");
+    EXPECT_EQ(answer("100 15").problem,
+              "m=15 is too large: its moment coefficients do not fit in 32-bit integers");
+    EXPECT_EQ(answer("3000000000 3").problem,
+              "n=3000000000 is too large: at most 2147483647 events can be counted");
+}
+
+TEST(ConsoleAnswers, AcceptTheLargestOrderWhoseCoefficientsFit) {
+    // Every S(k,k')·k'! up to order 11 fits in 32 bits; S(12,10)·10! does not.
+    std::int32_t largest = 0;
+    for (std::int32_t m = 3; m <= 21; m += 2) {
+        if (checkOrder(2 * m, m).empty()) largest = m;
+    }
+    EXPECT_EQ(largest, 11);
+}
+
+TEST(WholeNumbers, AreDigitsWithAnOptionalSign) {
+    std::int64_t value = 0;
+    EXPECT_TRUE(parseWholeNumber("42", value));
+    EXPECT_EQ(value, 42);
+    EXPECT_TRUE(parseWholeNumber("+7", value));
+    EXPECT_EQ(value, 7);
+    EXPECT_TRUE(parseWholeNumber("-7", value));
+    EXPECT_EQ(value, -7);
+    for (const char* word : {"", "+", "-", "+-1", "++1", "1e3", "0x10", "12a", " 1"}) {
+        EXPECT_FALSE(parseWholeNumber(word, value)) << word;
+    }
+}
+
+}  // namespace
+}  // namespace unionbound

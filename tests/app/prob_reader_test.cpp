@@ -1,0 +1,133 @@
+#include "app/prob_reader.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <sstream>
+
+#include "e2e/program_runner.hpp"
+
+namespace unionbound {
+namespace {
+
+// The double that formatted stream extraction in the C locale gives.
+double extracted(const std::string& token) {
+    std::istringstream in(token);
+    in.imbue(std::locale::classic());
+    double value = 0.0;
+    in >> value;
+    return value;
+}
+
+TEST(ProbabilityTokens, ReadExactlyAsStreamExtraction) {
+    for (const char* token : {"0.25", ".5", "5.", "1e-3", "2.5E-02", "+0.25", "0", "-0", "1",
+                              "0.1000000000000000055511151231257827", "8.74999999999999944E-02",
+                              "1e-320", "4.9e-324", "2e-330", "1e-400", "00.125", "1.e-2",
+                              "0.30000000000000004"}) {
+        double value = -7.0;
+        ASSERT_EQ(parseProbabilityToken(token, value), TokenValue::number) << token;
+        const double expected = extracted(token);
+        EXPECT_EQ(value, expected) << token;
+        EXPECT_EQ(std::signbit(value), std::signbit(expected)) << token;
+    }
+}
+
+TEST(ProbabilityTokens, RefuseWhatStreamExtractionDoesNotTakeWhole) {
+    for (const char* token : {"abc", "inf", "nan", "infinity", "0x1p-3", "1e", "e5", ".", "+",
+                              "-", "++1", "+-1", "1,5", "0.5x", "1e5.3", "--1", "5%"}) {
+        double value = 0.0;
+        EXPECT_EQ(parseProbabilityToken(token, value), TokenValue::notANumber) << token;
+    }
+}
+
+TEST(ProbabilityTokens, CallAnOverflowNotFinite) {
+    double value = 0.0;
+    EXPECT_EQ(parseProbabilityToken("1e400", value), TokenValue::notFinite);
+    EXPECT_EQ(parseProbabilityToken("-1e999", value), TokenValue::notFinite);
+}
+
+ProbabilityInput parse(const std::string& text, std::int32_t n = 4, std::int32_t m = 2) {
+    return parseIntersectionProbabilities(text, n, m, "prob.txt");
+}
+
+TEST(ProbabilityFile, AcceptsAnyWhiteSpaceBetweenNumbers) {
+    const RealVector expected = {0.1, 0.2, 0.3, 0.4, 0.01, 0.02, 0.03, 0.04, 0.05, 0.06};
+    for (const char* text :
+         {"0.1 0.2 0.3 0.4 0.01 0.02 0.03 0.04 0.05 0.06",
+          "0.1\t0.2\n0.3\r\n0.4\r\n\r\n0.01 \t 0.02\v0.03\f0.04\n\n0.05\n0.06\n",
+          "\n\n   0.1 0.2 0.3 0.4\r\n0.01 0.02 0.03 0.04 0.05 0.06 0.9 garbage after"}) {
+        const ProbabilityInput input = parse(text);
+        ASSERT_TRUE(input.ok()) << input.error;
+        EXPECT_EQ(input.values, expected);
+    }
+}
+
+TEST(ProbabilityFile, RefusesAShortFileSayingHowShort) {
+    EXPECT_EQ(parse("0.1 0.2 0.3 0.4 0.01 0.02 0.03 0.04").error,
+              "\"prob.txt\" ends after 8 of the 10 numbers expected for n=4, m=2");
+    EXPECT_EQ(parse("").error, "\"prob.txt\" ends after 0 of the 10 numbers expected for n=4, m=2");
+    EXPECT_TRUE(parse("0.1 0.2").values.empty());
+}
+
+TEST(ProbabilityFile, NamesTheLinePositionAndIntersectionOfABadToken) {
+    EXPECT_EQ(parse("0.1 0.2 0.3 0.4\n0.01 abc").error,
+              "\"prob.txt\", line 2, number 6 of 10 (the probability of the intersection of "
+              "events 1, 3): \"abc\" is not a number");
+    EXPECT_EQ(parse("0.1 0.2 nan").error,
+              "\"prob.txt\", line 1, number 3 of 10 (the probability of event 3): \"nan\" is not "
+              "a number");
+    EXPECT_EQ(parse("0.1\r\n1e999").error,
+              "\"prob.txt\", line 2, number 2 of 10 (the probability of event 2): \"1e999\" is "
+              "not a finite number");
+    EXPECT_EQ(parse(std::string("0.1 0.2 0.3 0.4 0.0\0" "1", 21)).error,
+              "\"prob.txt\", line 1, number 5 of 10 (the probability of the intersection of "
+              "events 1, 2): \"0.0\\x001\" is not a number");
+}
+
+TEST(ProbabilityFile, RefusesValuesOutsideTheUnitIntervalBeyondRounding) {
+    const std::string rest = " 0.2 0.3 0.4 0.01 0.02 0.03 0.04 0.05 0.06";
+    EXPECT_TRUE(parse("1.0000000005" + rest).ok());
+    EXPECT_TRUE(parse("-0.0000000005" + rest).ok());
+    EXPECT_EQ(parse("1.5" + rest).error,
+              "\"prob.txt\", line 1, number 1 of 10 (the probability of event 1): \"1.5\" is not "
+              "a probability: it lies outside [0, 1]");
+    EXPECT_FALSE(parse("-0.001" + rest).ok());
+    EXPECT_FALSE(parse("1.000000002" + rest).ok());
+}
+
+TEST(ProbabilityFile, ReadsTheNumbersOfAFileOnDisk) {
+    testing::ScratchDir dir;
+    testing::writeFile(dir.path() / "p.txt", "0.5 .25 1e-1 +0.125 0 0 0 0 0 0 surplus");
+    const ProbabilityInput input = readIntersectionProbabilities(4, 2, (dir.path() / "p.txt").string());
+    ASSERT_TRUE(input.ok()) << input.error;
+    EXPECT_EQ(input.values, (RealVector{0.5, 0.25, 0.1, 0.125, 0, 0, 0, 0, 0, 0}));
+}
+
+TEST(ProbabilityFile, ReadsANumberCutByTheEndOfAPiece) {
+    // The reader takes the file in pieces of 1 MiB: put a number across the
+    // first boundary.
+    testing::ScratchDir dir;
+    const std::size_t piece = std::size_t{1} << 20;
+    std::string text(piece - 3, ' ');
+    text += "0.123456 0.5";
+    const std::int32_t n = 2;
+    testing::writeFile(dir.path() / "p.txt", text);
+    const ProbabilityInput input = readIntersectionProbabilities(n, 1, (dir.path() / "p.txt").string());
+    ASSERT_TRUE(input.ok()) << input.error;
+    EXPECT_EQ(input.values, (RealVector{0.123456, 0.5}));
+}
+
+TEST(ProbabilityFile, RefusesAMissingFileAndADirectory) {
+    testing::ScratchDir dir;
+    const std::string missing = (dir.path() / "none.txt").string();
+    EXPECT_EQ(readIntersectionProbabilities(4, 2, missing).error,
+              "cannot open \"" + missing + "\": No such file or directory");
+    const std::string folder = dir.path().string();
+    const ProbabilityInput input = readIntersectionProbabilities(4, 2, folder);
+    EXPECT_FALSE(input.ok());
+    EXPECT_NE(input.error.find("Is a directory"), std::string::npos) << input.error;
+}
+
+}  // namespace
+}  // namespace unionbound
