@@ -25,43 +25,35 @@ IntVector intRangeStep(std::int32_t a, std::int32_t b, std::int32_t step) {
 
 IntVector intRangeFromOne(std::int32_t n) { return intRange(1, n); }
 
-IntMatrixList transposeList(const IntMatrixList& L) {
-    if (L.empty()) {
-        return {};
-    }
-    const std::size_t columns = L[0].size();
-    for (const IntMatrix& entry : L) {
-        if (entry.size() < columns) {
-            return {};
-        }
-    }
-    IntMatrixList result(columns);
-    for (std::size_t i = 0; i < columns; ++i) {
-        for (const IntMatrix& entry : L) {
-            result[i].push_back(entry[i]);
-        }
-    }
-    return result;
-}
+namespace {
 
-IntMatrix transposeIntMatrix(const IntMatrix& M) {
-    if (M.empty()) {
+// Entry i of the result collects entry i of every row of `table`, i running
+// over the entries of the first row; empty when a row is shorter than that.
+template <typename Table>
+Table transposed(const Table& table) {
+    if (table.empty()) {
         return {};
     }
-    const std::size_t columns = M[0].size();
-    for (const IntVector& row : M) {
+    const std::size_t columns = table[0].size();
+    for (const auto& row : table) {
         if (row.size() < columns) {
             return {};
         }
     }
-    IntMatrix result(columns);
+    Table result(columns);
     for (std::size_t i = 0; i < columns; ++i) {
-        for (const IntVector& row : M) {
+        for (const auto& row : table) {
             result[i].push_back(row[i]);
         }
     }
     return result;
 }
+
+}  // namespace
+
+IntMatrixList transposeList(const IntMatrixList& L) { return transposed(L); }
+
+IntMatrix transposeIntMatrix(const IntMatrix& M) { return transposed(M); }
 
 namespace {
 
