@@ -27,24 +27,25 @@ void writeComparison(std::ostream& out, double aggregationBound, std::int32_t be
                      std::int32_t m, const ClassicalBounds& bounds) {
     struct Entry {
         std::string name;
+        std::string formula;
         double value;
     };
-    const std::string aggregationName = "aggregation (l=" + std::to_string(bestL) + ")";
     const std::vector<Entry> classical{
-        {"Boole, min(1, S1)", bounds.boole},
-        {"Bonferroni, S1 - S2 + S3", bounds.bonferroni},
-        {"Hunter, S1 - heaviest spanning tree", bounds.hunter},
-        {"sharp from S1 ... S" + std::to_string(m), bounds.sharp.value},
+        {"Boole", "min(1, S1)", bounds.boole},
+        {"Bonferroni", "S1 - S2 + S3", bounds.bonferroni},
+        {"Hunter", "S1 - heaviest spanning tree", bounds.hunter},
+        {"sharp", "best from S1 ... S" + std::to_string(m) + " alone", bounds.sharp.value},
     };
-    const std::string shownAggregation = general15(aggregationBound);
+    const std::string beside = "(aggregation, l=" + std::to_string(bestL) + ": " +
+                               general15(aggregationBound) + ")";
     out << "Other upper bounds from the same probabilities:\n";
     for (const Entry& entry : classical) {
-        out << "  " << padded(entry.name + ":", 38) << padded(general15(entry.value), 20)
-            << aggregationName << ": " << shownAggregation << '\n';
+        out << "  " << padded(entry.name, 13) << padded(entry.formula, 31)
+            << padded(general15(entry.value), 20) << beside << '\n';
     }
     // The smallest; values that print alike tie with it. A not-a-number
     // (a bound that could not be formed) is never the smallest.
-    std::vector<Entry> all{{aggregationName, aggregationBound}};
+    std::vector<Entry> all{{"aggregation", "", aggregationBound}};
     all.insert(all.end(), classical.begin(), classical.end());
     double smallest = all.front().value;
     for (const Entry& entry : all) {
@@ -55,10 +56,10 @@ void writeComparison(std::ostream& out, double aggregationBound, std::int32_t be
     std::string names;
     for (const Entry& entry : all) {
         if (general15(entry.value) == general15(smallest)) {
-            names += (names.empty() ? "" : " and ") + entry.name;
+            names += (names.empty() ? "" : ", ") + entry.name;
         }
     }
-    out << "Smallest upper bound: " << names << ", " << general15(smallest) << '\n';
+    out << "Smallest upper bound: " << general15(smallest) << " (" << names << ")\n";
 }
 
 }  // namespace unionbound
