@@ -420,10 +420,13 @@ TEST_P(SharpBoundLargeN, IsRightToTheRequiredPrecisionWhenTheMomentsCancel) {
     EXPECT_GE(sharp.value, 0.75 - kSharpPrecision);
 }
 
+// The largest n for each m is the largest whose C(n,1) + … + C(n,m)
+// probabilities the program can count in a signed 32-bit integer.
 INSTANTIATE_TEST_SUITE_P(UpToTheLargestInputs, SharpBoundLargeN,
-                         ::testing::Values(LargeCase{500, 3}, LargeCase{2300, 3},
-                                           LargeCase{100, 5}, LargeCase{110, 5},
-                                           LargeCase{60, 7}, LargeCase{45, 9}));
+                         ::testing::Values(LargeCase{500, 3}, LargeCase{2344, 3},
+                                           LargeCase{100, 5}, LargeCase{192, 5},
+                                           LargeCase{74, 7}, LargeCase{48, 9},
+                                           LargeCase{38, 11}));
 
 }  // namespace
 }  // namespace unionbound
