@@ -1,14 +1,20 @@
 #include "app/driver.hpp"
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <ctime>
 #include <fstream>
+#include <vector>
 
 #include "app/basis_subscripts.hpp"
+#include "app/comparison_report.hpp"
 #include "app/console_input.hpp"
+#include "app/pass_csv.hpp"
 #include "app/prob_reader.hpp"
+#include "app/progress.hpp"
 #include "app/report.hpp"
+#include "classical/classical_bounds.hpp"
 #include "moments/binomial_moments.hpp"
 #include "moments/power_moments.hpp"
 #include "numeric/vector_ops.hpp"
@@ -89,35 +95,113 @@ RunSummary runPasses(const RealVector& prob, std::int32_t n, std::int32_t m, std
     return best;
 }
 
-int runConsole(std::istream& in, std::ostream& out, std::ostream& err,
-               const std::string& inputPath, const std::string& reportPath) {
-    const ConsoleAnswers answers = askEventsAndOrder(in, out);
-    if (!answers.problem.empty()) {
-        err << "error: " << answers.problem << std::endl;
-        return kExitBadData;
-    }
-    const std::int32_t n = answers.n;
-    const std::int32_t m = answers.m;
-    const ProbabilityInput input = readIntersectionProbabilities(n, m, inputPath);
+namespace {
+
+// From checked n and m to the closing lines: reads the probabilities, runs
+// the passes into the report (and the CSV file), writes the summary and, if
+// asked, the comparison. Returns the exit status.
+int boundAndSummarise(std::int32_t n, std::int32_t m, std::ostream& out, std::ostream& err,
+                      const RunOptions& options) {
+    ProgressLine progress(options.progress);
+    const ProbabilityInput input = readIntersectionProbabilities(
+        n, m, options.inputPath, [&](std::int64_t numbersRead, std::int64_t expected) {
+            progress.show("reading \"" + options.inputPath + "\": " +
+                          std::to_string(numbersRead) + " of " + std::to_string(expected) +
+                          " numbers (" + std::to_string(numbersRead * 100 / expected) + "%)");
+        });
+    progress.clear();
     if (!input.ok()) {
         err << "error: " << input.error << std::endl;
         return kExitBadData;
     }
 
-    std::ofstream report(reportPath, std::ios::out | std::ios::trunc);
+    std::ofstream csv;
+    if (!options.csvPath.empty()) {
+        csv.open(options.csvPath, std::ios::out | std::ios::trunc);
+        if (!csv) {
+            err << "error: cannot write the CSV file \"" << options.csvPath
+                << "\": " << std::strerror(errno) << std::endl;
+            return kExitBadData;
+        }
+    }
+
+    std::ofstream report(options.reportPath, std::ios::out | std::ios::trunc);
     if (!report) {
-        err << "warning: cannot write the report \"" << reportPath << "\": "
+        err << "warning: cannot write the report \"" << options.reportPath << "\": "
             << std::strerror(errno) << "; the passes run without it" << std::endl;
     }
-    const RunSummary best = runPasses(input.values, n, m, report);
+    std::vector<PassRow> rows;
+    const std::int32_t lengths = n / 2 - m + 1;
+    const RunSummary best = runPasses(input.values, n, m, report, [&](const PassResult& pass) {
+        const double bound = -pass.solution.value;
+        rows.push_back({pass.l, static_cast<std::int32_t>(pass.tables.counts.size()), bound,
+                        pass.elapsed});
+        char shown[32];
+        std::snprintf(shown, sizeof shown, "%.15g", bound);
+        progress.show("pass l=" + std::to_string(pass.l) + " done (" +
+                      std::to_string(rows.size()) + " of " + std::to_string(lengths) +
+                      "), bound " + shown);
+    });
     report.close();
+    progress.clear();
 
     writeConsoleSummary(out, best.bestValue, best.bestTime, best.bestL);
+    if (csv.is_open()) {
+        writePassCsv(csv, rows, best.bestL);
+        csv.close();
+        if (!csv) {
+            err << "warning: the CSV file \"" << options.csvPath
+                << "\" could not be written completely" << std::endl;
+        }
+    }
+    if (options.compare) {
+        writeComparison(out, -best.bestValue, best.bestL, m, classicalBounds(input.values, n, m));
+    }
+    return kExitSuccess;
+}
+
+}  // namespace
+
+int runConsole(std::istream& in, std::ostream& out, std::ostream& err,
+               const RunOptions& options) {
+    const ConsoleAnswers answers = askEventsAndOrder(in, out);
+    if (!answers.problem.empty()) {
+        err << "error: " << answers.problem << std::endl;
+        return kExitBadData;
+    }
+    const int status = boundAndSummarise(answers.n, answers.m, out, err, options);
+    if (status != kExitSuccess) {
+        return status;
+    }
     out << "Press RETURN to continue" << std::flush;
     std::string line;
     std::getline(in, line);
     std::getline(in, line);
     return kExitSuccess;
+}
+
+int runConsole(std::istream& in, std::ostream& out, std::ostream& err,
+               const std::string& inputPath, const std::string& reportPath) {
+    RunOptions options;
+    options.inputPath = inputPath;
+    options.reportPath = reportPath;
+    return runConsole(in, out, err, options);
+}
+
+int runBatch(std::int64_t n, std::int64_t m, std::ostream& out, std::ostream& err,
+             const RunOptions& options) {
+    std::string problem = checkEvents(n);
+    if (problem.empty()) {
+        problem = checkOrder(n, m);
+    }
+    if (!problem.empty()) {
+        err << "error: " << problem << std::endl;
+        return kExitBadData;
+    }
+    const int status = boundAndSummarise(static_cast<std::int32_t>(n),
+                                         static_cast<std::int32_t>(m), out, err, options);
+    out << std::flush;
+    return status;
 }
 
 }  // namespace unionbound

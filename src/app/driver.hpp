@@ -57,12 +57,28 @@ struct RunSummary {
 RunSummary runPasses(const RealVector& prob, std::int32_t n, std::int32_t m, std::ostream& report,
                      const std::function<void(const PassResult&)>& afterPass = {});
 
+// What a run does around the passes, as chosen on the command line.
+struct RunOptions {
+    std::string inputPath = "prob.txt";
+    std::string reportPath = "result.txt";
+    std::string csvPath;               // the per-pass CSV file; empty for none
+    bool compare = false;              // show the classical bounds after the summary
+    std::ostream* progress = nullptr;  // where progress lines go; null for none
+};
+
 // The interactive program: prompts for n and m on `out`, reads them from
-// `in`, reads the probabilities from `inputPath`, writes the report to
-// `reportPath` and the summary to `out`, then waits for RETURN. Refusals go
-// to `err`; returns the exit status.
+// `in`, reads the probabilities, writes the report and the summary to `out`,
+// then waits for RETURN. Refusals go to `err`; returns the exit status.
+int runConsole(std::istream& in, std::ostream& out, std::ostream& err,
+               const RunOptions& options);
 int runConsole(std::istream& in, std::ostream& out, std::ostream& err,
                const std::string& inputPath = "prob.txt",
                const std::string& reportPath = "result.txt");
+
+// The same without the dialogue and without the wait: n and m are checked
+// as the console answers are (a refusal is bad data), and the run ends after
+// the summary (and the comparison).
+int runBatch(std::int64_t n, std::int64_t m, std::ostream& out, std::ostream& err,
+             const RunOptions& options);
 
 }  // namespace unionbound

@@ -1,7 +1,16 @@
-// The unionbound program: asks for n and m, bounds the probability of the
-// union of n events from "prob.txt" and writes "result.txt".
+// The unionbound program: bounds the probability of the union of n events
+// from "prob.txt" and writes "result.txt"; without arguments it asks for n
+// and m at the console.
+#include <unistd.h>
+
 #include <iostream>
+#include <string>
+#include <vector>
 
-#include "app/driver.hpp"
+#include "app/program.hpp"
 
-int main() { return unionbound::runConsole(std::cin, std::cout, std::cerr); }
+int main(int argc, char** argv) {
+    const std::vector<std::string> words(argv + 1, argv + argc);
+    return unionbound::runCommandLine(words, std::cin, std::cout, std::cerr,
+                                      isatty(STDERR_FILENO) == 1);
+}

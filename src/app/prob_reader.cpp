@@ -78,6 +78,9 @@ public:
 
     void fail(std::string message) { error_ = std::move(message); }
 
+    std::int64_t numbersRead() const { return static_cast<std::int64_t>(values_.size()); }
+    std::int64_t numbersExpected() const { return expected_; }
+
 private:
     std::size_t expected() const { return static_cast<std::size_t>(expected_); }
 
@@ -189,7 +192,8 @@ ProbabilityInput parseIntersectionProbabilities(std::string_view text, std::int3
 }
 
 ProbabilityInput readIntersectionProbabilities(std::int32_t n, std::int32_t m,
-                                               const std::string& path) {
+                                               const std::string& path,
+                                               const ReadProgress& progress) {
     ProbabilityParser parser(n, m, path);
     const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"),
                                                                &std::fclose);
@@ -202,6 +206,9 @@ ProbabilityInput readIntersectionProbabilities(std::int32_t n, std::int32_t m,
         const std::size_t got = std::fread(buffer.get(), 1, kPiece, file.get());
         if (got > 0) {
             parser.feed(std::string_view(buffer.get(), got));
+            if (progress) {
+                progress(parser.numbersRead(), parser.numbersExpected());
+            }
         }
         if (got < kPiece) {
             if (std::ferror(file.get())) {

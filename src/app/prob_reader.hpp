@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -33,8 +34,12 @@ TokenValue parseProbabilityToken(std::string_view token, double& value);
 // not a number, a value that is not finite or lies outside [0, 1] by more
 // than kProbabilityTolerance. `path` is also the name used in messages.
 // Precondition: n ≥ 1, 1 ≤ m and the count fits in a signed 32-bit integer.
+// `progress` (if set) is told the numbers read so far and the count expected
+// after every piece of the file (a megabyte).
+using ReadProgress = std::function<void(std::int64_t numbersRead, std::int64_t expected)>;
 ProbabilityInput readIntersectionProbabilities(std::int32_t n, std::int32_t m,
-                                               const std::string& path = "prob.txt");
+                                               const std::string& path = "prob.txt",
+                                               const ReadProgress& progress = {});
 
 // The same on text already in memory, `name` standing for the file in messages.
 ProbabilityInput parseIntersectionProbabilities(std::string_view text, std::int32_t n,

@@ -64,6 +64,30 @@ IntVector subsetAtPosition(std::int32_t n, std::int32_t m, std::int64_t p) {
     return {};
 }
 
+std::int64_t subsetPosition(std::int32_t n, std::int32_t m, const IntVector& subset) {
+    const auto size = static_cast<std::int32_t>(subset.size());
+    if (size < 1 || size > m || size > n) {
+        return -1;
+    }
+    std::int64_t position = 0;
+    for (std::int32_t smaller = 1; smaller < size; ++smaller) {
+        position += subsetCount(n, smaller);
+    }
+    // The subsets that share the first t elements and go on with a smaller
+    // element x come first: C(n - x, size - 1 - t) of them for every such x.
+    std::int32_t last = 0;
+    for (std::int32_t t = 0; t < size; ++t) {
+        if (subset[t] <= last || subset[t] > n) {
+            return -1;
+        }
+        for (std::int32_t x = last + 1; x < subset[t]; ++x) {
+            position += subsetCount(n - x, size - 1 - t);
+        }
+        last = subset[t];
+    }
+    return position;
+}
+
 IntMatrix allSubsets(std::int32_t n, std::int32_t m) {
     IntMatrix rows;
     for (SubsetCursor cursor(n, m); cursor.valid(); cursor.next()) {

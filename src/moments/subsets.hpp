@@ -32,6 +32,12 @@ IntMatrix allSubsets(std::int32_t n, std::int32_t m);
 // increasing list of event numbers; empty when p is outside the order.
 IntVector subsetAtPosition(std::int32_t n, std::int32_t m, std::int64_t p);
 
+// The position (from 0) of `subset`, an increasing list of 1 … m event
+// numbers out of 1 … n, in the subset order for (n, m): the inverse of
+// subsetAtPosition. -1 when the list is empty, longer than m, not increasing
+// or outside 1 … n.
+std::int64_t subsetPosition(std::int32_t n, std::int32_t m, const IntVector& subset);
+
 // A running enumeration of the subset order, one subset at a time, without
 // building the list: start with the first subset, step with next().
 class SubsetCursor {

@@ -1,0 +1,156 @@
+#include "app/command_line.hpp"
+
+#include "app/console_input.hpp"
+#include "cli/arguments.hpp"
+
+#ifndef UNIONBOUND_VERSION
+#define UNIONBOUND_VERSION "unknown"
+#endif
+
+namespace unionbound {
+
+namespace {
+
+// Reads the value of a whole-number option; returns the problem, or empty.
+std::string readWholeNumber(ArgumentWalker& words, const std::string& option,
+                            const char* meaning, std::int64_t& number) {
+    std::string text;
+    if (!words.value(text)) {
+        return "option " + option + " needs a value (" + meaning + ")";
+    }
+    if (!parseWholeNumber(text, number)) {
+        return option + " (" + meaning + ") must be a whole number, not \"" + shownWord(text) +
+               "\"";
+    }
+    return {};
+}
+
+// Reads the value of a path option; returns the problem, or empty.
+std::string readPath(ArgumentWalker& words, const std::string& option, std::string& path) {
+    if (!words.value(path)) {
+        return "option " + option + " needs a value (a file path)";
+    }
+    if (path.empty()) {
+        return "option " + option + " needs a non-empty file path";
+    }
+    return {};
+}
+
+}  // namespace
+
+CommandLine parseCommandLine(const std::vector<std::string>& words) {
+    CommandLine line;
+    line.anyOption = !words.empty();
+    ArgumentWalker walker(words);
+    bool seenN = false, seenM = false, seenInput = false, seenReport = false, seenCsv = false,
+         seenCompare = false;
+    const auto fail = [&line](std::string problem) {
+        line.action = CommandLine::Action::usageError;
+        line.problem = std::move(problem);
+        return line;
+    };
+    const auto once = [](bool& seen) {
+        const bool repeated = seen;
+        seen = true;
+        return !repeated;
+    };
+    while (!walker.done()) {
+        const std::string option = walker.nextOption();
+        if (!walker.isOption()) {
+            return fail("unexpected argument \"" + shownWord(option) +
+                        "\": the program takes options only");
+        }
+        const bool isFlag =
+            option == "--help" || option == "-h" || option == "--version" || option == "--compare";
+        if (isFlag && walker.hasAttachedValue()) {
+            return fail("option " + option + " takes no value");
+        }
+        if (option == "--help" || option == "-h") {
+            line.action = CommandLine::Action::help;
+            return line;
+        }
+        if (option == "--version") {
+            line.action = CommandLine::Action::version;
+            return line;
+        }
+        std::string problem;
+        if (option == "-n") {
+            problem = once(seenN) ? readWholeNumber(walker, option, "the number of events", line.n)
+                                  : "option -n is given twice";
+        } else if (option == "-m") {
+            problem = once(seenM) ? readWholeNumber(walker, option,
+                                                    "the maximum order of the intersections",
+                                                    line.m)
+                                  : "option -m is given twice";
+        } else if (option == "--input") {
+            problem = once(seenInput) ? readPath(walker, option, line.inputPath)
+                                      : "option --input is given twice";
+        } else if (option == "--report") {
+            problem = once(seenReport) ? readPath(walker, option, line.reportPath)
+                                       : "option --report is given twice";
+        } else if (option == "--csv") {
+            problem = once(seenCsv) ? readPath(walker, option, line.csvPath)
+                                    : "option --csv is given twice";
+        } else if (option == "--compare") {
+            problem = once(seenCompare) ? "" : "option --compare is given twice";
+            line.compare = true;
+        } else {
+            problem = "unknown option \"" + shownWord(option) + "\"";
+        }
+        if (!problem.empty()) {
+            return fail(problem);
+        }
+    }
+    if (seenN != seenM) {
+        return fail(seenN ? "batch mode needs both -n and -m: -m is missing"
+                          : "batch mode needs both -n and -m: -n is missing");
+    }
+    line.batch = seenN;
+    return line;
+}
+
+std::string usageText() {
+    return R"(Usage: unionbound [-n N -m M] [--input PATH] [--report PATH] [--csv PATH] [--compare]
+
+Bounds the probability of the union of N events from the probabilities of all
+intersections of 1 to M of them (M odd), read from a text file in the subset
+order: all single events, then all pairs, ..., each size in lexicographic
+order. Without -n and -m the program asks for N and M at the console and waits
+for RETURN at the end.
+
+Options:
+  -n N           the number of events (at least 6); with -m, batch mode:
+                 no prompts and no wait for RETURN
+  -m M           the maximum order of the intersections: odd, 3 <= M <= N/2
+  --input PATH   read the probabilities from PATH (default: prob.txt)
+  --report PATH  write the per-pass report to PATH (default: result.txt)
+  --csv PATH     also write one line per pass to PATH:
+                 l,q,bound,seconds,best (best is 1 for the best pass, else 0)
+  --compare      after the summary, show the classical upper bounds from the
+                 same probabilities (Boole, Bonferroni, Hunter, and the sharp
+                 bound from S1 ... SM) beside this program's bound
+  -h, --help     show this text and exit
+  --version      show the version and exit
+
+Progress goes to standard error while a run with options works, when standard
+error is a terminal.
+
+Exit status: 0 on success, 1 for bad data (n, m or the input file), 2 for a
+usage error.
+
+Examples:
+  unionbound                              # ask for n and m at the console
+  unionbound -n 10 -m 3                   # batch run on prob.txt
+  unionbound -n 10 -m 3 --compare --csv passes.csv
+  unionbound -n 60 -m 5 --input data/prob.txt --report data/result.txt
+)";
+}
+
+std::string versionText() { return std::string("unionbound ") + UNIONBOUND_VERSION + "\n"; }
+
+std::string usageReminder() {
+    return "Usage: unionbound [-n N -m M] [--input PATH] [--report PATH] [--csv PATH] "
+           "[--compare]\nRun \"unionbound --help\" for more information.\n";
+}
+
+}  // namespace unionbound

@@ -1,0 +1,13 @@
+// The probgen program: writes a valid "prob.txt" from independent events,
+// observed data or a seeded random mixture, and prints the probability of
+// the union.
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "generator/probgen.hpp"
+
+int main(int argc, char** argv) {
+    const std::vector<std::string> words(argv + 1, argv + argc);
+    return unionbound::runProbgen(words, std::cout, std::cerr);
+}

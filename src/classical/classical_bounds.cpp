@@ -1,0 +1,175 @@
+#include "classical/classical_bounds.hpp"
+
+#include <algorithm>
+#include <limits>
+
+#include "moments/subsets.hpp"
+
+namespace unionbound {
+
+namespace {
+
+constexpr double kNotANumber = std::numeric_limits<double>::quiet_NaN();
+
+// Coefficients of a polynomial in the basis C(x, 0), C(x, 1), …
+using BinomialPolynomial = std::vector<DoubleDouble>;
+
+// poly · (r - x), using x·C(x, j) = (j+1)·C(x, j+1) + j·C(x, j):
+// (r - x)·C(x, j) = (r - j)·C(x, j) - (j+1)·C(x, j+1).
+BinomialPolynomial timesRootFactor(const BinomialPolynomial& poly, std::int32_t r) {
+    BinomialPolynomial product(poly.size() + 1, DoubleDouble());
+    for (std::size_t j = 0; j < poly.size(); ++j) {
+        product[j] += poly[j] * DoubleDouble(static_cast<double>(r) - static_cast<double>(j));
+        product[j + 1] -= poly[j] * DoubleDouble(static_cast<double>(j + 1));
+    }
+    return product;
+}
+
+// Walks every choice of `pairsLeft` more disjoint neighbour pairs
+// (i, i+1) with first ≤ i and i + 1 ≤ n, keeping the smallest value.
+class SharpBasisSearch {
+public:
+    SharpBasisSearch(const std::vector<DoubleDouble>& sums, std::int32_t n) : sums_(sums), n_(n) {}
+
+    void search(const BinomialPolynomial& poly, DoubleDouble rootProduct, std::int32_t first,
+                std::int32_t pairsLeft, IntVector& basis) {
+        if (pairsLeft == 0) {
+            consider(poly, rootProduct, basis);
+            return;
+        }
+        // The pairs still to place need 2·pairsLeft points from first on.
+        for (std::int32_t i = first; i + 2 * pairsLeft - 1 <= n_; ++i) {
+            const BinomialPolynomial next = timesRootFactor(timesRootFactor(poly, i), i + 1);
+            const DoubleDouble product =
+                rootProduct * DoubleDouble(static_cast<double>(i)) *
+                DoubleDouble(static_cast<double>(i) + 1.0);
+            basis.push_back(i);
+            basis.push_back(i + 1);
+            search(next, product, i + 2, pairsLeft - 1, basis);
+            basis.pop_back();
+            basis.pop_back();
+        }
+    }
+
+    bool found() const { return found_; }
+    DoubleDouble best() const { return best_; }
+    const IntVector& bestBasis() const { return bestBasis_; }
+
+private:
+    // E[p(X)] = 1 - Σ_j a_j S_j / Π r for the basis in hand.
+    void consider(const BinomialPolynomial& poly, DoubleDouble rootProduct, const IntVector& basis) {
+        DoubleDouble expectation;
+        for (std::size_t j = 0; j < poly.size(); ++j) {
+            expectation += poly[j] * sums_[j];
+        }
+        const DoubleDouble value = DoubleDouble(1.0) - expectation / rootProduct;
+        if (!found_ || value < best_) {
+            found_ = true;
+            best_ = value;
+            bestBasis_ = basis;
+        }
+    }
+
+    const std::vector<DoubleDouble>& sums_;
+    std::int32_t n_;
+    bool found_ = false;
+    DoubleDouble best_;
+    IntVector bestBasis_;
+};
+
+}  // namespace
+
+std::vector<DoubleDouble> binomialSums(const RealVector& prob, std::int32_t n, std::int32_t m) {
+    std::vector<DoubleDouble> sums(1, DoubleDouble(1.0));
+    std::size_t position = 0;
+    for (std::int32_t k = 1; k <= m; ++k) {
+        DoubleDouble sum;
+        const auto count = static_cast<std::size_t>(subsetCount(n, k));
+        for (std::size_t t = 0; t < count && position < prob.size(); ++t, ++position) {
+            sum += DoubleDouble(prob[position]);
+        }
+        sums.push_back(sum);
+    }
+    return sums;
+}
+
+double booleBound(const std::vector<DoubleDouble>& sums) {
+    return sums.size() < 2 ? kNotANumber : std::min(1.0, sums[1].toDouble());
+}
+
+double bonferroniBound(const std::vector<DoubleDouble>& sums) {
+    if (sums.size() < 4) {
+        return kNotANumber;
+    }
+    return (sums[1] - sums[2] + sums[3]).toDouble();
+}
+
+double hunterBound(const RealVector& prob, std::int32_t n, std::int32_t m) {
+    if (m < 2 || n < 1 || static_cast<std::int64_t>(prob.size()) < intersectionCount(n, 2)) {
+        return kNotANumber;
+    }
+    DoubleDouble s1;
+    for (std::int32_t a = 0; a < n; ++a) {
+        s1 += DoubleDouble(prob[a]);
+    }
+    // rowStart[a]: the position of P(a ∩ (a+1)); P(a ∩ b) follows at b - a - 1.
+    std::vector<std::int64_t> rowStart(n + 1, 0);
+    for (std::int32_t a = 1; a < n; ++a) {
+        rowStart[a] = subsetPosition(n, m, {a, a + 1});
+    }
+    const auto weight = [&](std::int32_t a, std::int32_t b) {
+        if (a > b) {
+            std::swap(a, b);
+        }
+        return prob[static_cast<std::size_t>(rowStart[a] + (b - a - 1))];
+    };
+    // Prim's algorithm from event 1; ties go to the smallest event number.
+    std::vector<bool> inTree(n + 1, false);
+    std::vector<double> link(n + 1, -1.0);
+    DoubleDouble treeWeight;
+    inTree[1] = true;
+    for (std::int32_t v = 2; v <= n; ++v) {
+        link[v] = weight(1, v);
+    }
+    for (std::int32_t added = 1; added < n; ++added) {
+        std::int32_t next = 0;
+        for (std::int32_t v = 2; v <= n; ++v) {
+            if (!inTree[v] && (next == 0 || link[v] > link[next])) {
+                next = v;
+            }
+        }
+        inTree[next] = true;
+        treeWeight += DoubleDouble(link[next]);
+        for (std::int32_t v = 2; v <= n; ++v) {
+            if (!inTree[v]) {
+                link[v] = std::max(link[v], weight(next, v));
+            }
+        }
+    }
+    return (s1 - treeWeight).toDouble();
+}
+
+SharpBound sharpBound(const std::vector<DoubleDouble>& sums, std::int32_t n) {
+    const auto m = static_cast<std::int32_t>(sums.size()) - 1;
+    SharpBound bound;
+    if (m < 1 || m % 2 == 0 || n < 1) {
+        return bound;
+    }
+    // The factor (1 - x) of the point 1: (1 - x)·C(x, 0) = C(x, 0) - C(x, 1).
+    const BinomialPolynomial start = timesRootFactor({DoubleDouble(1.0)}, 1);
+    IntVector basis{0, 1};
+    SharpBasisSearch search(sums, n);
+    search.search(start, DoubleDouble(1.0), 2, (m - 1) / 2, basis);
+    if (search.found()) {
+        bound.value = std::min(1.0, search.best().toDouble());
+        bound.basis = search.bestBasis();
+    }
+    return bound;
+}
+
+ClassicalBounds classicalBounds(const RealVector& prob, std::int32_t n, std::int32_t m) {
+    const std::vector<DoubleDouble> sums = binomialSums(prob, n, m);
+    return {booleBound(sums), bonferroniBound(sums), hunterBound(prob, n, m), sharpBound(sums, n)};
+}
+
+}  // namespace unionbound

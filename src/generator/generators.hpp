@@ -1,0 +1,104 @@
+// The sources of valid intersection probabilities, each with the true (or
+// empirical) probability of the union: independent events, observed 0/1
+// data, and a seeded random mixture of outcome vectors. Every writer streams
+// its probabilities in the subset order, so memory does not grow with the
+// number of probabilities.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "generator/probability_sink.hpp"
+#include "numeric/types.hpp"
+
+namespace unionbound {
+
+// --- independent events ---------------------------------------------------
+
+// P(A) = Π_{a in A} p_a, multiplied left to right in increasing event order.
+void writeIndependentProbabilities(const RealVector& p, std::int32_t m, ProbabilitySink& sink);
+// 1 - Π (1 - p_a), formed in double-double so that small p lose nothing.
+double independentUnionProbability(const RealVector& p);
+
+// --- outcome tables: observed data and mixtures ---------------------------
+
+// A finite joint distribution of n events: distinct outcome vectors (which
+// events occur), each with a weight. The table is kept column-wise as bit
+// sets over the outcomes, so that the outcomes containing a subset are the
+// AND of its events' columns.
+class OutcomeTable {
+public:
+    explicit OutcomeTable(std::int32_t n) : n_(n) {}
+
+    // Adds an outcome; `occurs[e]` for event e+1.
+    void add(const std::vector<bool>& occurs, double weight);
+
+    std::int32_t events() const { return n_; }
+    std::size_t outcomes() const { return weights_.size(); }
+    const RealVector& weights() const { return weights_; }
+
+    // The sum of the weights of the outcomes in which some event occurs,
+    // taken in the order the outcomes were added.
+    double unionWeight() const;
+
+    // For every subset in the subset order for (n, m), the sum of the
+    // weights of the outcomes that contain it (in the order the outcomes were
+    // added), divided by `divisor` (1 for a mixture, the number of
+    // observations for counts).
+    void writeIntersectionWeights(std::int32_t m, double divisor, ProbabilitySink& sink) const;
+
+private:
+    std::size_t words() const { return (weights_.size() + 63) / 64; }
+    std::int32_t n_;
+    RealVector weights_;
+    std::vector<std::vector<std::uint64_t>> columns_;  // columns_[e]: outcomes where e+1 occurs
+    std::vector<bool> nonEmpty_;
+};
+
+// Observed 0/1 data: one row per observation, one column per event.
+struct Observations {
+    std::int32_t events = 0;
+    std::int64_t rows = 0;
+    std::int64_t rowsWithAnEvent = 0;
+    OutcomeTable table{0};  // the distinct rows, weighted by how often they occur
+    std::string error;      // what is wrong and where; empty on success
+};
+
+// Reads comma-separated 0/1 rows. Fields may be padded with blanks; a
+// header line (a first line that is not all 0 and 1) is skipped; empty lines
+// are skipped. Refused with the line number: a row whose field count differs
+// from the first row's (or the header's), a field that is neither 0 nor 1.
+// No rows at all is refused too. `name` stands for the file in messages.
+Observations parseObservations(std::string_view text, const std::string& name);
+Observations readObservations(const std::string& path);
+
+// --- seeded random mixtures -----------------------------------------------
+
+// splitmix64: a small, fixed generator, so that a seed gives the same
+// mixture on every machine.
+class SplitMix64 {
+public:
+    explicit SplitMix64(std::uint64_t seed) : state_(seed) {}
+    std::uint64_t next();
+    // A uniform double in [0, 1) from the top 53 bits.
+    double uniform();
+
+private:
+    std::uint64_t state_;
+};
+
+struct MixtureSettings {
+    std::int32_t n = 0;
+    std::uint64_t seed = 0;
+    std::int32_t outcomes = 20;  // outcome vectors besides the one without events
+    double density = 0.5;        // the largest share of events occurring in one outcome
+};
+
+// An outcome without events, of weight p0 = 0.1 + 0.5·u, then `outcomes`
+// outcome vectors sharing 1 - p0 in random proportions; outcome k lets each
+// event occur with probability density·u_k.
+OutcomeTable randomMixture(const MixtureSettings& settings);
+
+}  // namespace unionbound

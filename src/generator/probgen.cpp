@@ -1,0 +1,343 @@
+#include "generator/probgen.hpp"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+#include <iostream>
+#include <limits>
+
+#include "app/console_input.hpp"
+#include "app/prob_reader.hpp"
+#include "cli/arguments.hpp"
+#include "generator/generators.hpp"
+#include "moments/subsets.hpp"
+
+#ifndef UNIONBOUND_VERSION
+#define UNIONBOUND_VERSION "unknown"
+#endif
+
+namespace unionbound {
+
+namespace {
+
+constexpr int kSuccess = 0;
+constexpr int kBadData = 1;
+constexpr int kUsage = 2;
+constexpr std::int64_t kMostOutcomes = 1000000;
+
+// A whole-number option within [least, most]; returns the problem or empty.
+std::string readBoundedNumber(ArgumentWalker& words, const std::string& option,
+                              const char* meaning, std::int64_t least, std::int64_t most,
+                              std::int64_t& number) {
+    std::string text;
+    if (!words.value(text)) {
+        return "option " + option + " needs a value (" + meaning + ")";
+    }
+    if (!parseWholeNumber(text, number)) {
+        return option + " (" + meaning + ") must be a whole number, not \"" + shownWord(text) +
+               "\"";
+    }
+    if (number < least || number > most) {
+        return option + " (" + meaning + ") must be between " + std::to_string(least) +
+               " and " + std::to_string(most) + ", not " + std::to_string(number);
+    }
+    return {};
+}
+
+// "0.1,0.25,0.5": probabilities in [0, 1]; returns the problem or empty.
+std::string readProbabilityList(const std::string& text, RealVector& values) {
+    std::size_t start = 0;
+    for (std::size_t index = 1;; ++index) {
+        const std::size_t comma = text.find(',', start);
+        const std::string word = text.substr(start, comma - start);
+        double value = 0.0;
+        if (parseProbabilityToken(word, value) != TokenValue::number || !(value >= 0.0) ||
+            value > 1.0) {
+            return "--independent: value " + std::to_string(index) + " \"" + shownWord(word) +
+                   "\" is not a probability in [0, 1]";
+        }
+        values.push_back(value);
+        if (comma == std::string::npos) {
+            return {};
+        }
+        start = comma + 1;
+    }
+}
+
+}  // namespace
+
+ProbgenCommand parseProbgenCommand(const std::vector<std::string>& words) {
+    ProbgenCommand command;
+    ArgumentWalker walker(words);
+    const auto fail = [&command](std::string problem) {
+        command.action = ProbgenCommand::Action::usageError;
+        command.problem = std::move(problem);
+        return command;
+    };
+    bool seenOutcomes = false, seenDensity = false, seenOutput = false;
+    std::int64_t n = 0, m = 0;
+    std::vector<std::string> seen;
+    while (!walker.done()) {
+        const std::string option = walker.nextOption();
+        if (!walker.isOption()) {
+            return fail("unexpected argument \"" + shownWord(option) +
+                        "\": the program takes options only");
+        }
+        if ((option == "--help" || option == "-h" || option == "--version") &&
+            walker.hasAttachedValue()) {
+            return fail("option " + option + " takes no value");
+        }
+        if (option == "--help" || option == "-h") {
+            command.action = ProbgenCommand::Action::help;
+            return command;
+        }
+        if (option == "--version") {
+            command.action = ProbgenCommand::Action::version;
+            return command;
+        }
+        for (const std::string& earlier : seen) {
+            if (earlier == option) {
+                return fail("option " + option + " is given twice");
+            }
+        }
+        seen.push_back(option);
+        const bool isSource =
+            option == "--independent" || option == "--data" || option == "--mixture";
+        if (isSource && command.source != ProbgenCommand::Source::none) {
+            return fail("only one of --independent, --data and --mixture may be given");
+        }
+        std::string problem;
+        std::string text;
+        if (option == "-n") {
+            problem = readBoundedNumber(walker, option, "the number of events", 1,
+                                        std::numeric_limits<std::int32_t>::max(), n);
+        } else if (option == "-m") {
+            problem = readBoundedNumber(walker, option, "the maximum order of the intersections",
+                                        1, std::numeric_limits<std::int32_t>::max(), m);
+        } else if (option == "--independent") {
+            command.source = ProbgenCommand::Source::independent;
+            problem = walker.value(text)
+                          ? readProbabilityList(text, command.probabilities)
+                          : "option --independent needs a value (probabilities such as "
+                            "0.1,0.2,0.3)";
+        } else if (option == "--data") {
+            command.source = ProbgenCommand::Source::data;
+            if (!walker.value(command.dataPath) || command.dataPath.empty()) {
+                problem = "option --data needs a value (a CSV file path)";
+            }
+        } else if (option == "--mixture") {
+            command.source = ProbgenCommand::Source::mixture;
+            std::int64_t seed = 0;
+            problem = readBoundedNumber(walker, option, "the seed", 0,
+                                        std::numeric_limits<std::int64_t>::max(), seed);
+            command.seed = static_cast<std::uint64_t>(seed);
+        } else if (option == "--outcomes") {
+            seenOutcomes = true;
+            std::int64_t outcomes = 0;
+            problem = readBoundedNumber(walker, option, "the number of outcome vectors", 1,
+                                        kMostOutcomes, outcomes);
+            command.outcomes = static_cast<std::int32_t>(outcomes);
+        } else if (option == "--density") {
+            seenDensity = true;
+            if (!walker.value(text)) {
+                problem = "option --density needs a value (a share of the events, in (0, 1])";
+            } else if (parseProbabilityToken(text, command.density) != TokenValue::number ||
+                       !(command.density > 0.0) || command.density > 1.0) {
+                problem = "--density (a share of the events) must lie in (0, 1], not \"" +
+                          shownWord(text) + "\"";
+            }
+        } else if (option == "--output") {
+            seenOutput = true;
+            if (!walker.value(command.outputPath) || command.outputPath.empty()) {
+                problem = "option --output needs a value (a file path, or - for standard output)";
+            }
+        } else {
+            problem = "unknown option \"" + shownWord(option) + "\"";
+        }
+        if (!problem.empty()) {
+            return fail(problem);
+        }
+    }
+    (void)seenOutput;
+    using Source = ProbgenCommand::Source;
+    if (command.source == Source::none) {
+        return fail("a source is needed: --independent, --data or --mixture");
+    }
+    if (m == 0) {
+        return fail("option -m (the maximum order of the intersections) is required");
+    }
+    if ((seenOutcomes || seenDensity) && command.source != Source::mixture) {
+        return fail(std::string(seenOutcomes ? "--outcomes" : "--density") +
+                    " is only used with --mixture");
+    }
+    if (command.source == Source::mixture && n == 0) {
+        return fail("--mixture needs -n (the number of events)");
+    }
+    if (command.source == Source::independent) {
+        const auto given = static_cast<std::int64_t>(command.probabilities.size());
+        if (n != 0 && given == 1) {
+            command.probabilities.assign(static_cast<std::size_t>(n), command.probabilities[0]);
+        } else if (n != 0 && given != n) {
+            return fail("--independent gives " + std::to_string(given) +
+                        " probabilities but -n is " + std::to_string(n));
+        }
+        n = static_cast<std::int64_t>(command.probabilities.size());
+    }
+    command.n = static_cast<std::int32_t>(n);
+    command.m = static_cast<std::int32_t>(m);
+    if (n != 0 && intersectionCount(command.n, command.m) >= kCountTooLarge) {
+        return fail("n=" + std::to_string(n) + ", m=" + std::to_string(m) +
+                    " need more intersection probabilities than a 32-bit integer can count");
+    }
+    return command;
+}
+
+std::string probgenUsageText() {
+    return R"(Usage: probgen -m M (--independent P1,P2,... | --data FILE.csv | -n N --mixture SEED)
+               [-n N] [--outcomes K] [--density D] [--output PATH]
+
+Writes the probabilities of all intersections of 1 to M of N events, in the
+order unionbound reads them (all single events, then all pairs, ..., each size
+in lexicographic order), one number per line in full double precision, and
+prints the probability of the union of the events they come from.
+
+Sources (exactly one):
+  --independent P1,P2,...  independent events with these probabilities; with
+                           -n N a single value is used for all N events
+  --data FILE.csv          observed 0/1 data: one row per observation, one
+                           column per event, comma-separated, header optional;
+                           the frequencies of the data and of its union
+  --mixture SEED           a random joint distribution of -n N events: an
+                           outcome without events and K outcome vectors with
+                           random weights; the same SEED gives the same file
+                           on every machine
+
+Options:
+  -n N           the number of events (for --data: checked against the columns)
+  -m M           the largest intersection order written (required)
+  --outcomes K   --mixture: outcome vectors besides the empty one (default 20)
+  --density D    --mixture: the largest share of events in one outcome
+                 (default min(0.5, 6/N), so that outcomes stay small and the
+                 bounds stay below 1)
+  --output PATH  where to write (default prob.txt; - for standard output, the
+                 closing lines then go to standard error)
+  -h, --help     show this text and exit
+  --version      show the version and exit
+
+Exit status: 0 on success, 1 for bad data (the CSV file, an unwritable
+output), 2 for a usage error.
+
+Examples:
+  probgen -m 3 --independent 0.1,0.2,0.05,0.3,0.15,0.1,0.2,0.25
+  probgen -m 3 --data observations.csv --output prob.txt
+  probgen -n 60 -m 5 --mixture 7 --output bench-n60-m5.txt
+)";
+}
+
+int runProbgen(const std::vector<std::string>& words, std::ostream& out, std::ostream& err) {
+    const ProbgenCommand command = parseProbgenCommand(words);
+    switch (command.action) {
+        case ProbgenCommand::Action::help:
+            out << probgenUsageText() << std::flush;
+            return kSuccess;
+        case ProbgenCommand::Action::version:
+            out << "probgen (unionbound) " << UNIONBOUND_VERSION << '\n' << std::flush;
+            return kSuccess;
+        case ProbgenCommand::Action::usageError:
+            err << "error: " << command.problem << '\n'
+                << "Run \"probgen --help\" for the usage.\n"
+                << std::flush;
+            return kUsage;
+        case ProbgenCommand::Action::run:
+            break;
+    }
+
+    std::int32_t n = command.n;
+    Observations data;
+    if (command.source == ProbgenCommand::Source::data) {
+        data = readObservations(command.dataPath);
+        if (!data.error.empty()) {
+            err << "error: " << data.error << std::endl;
+            return kBadData;
+        }
+        if (n != 0 && n != data.events) {
+            err << "error: \"" << command.dataPath << "\" has " << data.events
+                << " columns (events) but -n is " << n << std::endl;
+            return kBadData;
+        }
+        n = data.events;
+        if (intersectionCount(n, command.m) >= kCountTooLarge) {
+            err << "error: n=" << n << ", m=" << command.m
+                << " need more intersection probabilities than a 32-bit integer can count"
+                << std::endl;
+            return kBadData;
+        }
+    }
+
+    const bool toStandardOutput = command.outputPath == "-";
+    std::ofstream file;
+    if (!toStandardOutput) {
+        file.open(command.outputPath, std::ios::out | std::ios::trunc | std::ios::binary);
+        if (!file) {
+            err << "error: cannot write \"" << command.outputPath << "\": " << std::strerror(errno)
+                << std::endl;
+            return kBadData;
+        }
+    }
+    std::ostream& target = toStandardOutput ? out : file;
+    std::ostream& closing = toStandardOutput ? err : out;
+
+    std::string unionLine;
+    std::int64_t written = 0;
+    {
+        ProbabilitySink sink(target);
+        switch (command.source) {
+            case ProbgenCommand::Source::independent:
+                writeIndependentProbabilities(command.probabilities, command.m, sink);
+                unionLine = "Probability of the union: " +
+                            shortestDecimal(independentUnionProbability(command.probabilities));
+                break;
+            case ProbgenCommand::Source::data: {
+                const auto rows = static_cast<double>(data.rows);
+                data.table.writeIntersectionWeights(command.m, rows, sink);
+                unionLine = "Empirical probability of the union: " +
+                            shortestDecimal(static_cast<double>(data.rowsWithAnEvent) / rows) +
+                            " (" + std::to_string(data.rowsWithAnEvent) + " of " +
+                            std::to_string(data.rows) + " observations)";
+                break;
+            }
+            case ProbgenCommand::Source::mixture: {
+                const double density =
+                    command.density > 0.0 ? command.density : std::min(0.5, 6.0 / n);
+                const OutcomeTable mixture =
+                    randomMixture({n, command.seed, command.outcomes, density});
+                mixture.writeIntersectionWeights(command.m, 1.0, sink);
+                unionLine = "Probability of the union: " + shortestDecimal(mixture.unionWeight());
+                break;
+            }
+            case ProbgenCommand::Source::none:
+                break;
+        }
+        sink.flush();
+        written = sink.count();
+    }
+    target.flush();
+    if (!toStandardOutput) {
+        file.close();
+    }
+    if (!target) {
+        err << "error: writing \"" << command.outputPath << "\" failed" << std::endl;
+        return kBadData;
+    }
+    closing << "Wrote " << written << " intersection probabilities for n=" << n
+            << ", m=" << command.m << " to "
+            << (toStandardOutput ? std::string("standard output")
+                                 : "\"" + command.outputPath + "\"")
+            << ".\n"
+            << unionLine << '\n'
+            << std::flush;
+    return kSuccess;
+}
+
+}  // namespace unionbound

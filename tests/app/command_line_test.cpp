@@ -1,0 +1,146 @@
+#include "app/command_line.hpp"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "app/program.hpp"
+
+namespace unionbound {
+namespace {
+
+using Action = CommandLine::Action;
+
+TEST(CommandLineOptions, WithoutWordsRunTheConsoleOnTheDefaultFiles) {
+    const CommandLine line = parseCommandLine({});
+    EXPECT_EQ(line.action, Action::run);
+    EXPECT_FALSE(line.batch);
+    EXPECT_FALSE(line.anyOption);
+    EXPECT_EQ(line.inputPath, "prob.txt");
+    EXPECT_EQ(line.reportPath, "result.txt");
+    EXPECT_EQ(line.csvPath, "");
+    EXPECT_FALSE(line.compare);
+}
+
+TEST(CommandLineOptions, ReadEveryOptionInBothSpellings) {
+    const CommandLine line = parseCommandLine(
+        {"-n", "10", "-m3", "--input", "in.txt", "--report=out.txt", "--csv", "p.csv", "--compare"});
+    EXPECT_EQ(line.action, Action::run);
+    EXPECT_TRUE(line.batch);
+    EXPECT_TRUE(line.anyOption);
+    EXPECT_EQ(line.n, 10);
+    EXPECT_EQ(line.m, 3);
+    EXPECT_EQ(line.inputPath, "in.txt");
+    EXPECT_EQ(line.reportPath, "out.txt");
+    EXPECT_EQ(line.csvPath, "p.csv");
+    EXPECT_TRUE(line.compare);
+}
+
+TEST(CommandLineOptions, KeepPathsAndFlagsWithoutBatchMode) {
+    const CommandLine line = parseCommandLine({"--input=a b.txt", "--compare"});
+    EXPECT_FALSE(line.batch);
+    EXPECT_EQ(line.inputPath, "a b.txt");
+    EXPECT_TRUE(line.compare);
+}
+
+TEST(CommandLineOptions, LeaveTheRangeOfNAndMToTheConsoleChecks) {
+    // Out-of-range numbers are bad data, refused when the run starts.
+    const CommandLine line = parseCommandLine({"-n", "-5", "-m", "+4"});
+    EXPECT_EQ(line.action, Action::run);
+    EXPECT_EQ(line.n, -5);
+    EXPECT_EQ(line.m, 4);
+}
+
+TEST(CommandLineOptions, StopAtHelpOrVersion) {
+    EXPECT_EQ(parseCommandLine({"--help"}).action, Action::help);
+    EXPECT_EQ(parseCommandLine({"-h"}).action, Action::help);
+    EXPECT_EQ(parseCommandLine({"-n", "10", "--version", "--bogus"}).action, Action::version);
+    EXPECT_EQ(parseCommandLine({"--bogus", "--help"}).action, Action::usageError);
+}
+
+struct UsageCase {
+    std::vector<std::string> words;
+    const char* message;
+};
+
+class CommandLineUsageErrors : public ::testing::TestWithParam<UsageCase> {};
+
+TEST_P(CommandLineUsageErrors, AreReportedWithTheirExactMessage) {
+    const CommandLine line = parseCommandLine(GetParam().words);
+    EXPECT_EQ(line.action, Action::usageError);
+    EXPECT_EQ(line.problem, GetParam().message);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    EveryKind, CommandLineUsageErrors,
+    ::testing::Values(
+        UsageCase{{"--bogus"}, "unknown option \"--bogus\""},
+        UsageCase{{"-x"}, "unknown option \"-x\""},
+        UsageCase{{"prob.txt"}, "unexpected argument \"prob.txt\": the program takes options only"},
+        UsageCase{{"-"}, "unexpected argument \"-\": the program takes options only"},
+        UsageCase{{"-n"}, "option -n needs a value (the number of events)"},
+        UsageCase{{"-n", "10", "-m"},
+                  "option -m needs a value (the maximum order of the intersections)"},
+        UsageCase{{"-n", "ten", "-m", "3"},
+                  "-n (the number of events) must be a whole number, not \"ten\""},
+        UsageCase{{"-n", "10", "-m", "3.0"},
+                  "-m (the maximum order of the intersections) must be a whole number, not "
+                  "\"3.0\""},
+        UsageCase{{"-n", "99999999999999999999", "-m", "3"},
+                  "-n (the number of events) must be a whole number, not "
+                  "\"99999999999999999999\""},
+        UsageCase{{"-n", "10"}, "batch mode needs both -n and -m: -m is missing"},
+        UsageCase{{"-m", "3"}, "batch mode needs both -n and -m: -n is missing"},
+        UsageCase{{"-n", "10", "-n", "12", "-m", "3"}, "option -n is given twice"},
+        UsageCase{{"-m", "3", "-m", "5"}, "option -m is given twice"},
+        UsageCase{{"--input", "a", "--input=b"}, "option --input is given twice"},
+        UsageCase{{"--report", "a", "--report", "b"}, "option --report is given twice"},
+        UsageCase{{"--csv", "a", "--csv", "b"}, "option --csv is given twice"},
+        UsageCase{{"--compare", "--compare"}, "option --compare is given twice"},
+        UsageCase{{"--input"}, "option --input needs a value (a file path)"},
+        UsageCase{{"--report"}, "option --report needs a value (a file path)"},
+        UsageCase{{"--csv"}, "option --csv needs a value (a file path)"},
+        UsageCase{{"--input="}, "option --input needs a non-empty file path"},
+        UsageCase{{"--csv", ""}, "option --csv needs a non-empty file path"},
+        UsageCase{{"--compare=yes"}, "option --compare takes no value"},
+        UsageCase{{"--help=1"}, "option --help takes no value"},
+        UsageCase{{"--version=2"}, "option --version takes no value"}));
+
+TEST(ProgramCommandLine, PrintsUsageErrorsWithAReminderAndStatusTwo) {
+    std::istringstream in;
+    std::ostringstream out, err;
+    EXPECT_EQ(runCommandLine({"--bogus"}, in, out, err, false), kExitUsage);
+    EXPECT_EQ(out.str(), "");
+    EXPECT_EQ(err.str(), "error: unknown option \"--bogus\"\n" + usageReminder());
+}
+
+TEST(ProgramCommandLine, PrintsHelpAndVersionOnStandardOutput) {
+    std::istringstream in;
+    std::ostringstream out, err;
+    EXPECT_EQ(runCommandLine({"--help"}, in, out, err, false), 0);
+    EXPECT_EQ(out.str(), usageText());
+    EXPECT_NE(usageText().find("Examples:"), std::string::npos);
+    std::ostringstream out2;
+    EXPECT_EQ(runCommandLine({"--version"}, in, out2, err, false), 0);
+    EXPECT_EQ(out2.str(), versionText());
+    EXPECT_EQ(versionText().rfind("unionbound ", 0), 0u);
+    EXPECT_EQ(err.str(), "");
+}
+
+TEST(ProgramCommandLine, RefusesBatchValuesAsTheConsoleDoesWithStatusOne) {
+    std::istringstream in;
+    std::ostringstream out, err;
+    EXPECT_EQ(runCommandLine({"-n", "10", "-m", "4"}, in, out, err, false), 1);
+    EXPECT_EQ(err.str(),
+              "error: m=4 is even: the maximum order m must be an odd number (an even m gives "
+              "no upper bound)\n");
+    std::ostringstream err2;
+    EXPECT_EQ(runCommandLine({"-n", "5", "-m", "3"}, in, out, err2, false), 1);
+    EXPECT_EQ(err2.str(),
+              "error: n=5 is too small: at least 6 events are needed (two subsequences of at "
+              "least 3 events each)\n");
+    EXPECT_EQ(out.str(), "");
+}
+
+}  // namespace
+}  // namespace unionbound

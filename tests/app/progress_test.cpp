@@ -1,0 +1,35 @@
+#include "app/progress.hpp"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+namespace unionbound {
+namespace {
+
+TEST(ProgressLine, OverwritesItselfAndBlanksWhatALongerTextLeft) {
+    std::ostringstream out;
+    ProgressLine line(&out);
+    line.show("pass l=3");
+    line.show("pass l=10 done");
+    line.show("l=4");
+    line.clear();
+    EXPECT_EQ(out.str(),
+              "\rpass l=3"
+              "\rpass l=10 done"
+              "\rl=4           \rl=4"
+              "\r   \r");
+}
+
+TEST(ProgressLine, WritesNothingWithoutAStreamOrWithNothingShown) {
+    ProgressLine line(nullptr);
+    line.show("pass l=3");  // must not crash or write anywhere
+    line.clear();
+    std::ostringstream out;
+    ProgressLine unused(&out);
+    unused.clear();  // nothing shown, nothing to blank
+    EXPECT_EQ(out.str(), "");
+}
+
+}  // namespace
+}  // namespace unionbound
