@@ -62,7 +62,7 @@ PassResult runPass(const RealVector& prob, std::int32_t n, std::int32_t l, std::
     pass.tables = passTables(n, l, mK);
     const PassTables& t = pass.tables;
     pass.moments = binomialMoments(prob, n, l, m, t.pairs, t.orders);
-    const RealVector rhs = MatVecProduct(powerMomentMatrix(m, t.pairs, t.orders), pass.moments);
+    const RealVector rhs = powerMoments(m, t.pairs, t.orders, pass.moments);
     pass.solution = solveBound(thresholdPenalty, t.counts, rhs, t.orders, t.pairs, m);
     pass.elapsed = static_cast<double>(processMilliseconds() - start) * 0.001;
     return pass;
