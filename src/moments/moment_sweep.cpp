@@ -279,7 +279,8 @@ private:
 
 std::vector<PassMoments> binomialMomentsOfPasses(const RealVector& prob, std::int32_t n,
                                                  std::int32_t m,
-                                                 const std::vector<PassDivision>& passes) {
+                                                 const std::vector<PassDivision>& passes,
+                                                 std::int64_t piece) {
     std::vector<PassMoments> result(passes.size());
     if (n < 1 || m < 1) {
         for (std::size_t i = 0; i < passes.size(); ++i) {
@@ -350,12 +351,12 @@ std::vector<PassMoments> binomialMomentsOfPasses(const RealVector& prob, std::in
     std::stable_sort(waiting.begin(), waiting.end(), [](const SumTask* x, const SumTask* y) {
         return x->walk.begin() < y->walk.begin();
     });
-    constexpr std::int64_t kPiece = std::int64_t{1} << 16;  // 512 KiB of probabilities
+    piece = std::max<std::int64_t>(piece, 1);
     std::vector<SumTask*> active;
     std::vector<SumTask*> busy;
     std::size_t joined = 0;
-    for (std::int64_t start = 0; start < total; start += kPiece) {
-        const std::int64_t stop = std::min(total, start + kPiece);
+    for (std::int64_t start = 0; start < total; start += piece) {
+        const std::int64_t stop = std::min(total, start + piece);
         while (joined < waiting.size() && waiting[joined]->walk.begin() < stop) {
             active.push_back(waiting[joined++]);
         }

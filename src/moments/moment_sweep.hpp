@@ -32,11 +32,16 @@ struct PassMoments {
     std::int64_t terms;  // the number of probabilities its sums added
 };
 
-// binomialMoments for every pass of `passes`, in one walk over `prob`.
-// Subsequence numbers outside 1 … q, pairs of one subsequence with itself and
-// orders above m match no subset (their moments are 0.0).
+// The number of probabilities the walk takes at a time (512 KiB).
+inline constexpr std::int64_t kMomentPiece = std::int64_t{1} << 16;
+
+// binomialMoments for every pass of `passes`, in one walk over `prob`, taken
+// `piece` probabilities at a time. Subsequence numbers outside 1 … q, pairs
+// of one subsequence with itself and orders above m match no subset (their
+// moments are 0.0).
 std::vector<PassMoments> binomialMomentsOfPasses(const RealVector& prob, std::int32_t n,
                                                  std::int32_t m,
-                                                 const std::vector<PassDivision>& passes);
+                                                 const std::vector<PassDivision>& passes,
+                                                 std::int64_t piece = kMomentPiece);
 
 }  // namespace unionbound
