@@ -62,6 +62,8 @@ public:
             return;
         }
         base_ = positions.base(size_);
+        shape_ = ((static_cast<std::int64_t>(size_) * 64 + low) * 4096 + (lowLast - lowFirst)) * 4096 +
+                 (highLast - highFirst);
         x_.resize(size_);
         first_.resize(size_);
         last_.resize(size_);
@@ -78,6 +80,9 @@ public:
     }
 
     bool valid() const { return valid_; }
+    // Walks with the same shape have runs of the same lengths in the same
+    // order; side by side they reach the ends of their runs together.
+    std::int64_t shape() const { return shape_; }
     std::int64_t begin() const { return begin_; }
     std::int64_t end() const { return end_; }
     // The run is used up to `position`; the rest comes later.
@@ -125,6 +130,7 @@ private:
     std::int32_t low_;
     bool valid_ = false;
     std::int64_t base_ = 0;
+    std::int64_t shape_ = 0;
     std::int64_t begin_ = 0;
     std::int64_t end_ = 0;
     IntVector x_;
@@ -151,16 +157,17 @@ EventRange eventsOf(std::int32_t n, std::int32_t l, std::int32_t c) {
     return {(c - 1) * l + 1, c == q ? n : c * l};
 }
 
-// Four sums side by side over the runs of their walks inside [.., stop);
+// Eight sums side by side over the runs of their walks inside [.., stop);
 // a lane whose sum has nothing more before `stop` hands its value back and
 // takes the next task of the queue.
 class SumLanes {
 public:
+    static constexpr int K = 4;
+
     SumLanes(const double* prob, std::int64_t stop) : prob_(prob), stop_(stop) {}
 
     void run(std::vector<SumTask*>& queue) {
         std::size_t next = 0;
-        constexpr int K = 4;
         std::array<Lane, K> lanes{};
         int live = 0;
         const auto fill = [&](Lane& lane) {
@@ -184,25 +191,7 @@ public:
             for (int k = 1; k < K; ++k) {
                 r = std::min(r, lanes[k].left);
             }
-            double a0 = lanes[0].acc, a1 = lanes[1].acc, a2 = lanes[2].acc, a3 = lanes[3].acc;
-            const double* p0 = lanes[0].at;
-            const double* p1 = lanes[1].at;
-            const double* p2 = lanes[2].at;
-            const double* p3 = lanes[3].at;
-            for (std::int64_t i = 0; i < r; ++i) {
-                a0 = a0 + p0[i];
-                a1 = a1 + p1[i];
-                a2 = a2 + p2[i];
-                a3 = a3 + p3[i];
-            }
-            lanes[0].acc = a0;
-            lanes[1].acc = a1;
-            lanes[2].acc = a2;
-            lanes[3].acc = a3;
-            for (int k = 0; k < K; ++k) {
-                lanes[k].at += r;
-                lanes[k].left -= r;
-            }
+            addSideBySide(lanes, r);
             for (int k = 0; k < live;) {
                 Lane& lane = lanes[k];
                 if (lane.left > 0 || advance(lane) || fill(lane)) {
@@ -236,6 +225,20 @@ private:
         std::int64_t left;
         double acc;
     };
+
+    // The next r terms of every lane, each lane's sum in its own order.
+    template <std::size_t... k>
+    static void addLanes(std::array<Lane, K>& lanes, std::int64_t r, std::index_sequence<k...>) {
+        double acc[K] = {lanes[k].acc...};
+        const double* at[K] = {lanes[k].at...};
+        for (std::int64_t i = 0; i < r; ++i) {
+            ((acc[k] = acc[k] + at[k][i]), ...);
+        }
+        ((lanes[k].acc = acc[k], lanes[k].at += r, lanes[k].left -= r), ...);
+    }
+    static void addSideBySide(std::array<Lane, K>& lanes, std::int64_t r) {
+        addLanes(lanes, r, std::make_index_sequence<K>{});
+    }
 
     // Points the lane at the task's current run (cut at stop); false when
     // the task has nothing before stop.
@@ -366,6 +369,9 @@ std::vector<PassMoments> binomialMomentsOfPasses(const RealVector& prob, std::in
                 busy.push_back(task);
             }
         }
+        std::stable_sort(busy.begin(), busy.end(), [](const SumTask* x, const SumTask* y) {
+            return x->walk.shape() < y->walk.shape();
+        });
         SumLanes(prob.data(), stop).run(busy);
         active.erase(std::remove_if(active.begin(), active.end(),
                                     [&](const SumTask* task) {
