@@ -5,6 +5,7 @@
 #include <cstring>
 #include <ctime>
 #include <fstream>
+#include <utility>
 #include <vector>
 
 #include "app/basis_subscripts.hpp"
@@ -16,6 +17,7 @@
 #include "app/report.hpp"
 #include "classical/classical_bounds.hpp"
 #include "moments/binomial_moments.hpp"
+#include "moments/moment_sweep.hpp"
 #include "moments/power_moments.hpp"
 #include "numeric/vector_ops.hpp"
 
@@ -60,27 +62,63 @@ PassTables passTables(std::int32_t n, std::int32_t l, std::int32_t mK) {
     return tables;
 }
 
-PassResult runPass(const RealVector& prob, std::int32_t n, std::int32_t l, std::int32_t m,
-                   std::int32_t mK) {
+namespace {
+
+// The stages of a pass after its binomial moments, timed from `start`.
+PassResult finishPass(std::int32_t l, std::int32_t m, PassTables tables, RealVector moments,
+                      std::int64_t start) {
     PassResult pass;
     pass.l = l;
-    const std::int64_t start = processMilliseconds();
-    pass.tables = passTables(n, l, mK);
+    pass.tables = std::move(tables);
+    pass.moments = std::move(moments);
     const PassTables& t = pass.tables;
-    pass.moments = binomialMoments(prob, n, l, m, t.pairs, t.orders);
-    const RealVector rhs = MatVecProduct(powerMomentMatrix(m, t.pairs, t.orders), pass.moments);
+    const RealVector rhs = powerMoments(m, t.pairs, t.orders, pass.moments);
     pass.solution = solveBound(thresholdPenalty, t.counts, rhs, t.orders, t.pairs, m);
     pass.elapsed = static_cast<double>(processMilliseconds() - start) * 0.001;
     return pass;
+}
+
+}  // namespace
+
+PassResult runPass(const RealVector& prob, std::int32_t n, std::int32_t l, std::int32_t m,
+                   std::int32_t mK) {
+    const std::int64_t start = processMilliseconds();
+    PassTables tables = passTables(n, l, mK);
+    RealVector moments = binomialMoments(prob, n, l, m, tables.pairs, tables.orders);
+    return finishPass(l, m, std::move(tables), std::move(moments), start);
 }
 
 RunSummary runPasses(const RealVector& prob, std::int32_t n, std::int32_t m, std::ostream& report,
                      const std::function<void(const PassResult&)>& afterPass) {
     const std::int32_t mK = m;
     writeReportHeader(report, n, m, mK);
-    RunSummary best{kSearchStart, 0.0, mK};
+
+    // The binomial moments of all passes come from one walk over the
+    // probabilities (every sum still in its own order). Each pass is charged
+    // a share of the walk's time in proportion to the terms its sums add.
+    std::vector<PassDivision> divisions;
     for (std::int32_t l = mK; l <= n / 2; ++l) {
-        const PassResult pass = runPass(prob, n, l, m, mK);
+        PassTables tables = passTables(n, l, mK);
+        divisions.push_back({l, std::move(tables.pairs), std::move(tables.orders)});
+    }
+    const std::int64_t walkStart = processMilliseconds();
+    std::vector<PassMoments> allMoments = binomialMomentsOfPasses(prob, n, m, divisions);
+    const double walkMilliseconds = static_cast<double>(processMilliseconds() - walkStart);
+    double allTerms = 0.0;
+    for (const PassMoments& moments : allMoments) {
+        allTerms += static_cast<double>(moments.terms);
+    }
+
+    RunSummary best{kSearchStart, 0.0, mK};
+    for (std::size_t i = 0; i < divisions.size(); ++i) {
+        const std::int32_t l = divisions[i].l;
+        const std::int64_t start = processMilliseconds();
+        PassResult pass = finishPass(l, m, passTables(n, l, mK), std::move(allMoments[i].moments),
+                                     start);
+        if (allTerms > 0.0) {
+            pass.elapsed += walkMilliseconds * (static_cast<double>(allMoments[i].terms) / allTerms) *
+                            0.001;
+        }
         if (l == mK || pass.solution.value > best.bestValue) {
             best = {pass.solution.value, pass.elapsed, l};
         }

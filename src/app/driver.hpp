@@ -54,6 +54,10 @@ struct RunSummary {
 
 // Runs the passes l = m … n/2, writing the report header and one block per
 // pass to `report`; `afterPass` (if set) sees every pass after its block.
+// The binomial moments of all passes are summed in one walk over `prob`
+// before the first pass (each pass's sums in their own order, as runPass
+// forms them); a pass's running time includes its share of that walk, in
+// proportion to the number of terms its sums add.
 RunSummary runPasses(const RealVector& prob, std::int32_t n, std::int32_t m, std::ostream& report,
                      const std::function<void(const PassResult&)>& afterPass = {});
 

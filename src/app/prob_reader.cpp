@@ -156,6 +156,20 @@ TokenValue parseProbabilityToken(std::string_view token, double& value) {
     if (token.size() >= 2 && token[0] == '+' && token[1] != '+' && token[1] != '-') {
         token.remove_prefix(1);
     }
+    const char* first = token.data();
+    const char* last = token.data() + token.size();
+    // The common case: the whole token reads as a finite number. This format
+    // of from_chars takes no hexadecimal form and reads "inf" and "nan" only
+    // as values that are not finite, so such a token holds nothing but the
+    // characters checked below, and the answer is the same.
+    {
+        double parsed = 0.0;
+        const std::from_chars_result quick = std::from_chars(first, last, parsed);
+        if (quick.ec == std::errc() && quick.ptr == last && std::isfinite(parsed)) {
+            value = parsed;
+            return TokenValue::number;
+        }
+    }
     // Only the characters that stream extraction gathers for a double: this
     // also keeps out "inf", "nan" and hexadecimal forms, which it refuses.
     for (char c : token) {
@@ -165,8 +179,6 @@ TokenValue parseProbabilityToken(std::string_view token, double& value) {
             return TokenValue::notANumber;
         }
     }
-    const char* first = token.data();
-    const char* last = token.data() + token.size();
     const std::from_chars_result parsed = std::from_chars(first, last, value);
     if (parsed.ec == std::errc::invalid_argument || parsed.ptr != last) {
         return TokenValue::notANumber;

@@ -74,8 +74,8 @@ BasisEvaluation evaluateBasis(Penalty penalty, const RealMatrix& columns, const 
         mixedCosts.push_back(penalty(point) - baseCost);
     }
 
-    const RealMatrix momentMatrix = buildMixedMomentMatrix(columns, momentIndex, orders, m);
-    const MixedSolution mixed = solveMixedColumns(mixedCosts, shiftedMoments, momentMatrix);
+    const MixedSolution mixed =
+        solveMixedColumnsByBlocks(mixedCosts, shiftedMoments, columns, momentIndex, orders, m);
 
     BasisEvaluation evaluation{0.0, {}};
     RealVector coordinateValues;

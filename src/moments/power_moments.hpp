@@ -24,3 +24,17 @@ std::int32_t factorial(std::int32_t k);
 RealMatrix powerMomentMatrix(std::int32_t m, const IntMatrix& pairs, const IntVector& orders);
 
 }  // namespace unionbound
+
+namespace unionbound {
+
+// The power moments MatVecProduct(powerMomentMatrix(m, pairs, orders),
+// moments), to the last bit, without the N×N matrix: each row is summed over
+// the columns of its own subsequence (or pair) only, in increasing order.
+// The columns left out hold 0.0, and with finite moments their products are
+// zeros that leave a sum started at +0.0 unchanged (such a sum is never
+// -0.0). Moments that are not all finite, or not one per entry of the moment
+// index list, go through the full matrix product instead.
+RealVector powerMoments(std::int32_t m, const IntMatrix& pairs, const IntVector& orders,
+                        const RealVector& moments);
+
+}  // namespace unionbound

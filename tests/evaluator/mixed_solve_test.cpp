@@ -1,0 +1,241 @@
+// The mixed system solved block by block, and the candidates' values built
+// on it, compared bit for bit (and message for message) with the dense
+// matrix solved as a whole.
+#include <gtest/gtest.h>
+
+#include <limits>
+#include <random>
+
+#include "app/driver.hpp"
+#include "evaluator/basis_evaluator.hpp"
+#include "evaluator/mixed_solve.hpp"
+#include "moments/binomial_moments.hpp"
+#include "moments/moment_index.hpp"
+#include "moments/power_moments.hpp"
+#include "moments/subsets.hpp"
+#include "numeric/lin_solve.hpp"
+#include "reference/literal_pipeline.hpp"
+#include "reference/random_values.hpp"
+#include "solver/candidates.hpp"
+#include "solver/moment_shift.hpp"
+
+namespace unionbound::testing {
+namespace {
+
+// Values that make blocks singular, give zeros of both signs and, rarely,
+// overflow.
+double awkwardValue(std::mt19937_64& random) {
+    std::uniform_int_distribution<int> kind(0, 15);
+    switch (kind(random)) {
+        case 0:
+        case 1: return 0.0;
+        case 2: return -0.0;
+        case 3: return 1.0;
+        case 4: return -1.0;
+        case 5: return 2.0;
+        case 6: return 1e200;
+        case 7: return -3.0;
+        default: return std::uniform_real_distribution<double>(-4.0, 4.0)(random);
+    }
+}
+
+bool sameSolution(const MixedSolution& a, const MixedSolution& b) {
+    return sameBits(a.weights, b.weights) && sameBits(a.residual, b.residual) &&
+           sameBits(a.cost, b.cost);
+}
+
+TEST(LinSolve, MatchesGaussJordanOnRowVectors) {
+    std::mt19937_64 random(31);
+    for (int trial = 0; trial < 2000; ++trial) {
+        const std::size_t n = std::uniform_int_distribution<std::size_t>(1, 7)(random);
+        RealMatrix A(n, RealVector(n));
+        RealVector b(n);
+        for (RealVector& row : A) {
+            for (double& entry : row) {
+                entry = awkwardValue(random);
+            }
+        }
+        for (double& entry : b) {
+            entry = awkwardValue(random);
+        }
+        std::string fastText, literalText;
+        RealVector fast, literal;
+        {
+            CaptureOutput capture;
+            fast = LinSolve(A, b);
+            fastText = capture.text();
+        }
+        {
+            CaptureOutput capture;
+            literal = reference::LinSolve(A, b);
+            literalText = capture.text();
+        }
+        ASSERT_TRUE(sameBits(fast, literal)) << "trial " << trial;
+        ASSERT_EQ(fastText, literalText) << "trial " << trial;
+    }
+}
+
+struct MixedCase {
+    RealMatrix columns;
+    IntMatrixList momentIndex;
+    IntVector orders;
+    std::int32_t m;
+    RealVector shiftedMoments;
+    RealVector mixedCosts;
+};
+
+MixedCase randomMixedCase(std::mt19937_64& random, bool awkward) {
+    MixedCase c;
+    c.m = std::uniform_int_distribution<int>(0, 2)(random) == 0 ? 5 : 3;
+    const std::int32_t q = std::uniform_int_distribution<std::int32_t>(2, 6)(random);
+    c.orders.assign(q, c.m);
+    IntMatrix pairs;
+    for (std::int32_t i = 2; i <= q; ++i) {
+        pairs.push_back({1, i});
+    }
+    c.momentIndex = momentIndexList(c.m, pairs, c.orders);
+    for (std::int32_t j = 0; j < q; ++j) {
+        RealVector row(static_cast<std::size_t>(c.m + 3));
+        for (std::size_t t = 0; t < row.size(); ++t) {
+            row[t] = awkward ? awkwardValue(random)
+                             : static_cast<double>(t) - std::uniform_int_distribution<int>(0, 3)(random);
+        }
+        c.columns.push_back(row);
+    }
+    for (std::size_t i = 0; i < c.momentIndex.size(); ++i) {
+        c.shiftedMoments.push_back(awkward ? awkwardValue(random)
+                                           : std::uniform_real_distribution<double>(-2, 2)(random));
+    }
+    const std::size_t mixed = c.momentIndex.size() - 1 - static_cast<std::size_t>(q * c.m);
+    for (std::size_t i = 0; i < mixed; ++i) {
+        c.mixedCosts.push_back(std::uniform_int_distribution<int>(0, 1)(random) == 0 ? 0.0 : -1.0);
+    }
+    return c;
+}
+
+void expectSameAsWholeSolve(const MixedCase& c, int trial) {
+    std::string fastText, literalText;
+    MixedSolution fast, literal;
+    {
+        CaptureOutput capture;
+        fast = solveMixedColumnsByBlocks(c.mixedCosts, c.shiftedMoments, c.columns, c.momentIndex,
+                                         c.orders, c.m);
+        fastText = capture.text();
+    }
+    {
+        CaptureOutput capture;
+        literal = reference::solveMixedColumns(
+            c.mixedCosts, c.shiftedMoments,
+            reference::buildMixedMomentMatrix(c.columns, c.momentIndex, c.orders, c.m));
+        literalText = capture.text();
+    }
+    ASSERT_TRUE(sameSolution(fast, literal)) << "trial " << trial;
+    ASSERT_EQ(fastText, literalText) << "trial " << trial;
+}
+
+TEST(MixedColumns, SolvedBlockByBlockMatchTheWholeSystemOnOrdinaryValues) {
+    std::mt19937_64 random(32);
+    for (int trial = 0; trial < 1000; ++trial) {
+        expectSameAsWholeSolve(randomMixedCase(random, false), trial);
+    }
+}
+
+TEST(MixedColumns, SolvedBlockByBlockMatchTheWholeSystemWithZerosOfBothSignsAndSingularBlocks) {
+    std::mt19937_64 random(33);
+    for (int trial = 0; trial < 3000; ++trial) {
+        expectSameAsWholeSolve(randomMixedCase(random, true), trial);
+    }
+}
+
+TEST(MixedColumns, KeepTheSignOfAZeroTargetInALaterBlock) {
+    // Two pairs with one order each (m = 2). The whole solve adds the zero
+    // products of block 1 to the target of block 2: -0.0 becomes +0.0 there,
+    // and the weight of block 2 is +0.0 / 1 = +0.0, not -0.0.
+    MixedCase c;
+    c.m = 2;
+    c.orders = {2, 2, 2};
+    c.momentIndex = momentIndexList(2, {{1, 2}, {1, 3}}, c.orders);
+    c.columns = {{0.0, 1.0, 2.0}, {0.0, -1.0, 3.0}, {0.0, 1.0, 1.0}};
+    c.shiftedMoments = RealVector(c.momentIndex.size(), 0.5);
+    c.shiftedMoments.back() = -0.0;
+    c.mixedCosts = {-1.0, -1.0};
+    const MixedSolution literal = reference::solveMixedColumns(
+        c.mixedCosts, c.shiftedMoments,
+        reference::buildMixedMomentMatrix(c.columns, c.momentIndex, c.orders, c.m));
+    const MixedSolution fast = solveMixedColumnsByBlocks(c.mixedCosts, c.shiftedMoments, c.columns,
+                                                         c.momentIndex, c.orders, c.m);
+    EXPECT_FALSE(std::signbit(literal.weights[1]));
+    EXPECT_TRUE(sameSolution(fast, literal));
+}
+
+TEST(MixedColumns, TakeTheLastRowOfTheWholeSystemWhenABlockIsSingular) {
+    // Block 1 is all zeros: the whole solve writes the singular message and
+    // puts 1.0 into the last row of the whole matrix, which lies in block 2.
+    MixedCase c;
+    c.m = 2;
+    c.orders = {2, 2, 2};
+    c.momentIndex = momentIndexList(2, {{1, 2}, {1, 3}}, c.orders);
+    c.columns = {{0.0, 0.0, 2.0}, {0.0, 0.0, 3.0}, {0.0, 2.0, 1.0}};
+    c.shiftedMoments = RealVector(c.momentIndex.size(), 0.5);
+    c.mixedCosts = {-1.0, -1.0};
+    std::string text;
+    MixedSolution fast;
+    {
+        CaptureOutput capture;
+        fast = solveMixedColumnsByBlocks(c.mixedCosts, c.shiftedMoments, c.columns, c.momentIndex,
+                                         c.orders, c.m);
+        text = capture.text();
+    }
+    std::string literalText;
+    MixedSolution literal;
+    {
+        CaptureOutput capture;
+        literal = reference::solveMixedColumns(
+            c.mixedCosts, c.shiftedMoments,
+            reference::buildMixedMomentMatrix(c.columns, c.momentIndex, c.orders, c.m));
+        literalText = capture.text();
+    }
+    EXPECT_NE(text.find("(LinSolve) The matrix A is singular.\n"), std::string::npos);
+    EXPECT_EQ(text, literalText);
+    EXPECT_TRUE(sameSolution(fast, literal));
+}
+
+TEST(BasisEvaluation, MatchesTheDenseEvaluationForEveryCandidateOfRandomPasses) {
+    std::mt19937_64 random(34);
+    for (int trial = 0; trial < 30; ++trial) {
+        const std::int32_t m = trial % 2 == 0 ? 3 : 5;
+        const std::int32_t n = std::uniform_int_distribution<std::int32_t>(2 * m, 16)(random);
+        const std::int32_t l = std::uniform_int_distribution<std::int32_t>(m, n / 2)(random);
+        RealVector prob(static_cast<std::size_t>(intersectionCount(n, m)));
+        for (double& p : prob) {
+            p = awkwardProbability(random);
+        }
+        const PassTables t = passTables(n, l, m);
+        const RealVector rhs =
+            powerMoments(m, t.pairs, t.orders, binomialMoments(prob, n, l, m, t.pairs, t.orders));
+        const IntMatrixList momentIndex = momentIndexList(m, t.pairs, t.orders);
+        IntVector lengths;
+        for (const RealVector& row : t.counts) {
+            lengths.push_back(static_cast<std::int32_t>(row.size()) - 1);
+        }
+        for (std::int32_t j = -1; j <= m - 1; ++j) {
+            const CandidateSet candidates = buildCandidates(lengths, m, t.pairs, j);
+            for (std::size_t c = 0; c < candidates.subscripts.size(); ++c) {
+                const ShiftedColumns s =
+                    shiftColumns(t.counts, candidates.subscripts[c], candidates.highCounts[c]);
+                const RealVector shifted = shiftMoments(rhs, s.shifts, momentIndex, t.orders);
+                const BasisEvaluation fast =
+                    evaluateBasis(thresholdPenalty, s.columns, s.shifts, t.orders, m, shifted,
+                                  candidates.highCounts[c], momentIndex);
+                const BasisEvaluation literal =
+                    reference::evaluateBasis(thresholdPenalty, s.columns, s.shifts, t.orders, m,
+                                             shifted, candidates.highCounts[c], momentIndex);
+                ASSERT_TRUE(sameBits(fast.value, literal.value)) << "n=" << n << " l=" << l;
+                ASSERT_EQ(fast.Kjs, literal.Kjs);
+            }
+        }
+    }
+}
+
+}  // namespace
+}  // namespace unionbound::testing
