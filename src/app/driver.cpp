@@ -1,5 +1,6 @@
 #include "app/driver.hpp"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -31,6 +32,32 @@ std::int64_t processMilliseconds() {
 }
 
 }  // namespace
+
+std::vector<std::int64_t> apportionMilliseconds(std::int64_t total,
+                                                const std::vector<std::uint64_t>& weights) {
+    std::vector<std::int64_t> shares(weights.size(), 0);
+    long double sum = 0;
+    for (std::uint64_t w : weights) {
+        sum += static_cast<long double>(w);
+    }
+    if (total <= 0 || sum <= 0) {
+        return shares;
+    }
+    std::vector<std::pair<long double, std::size_t>> remainders;
+    std::int64_t given = 0;
+    for (std::size_t i = 0; i < weights.size(); ++i) {
+        const long double exact = static_cast<long double>(total) * weights[i] / sum;
+        shares[i] = static_cast<std::int64_t>(exact);
+        given += shares[i];
+        remainders.push_back({exact - static_cast<long double>(shares[i]), i});
+    }
+    std::stable_sort(remainders.begin(), remainders.end(),
+                     [](const auto& a, const auto& b) { return a.first > b.first; });
+    for (std::size_t k = 0; given < total && k < remainders.size(); ++k, ++given) {
+        ++shares[remainders[k].second];
+    }
+    return shares;
+}
 
 double thresholdPenalty(const RealVector& point) {
     for (double component : point) {
@@ -103,22 +130,19 @@ RunSummary runPasses(const RealVector& prob, std::int32_t n, std::int32_t m, std
     }
     const std::int64_t walkStart = processMilliseconds();
     std::vector<PassMoments> allMoments = binomialMomentsOfPasses(prob, n, m, divisions);
-    const double walkMilliseconds = static_cast<double>(processMilliseconds() - walkStart);
-    double allTerms = 0.0;
+    std::vector<std::uint64_t> terms;
     for (const PassMoments& moments : allMoments) {
-        allTerms += static_cast<double>(moments.terms);
+        terms.push_back(moments.terms);
     }
+    const std::vector<std::int64_t> walkShares =
+        apportionMilliseconds(processMilliseconds() - walkStart, terms);
 
     RunSummary best{kSearchStart, 0.0, mK};
     for (std::size_t i = 0; i < divisions.size(); ++i) {
         const std::int32_t l = divisions[i].l;
         const std::int64_t start = processMilliseconds();
         PassResult pass = finishPass(l, m, passTables(n, l, mK), std::move(allMoments[i].moments),
-                                     start);
-        if (allTerms > 0.0) {
-            pass.elapsed += walkMilliseconds * (static_cast<double>(allMoments[i].terms) / allTerms) *
-                            0.001;
-        }
+                                     start - walkShares[i]);
         if (l == mK || pass.solution.value > best.bestValue) {
             best = {pass.solution.value, pass.elapsed, l};
         }

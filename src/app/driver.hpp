@@ -7,6 +7,7 @@
 #include <istream>
 #include <ostream>
 #include <string>
+#include <vector>
 
 #include "numeric/types.hpp"
 #include "solver/bound_solver.hpp"
@@ -51,6 +52,14 @@ struct RunSummary {
     double bestTime;
     std::int32_t bestL;
 };
+
+// Splits `total` milliseconds into whole milliseconds in proportion to
+// `weights` (largest remainders first, earlier entries first among equal
+// remainders): the shares add up to the total and keep the millisecond ticks
+// of the process clock. Used to charge each pass its part of the one walk
+// that sums the binomial moments of all passes.
+std::vector<std::int64_t> apportionMilliseconds(std::int64_t total,
+                                                const std::vector<std::uint64_t>& weights);
 
 // Runs the passes l = m … n/2, writing the report header and one block per
 // pass to `report`; `afterPass` (if set) sees every pass after its block.
