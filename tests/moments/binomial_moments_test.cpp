@@ -6,6 +6,7 @@
 
 #include "moments/moment_index.hpp"
 #include "moments/subsets.hpp"
+#include "reference/literal_pipeline.hpp"
 #include "support/distribution.hpp"
 
 namespace unionbound {
@@ -24,45 +25,6 @@ Tables tablesFor(std::int32_t n, std::int32_t l, std::int32_t m) {
     }
     t.orders.assign(q, m);
     return t;
-}
-
-// Every moment as a sum over the list of all subsets, matched one by one
-// against its index: the plain scan.
-RealVector scannedMoments(const RealVector& prob, std::int32_t n, std::int32_t l, std::int32_t m,
-                          const IntMatrix& pairs, const IntVector& orders) {
-    const std::int32_t q = n / l;
-    const auto member = [&](std::int32_t x, std::int32_t c) {
-        return c < q ? (c - 1) * l < x && x <= c * l : c == q && (q - 1) * l < x;
-    };
-    const IntMatrix subsets = allSubsets(n, m);
-    const IntMatrixList index = momentIndexList(m, pairs, orders);
-    RealVector moments = {1.0};
-    for (std::size_t t = 1; t < index.size(); ++t) {
-        double sum = 0.0;
-        for (std::size_t p = 0; p < subsets.size(); ++p) {
-            const IntVector& s = subsets[p];
-            bool counts = false;
-            if (index[t][0].size() == 1) {
-                const std::int32_t c = index[t][0][0];
-                counts = static_cast<std::int32_t>(s.size()) == index[t][1][0] &&
-                         member(s.front(), c) && member(s.back(), c);
-            } else {
-                const std::int32_t a = index[t][0][0], b = index[t][0][1];
-                std::int32_t inA = 0, inB = 0;
-                for (std::int32_t x : s) {
-                    inA += member(x, a);
-                    inB += member(x, b);
-                }
-                counts = static_cast<std::int32_t>(s.size()) == index[t][1][0] + index[t][1][1] &&
-                         inA == index[t][1][0] && inB == index[t][1][1];
-            }
-            if (counts) {
-                sum = sum + prob[p];
-            }
-        }
-        moments.push_back(sum);
-    }
-    return moments;
 }
 
 TEST(BinomialMoments, SumTheIntersectionsOfEachSubsequenceAndPair) {
@@ -123,7 +85,7 @@ TEST(BinomialMoments, EqualThePlainScanOnRandomInputsToTheLastBit) {
         for (std::int32_t l = m; l <= n / 2; ++l) {
             const Tables t = tablesFor(n, l, m);
             ASSERT_EQ(binomialMoments(prob, n, l, m, t.pairs, t.orders),
-                      scannedMoments(prob, n, l, m, t.pairs, t.orders))
+                      reference::binomialMoments(prob, n, l, m, t.pairs, t.orders))
                 << "n=" << n << " m=" << m << " l=" << l;
         }
     }

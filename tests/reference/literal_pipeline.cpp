@@ -8,6 +8,8 @@
 #include "app/driver.hpp"
 #include "app/report.hpp"
 #include "evaluator/coordinate_basis.hpp"
+#include "moments/moment_index.hpp"
+#include "moments/power_moments.hpp"
 #include "numeric/vector_ops.hpp"
 #include "solver/candidates.hpp"
 #include "solver/moment_shift.hpp"
@@ -25,45 +27,6 @@ std::int32_t choose(std::int32_t n, std::int32_t s) {
         a = a * (n + j - s) / j;
     }
     return a;
-}
-
-IntMatrixList momentIndexList(std::int32_t m, const IntMatrix& pairs, const IntVector& orders) {
-    IntMatrixList list;
-    list.push_back({{0}, {0}});
-    for (std::size_t c = 1; c <= orders.size(); ++c) {
-        for (std::int32_t k = 1; k <= orders[c - 1]; ++k) {
-            list.push_back({{static_cast<std::int32_t>(c)}, {k}});
-        }
-    }
-    for (const IntVector& pair : pairs) {
-        for (std::int32_t e = 1; e <= m - 1; ++e) {
-            for (std::int32_t d = 1; d <= m - e; ++d) {
-                list.push_back({{pair[0], pair[1]}, {d, e}});
-            }
-        }
-    }
-    return list;
-}
-
-std::int32_t stirling2(std::int32_t a, std::int32_t b) {
-    if (a == b) {
-        return 1;
-    }
-    if (b == 0 || a < b) {
-        return 0;
-    }
-    if (b == 1) {
-        return 1;
-    }
-    return stirling2(a - 1, b - 1) + b * stirling2(a - 1, b);
-}
-
-std::int32_t factorial(std::int32_t k) {
-    std::int32_t result = 1;
-    for (std::int32_t i = 1; i < k + 0.5; ++i) {
-        result *= i;
-    }
-    return result;
 }
 
 }  // namespace
