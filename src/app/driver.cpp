@@ -104,20 +104,38 @@ int runConsole(std::istream& in, std::ostream& out, std::ostream& err,
         return kExitBadData;
     }
 
+    // A report that cannot be written does not stop the passes or the
+    // summary, but the run does not count as a success: the report is its
+    // record.
     std::ofstream report(reportPath, std::ios::out | std::ios::trunc);
-    if (!report) {
+    const bool opened = static_cast<bool>(report);
+    if (!opened) {
         err << "warning: cannot write the report \"" << reportPath << "\": "
             << std::strerror(errno) << "; the passes run without it" << std::endl;
     }
-    const RunSummary best = runPasses(input.values, n, m, report);
+    int writeErrno = 0;
+    std::int32_t passesWritten = 0;
+    const RunSummary best = runPasses(input.values, n, m, report, [&](const PassResult&) {
+        if (report.fail()) {
+            writeErrno = writeErrno != 0 ? writeErrno : errno;
+        } else {
+            ++passesWritten;
+        }
+    });
     report.close();
+    if (opened && report.fail()) {
+        err << "warning: writing the report \"" << reportPath << "\" failed after "
+            << passesWritten << " complete pass blocks"
+            << (writeErrno != 0 ? std::string(": ") + std::strerror(writeErrno) : std::string())
+            << "; the report is incomplete" << std::endl;
+    }
 
     writeConsoleSummary(out, best.bestValue, best.bestTime, best.bestL);
     out << "Press RETURN to continue" << std::flush;
     std::string line;
     std::getline(in, line);
     std::getline(in, line);
-    return kExitSuccess;
+    return opened && !report.fail() ? kExitSuccess : kExitReportFailed;
 }
 
 }  // namespace unionbound
