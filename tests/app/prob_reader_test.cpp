@@ -102,7 +102,7 @@ TEST(ParseIntersectionProbabilities, RefusesValuesOutsideTheUnitIntervalBeyondTh
 }
 
 TEST(ParseIntersectionProbabilities, ShowsControlBytesAndQuotesOfABadWordAsHex) {
-    const ProbabilityInput input = parse(std::string("0.5 0.4\0\"\x01\xff 0.3", 14));
+    const ProbabilityInput input = parse(std::string("0.5 0.4\0\"\x01\xff 0.3", 15));
     EXPECT_EQ(input.error,
               "\"prob.txt\", line 1, number 2 of 10 (the probability of event 2): "
               "\"0.4\\x00\\x22\\x01\\xFF\" is not a number");

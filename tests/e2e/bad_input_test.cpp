@@ -25,7 +25,8 @@ constexpr auto kLimit = std::chrono::seconds(30);
 constexpr unsigned kNobody = 65534;
 
 // An earlier report, with bytes a careless rewrite would not keep.
-const std::string kEarlierReport = std::string("n=10, m=3, m_k=3\r\nearlier run\0\xff\n", 33);
+const char kEarlierBytes[] = "n=10, m=3, m_k=3\r\nearlier run\0\xff\n";
+const std::string kEarlierReport(kEarlierBytes, sizeof kEarlierBytes - 1);
 
 std::string typedAnswers() { return readFile(kCase / "stdin.txt"); }
 std::string cleanFile() { return readFile(kCase / "prob.txt"); }
