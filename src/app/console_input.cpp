@@ -47,6 +47,16 @@ bool coefficientsFit(std::int64_t m) {
     return true;
 }
 
+// An optional sign and one or more decimal digits: a whole number, though
+// perhaps one out of range.
+bool isSignedDigits(std::string_view word) {
+    if (!word.empty() && (word[0] == '+' || word[0] == '-')) {
+        word.remove_prefix(1);
+    }
+    return !word.empty() &&
+           word.find_first_not_of("0123456789") == std::string_view::npos;
+}
+
 // Reads one white-space separated word for `name` and takes it as a whole
 // number; returns the problem, or empty.
 std::string readNumber(std::istream& in, const char* name, const char* meaning,
@@ -55,16 +65,20 @@ std::string readNumber(std::istream& in, const char* name, const char* meaning,
     if (!(in >> word)) {
         return std::string("the input ended before ") + name + " (" + meaning + ") was typed";
     }
-    if (!parseWholeNumber(word, value)) {
-        std::string shown;
-        for (char c : word.substr(0, 40)) {
-            const auto byte = static_cast<unsigned char>(c);
-            shown += byte >= 0x20 && byte < 0x7f ? c : '?';
-        }
-        return std::string(name) + " (" + meaning + ") must be a whole number, not \"" + shown +
-               (word.size() > 40 ? "...\"" : "\"");
+    if (parseWholeNumber(word, value)) {
+        return {};
     }
-    return {};
+    std::string shown;
+    for (char c : word.substr(0, 40)) {
+        const auto byte = static_cast<unsigned char>(c);
+        shown += byte >= 0x20 && byte < 0x7f ? c : '?';
+    }
+    shown = "\"" + shown + (word.size() > 40 ? "...\"" : "\"");
+    if (isSignedDigits(word)) {
+        return std::string(name) + " (" + meaning + ") " + shown + " is too " +
+               (word[0] == '-' ? "small" : "large") + " to be counted";
+    }
+    return std::string(name) + " (" + meaning + ") must be a whole number, not " + shown;
 }
 
 }  // namespace
@@ -91,6 +105,10 @@ std::string checkEvents(std::int64_t n) {
 }
 
 std::string checkOrder(std::int64_t n, std::int64_t m) {
+    // The table sizes below are only computed for an n that can be run.
+    if (std::string events = checkEvents(n); !events.empty()) {
+        return events;
+    }
     const std::string named = "m=" + std::to_string(m);
     if (m < 3) {
         return named + " is too small: the maximum order m must be an odd number of at least 3";

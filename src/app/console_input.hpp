@@ -18,9 +18,11 @@ bool parseWholeNumber(std::string_view word, std::int64_t& value);
 // (two subsequences of at least 3).
 std::string checkEvents(std::int64_t n);
 
-// Why the order m cannot be used with n events, or empty: m must be odd, at
-// least 3, at most n/2, and small enough that the intersection count, the
-// per-pass tables and the integer moment coefficients fit in 32-bit integers.
+// Why the order m cannot be used with n events, or empty: n must pass
+// checkEvents (its reason is given first), m must be odd, at least 3, at most
+// n/2, and small enough that the intersection count, the per-pass tables and
+// the integer moment coefficients fit in 32-bit integers. Defined for every
+// pair of 64-bit numbers.
 std::string checkOrder(std::int64_t n, std::int64_t m);
 
 // The answers of the dialogue: n and m, or the problem that stops the run.

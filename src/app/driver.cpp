@@ -162,8 +162,14 @@ namespace {
 // From checked n and m to the closing lines: reads the probabilities, runs
 // the passes into the report (and the CSV file), writes the summary and, if
 // asked, the comparison. Returns the exit status.
-int boundAndSummarise(std::int32_t n, std::int32_t m, std::ostream& out, std::ostream& err,
-                      const RunOptions& options) {
+// The exit status of a run, and whether it got as far as the summary.
+struct RunOutcome {
+    int status;
+    bool summarised;
+};
+
+RunOutcome boundAndSummarise(std::int32_t n, std::int32_t m, std::ostream& out, std::ostream& err,
+                             const RunOptions& options) {
     ProgressLine progress(options.progress);
     const ProbabilityInput input = readIntersectionProbabilities(
         n, m, options.inputPath, [&](std::int64_t numbersRead, std::int64_t expected) {
@@ -174,7 +180,7 @@ int boundAndSummarise(std::int32_t n, std::int32_t m, std::ostream& out, std::os
     progress.clear();
     if (!input.ok()) {
         err << "error: " << input.error << std::endl;
-        return kExitBadData;
+        return {kExitBadData, false};
     }
 
     std::ofstream csv;
@@ -183,18 +189,29 @@ int boundAndSummarise(std::int32_t n, std::int32_t m, std::ostream& out, std::os
         if (!csv) {
             err << "error: cannot write the CSV file \"" << options.csvPath
                 << "\": " << std::strerror(errno) << std::endl;
-            return kExitBadData;
+            return {kExitBadData, false};
         }
     }
 
+    // A report that cannot be written does not stop the passes or the
+    // summary, but the run does not count as a success: the report is its
+    // record.
     std::ofstream report(options.reportPath, std::ios::out | std::ios::trunc);
-    if (!report) {
+    const bool opened = static_cast<bool>(report);
+    if (!opened) {
         err << "warning: cannot write the report \"" << options.reportPath << "\": "
             << std::strerror(errno) << "; the passes run without it" << std::endl;
     }
+    int writeErrno = 0;
+    std::int32_t passesWritten = 0;
     std::vector<PassRow> rows;
     const std::int32_t lengths = n / 2 - m + 1;
     const RunSummary best = runPasses(input.values, n, m, report, [&](const PassResult& pass) {
+        if (report.fail()) {
+            writeErrno = writeErrno != 0 ? writeErrno : errno;
+        } else {
+            ++passesWritten;
+        }
         const double bound = -pass.solution.value;
         rows.push_back({pass.l, static_cast<std::int32_t>(pass.tables.counts.size()), bound,
                         pass.elapsed});
@@ -206,6 +223,12 @@ int boundAndSummarise(std::int32_t n, std::int32_t m, std::ostream& out, std::os
     });
     report.close();
     progress.clear();
+    if (opened && report.fail()) {
+        err << "warning: writing the report \"" << options.reportPath << "\" failed after "
+            << passesWritten << " complete pass blocks"
+            << (writeErrno != 0 ? std::string(": ") + std::strerror(writeErrno) : std::string())
+            << "; the report is incomplete" << std::endl;
+    }
 
     writeConsoleSummary(out, best.bestValue, best.bestTime, best.bestL);
     if (csv.is_open()) {
@@ -219,7 +242,7 @@ int boundAndSummarise(std::int32_t n, std::int32_t m, std::ostream& out, std::os
     if (options.compare) {
         writeComparison(out, -best.bestValue, best.bestL, m, classicalBounds(input.values, n, m));
     }
-    return kExitSuccess;
+    return {opened && !report.fail() ? kExitSuccess : kExitReportFailed, true};
 }
 
 }  // namespace
@@ -231,15 +254,15 @@ int runConsole(std::istream& in, std::ostream& out, std::ostream& err,
         err << "error: " << answers.problem << std::endl;
         return kExitBadData;
     }
-    const int status = boundAndSummarise(answers.n, answers.m, out, err, options);
-    if (status != kExitSuccess) {
-        return status;
+    const RunOutcome outcome = boundAndSummarise(answers.n, answers.m, out, err, options);
+    if (!outcome.summarised) {
+        return outcome.status;
     }
     out << "Press RETURN to continue" << std::flush;
     std::string line;
     std::getline(in, line);
     std::getline(in, line);
-    return kExitSuccess;
+    return outcome.status;
 }
 
 int runConsole(std::istream& in, std::ostream& out, std::ostream& err,
@@ -260,10 +283,10 @@ int runBatch(std::int64_t n, std::int64_t m, std::ostream& out, std::ostream& er
         err << "error: " << problem << std::endl;
         return kExitBadData;
     }
-    const int status = boundAndSummarise(static_cast<std::int32_t>(n),
-                                         static_cast<std::int32_t>(m), out, err, options);
+    const RunOutcome outcome = boundAndSummarise(static_cast<std::int32_t>(n),
+                                                 static_cast<std::int32_t>(m), out, err, options);
     out << std::flush;
-    return status;
+    return outcome.status;
 }
 
 }  // namespace unionbound

@@ -17,6 +17,9 @@ namespace unionbound {
 // Exit statuses of the program.
 inline constexpr int kExitSuccess = 0;
 inline constexpr int kExitBadData = 1;
+// The passes ran and the summary was shown, but "result.txt" could not be
+// written in full.
+inline constexpr int kExitReportFailed = 1;
 
 // The cost of a value point: -1.0 when some component is strictly greater
 // than 0.1 (some event occurs), else 0.0. A not-a-number does not count.
@@ -81,7 +84,9 @@ struct RunOptions {
 
 // The interactive program: prompts for n and m on `out`, reads them from
 // `in`, reads the probabilities, writes the report and the summary to `out`,
-// then waits for RETURN. Refusals go to `err`; returns the exit status.
+// then waits for RETURN. Refusals go to `err`; returns the exit status. A
+// report that cannot be opened or written in full is said on `err` and gives
+// kExitReportFailed, the passes and the summary running all the same.
 int runConsole(std::istream& in, std::ostream& out, std::ostream& err,
                const RunOptions& options);
 int runConsole(std::istream& in, std::ostream& out, std::ostream& err,

@@ -203,6 +203,19 @@ ProbabilityInput parseIntersectionProbabilities(std::string_view text, std::int3
     return parser.finish();
 }
 
+ProbabilityInput parseIntersectionProbabilityPieces(const std::vector<std::string_view>& pieces,
+                                                    std::int32_t n, std::int32_t m,
+                                                    const std::string& name) {
+    ProbabilityParser parser(n, m, name);
+    for (const std::string_view piece : pieces) {
+        if (!parser.wantsMore()) {
+            break;
+        }
+        parser.feed(piece);
+    }
+    return parser.finish();
+}
+
 ProbabilityInput readIntersectionProbabilities(std::int32_t n, std::int32_t m,
                                                const std::string& path,
                                                const ReadProgress& progress) {

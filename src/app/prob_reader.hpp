@@ -5,6 +5,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "numeric/types.hpp"
 
@@ -44,5 +45,12 @@ ProbabilityInput readIntersectionProbabilities(std::int32_t n, std::int32_t m,
 // The same on text already in memory, `name` standing for the file in messages.
 ProbabilityInput parseIntersectionProbabilities(std::string_view text, std::int32_t n,
                                                 std::int32_t m, const std::string& name);
+
+// The same on text cut into consecutive pieces, as the file reader gets it
+// (1 MiB at a time): a number or a line break may be cut anywhere, and the
+// result, message included, is the one for the whole text.
+ProbabilityInput parseIntersectionProbabilityPieces(const std::vector<std::string_view>& pieces,
+                                                    std::int32_t n, std::int32_t m,
+                                                    const std::string& name);
 
 }  // namespace unionbound

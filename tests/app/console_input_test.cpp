@@ -50,7 +50,7 @@ TEST(ConsoleAnswers, RefuseWhatIsNotAWholeNumber) {
     EXPECT_EQ(answer("10.0 3").problem,
               "n (the number of events) must be a whole number, not \"10.0\"");
     EXPECT_EQ(answer("99999999999999999999 3").problem,
-              "n (the number of events) must be a whole number, not \"99999999999999999999\"");
+              "n (the number of events) \"99999999999999999999\" is too large to be counted");
     EXPECT_EQ(answer("").problem, "the input ended before n (the number of events) was typed");
     EXPECT_EQ(answer("10\n").problem,
               "the input ended before m (the maximum order of the intersections) was typed");

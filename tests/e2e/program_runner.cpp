@@ -1,6 +1,7 @@
 #include "e2e/program_runner.hpp"
 
 #include <fcntl.h>
+#include <grp.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -17,7 +18,7 @@ namespace unionbound::testing {
 
 ProgramRun runProgram(const std::filesystem::path& program, const std::vector<std::string>& arguments,
                       const std::string& input, const std::filesystem::path& workDir,
-                      std::chrono::seconds limit) {
+                      std::chrono::seconds limit, std::optional<unsigned> asUser) {
     int toChild[2], fromOut[2], fromErr[2];
     if (pipe(toChild) != 0 || pipe(fromOut) != 0 || pipe(fromErr) != 0) {
         throw std::runtime_error("pipe failed");
@@ -32,6 +33,9 @@ ProgramRun runProgram(const std::filesystem::path& program, const std::vector<st
         dup2(fromErr[1], 2);
         for (int fd : {toChild[0], toChild[1], fromOut[0], fromOut[1], fromErr[0], fromErr[1]}) {
             close(fd);
+        }
+        if (asUser && (setgroups(0, nullptr) != 0 || setgid(*asUser) != 0 || setuid(*asUser) != 0)) {
+            _exit(125);
         }
         if (chdir(workDir.c_str()) != 0) {
             _exit(126);
