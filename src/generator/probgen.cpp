@@ -175,14 +175,14 @@ ProbgenCommand parseProbgenCommand(const std::vector<std::string>& words) {
         return fail("--mixture needs -n (the number of events)");
     }
     if (command.source == Source::independent) {
+        // A single probability with -n stands for n events of that
+        // probability; the list is widened only when the file is written.
         const auto given = static_cast<std::int64_t>(command.probabilities.size());
-        if (n != 0 && given == 1) {
-            command.probabilities.assign(static_cast<std::size_t>(n), command.probabilities[0]);
-        } else if (n != 0 && given != n) {
+        if (n != 0 && given != 1 && given != n) {
             return fail("--independent gives " + std::to_string(given) +
                         " probabilities but -n is " + std::to_string(n));
         }
-        n = static_cast<std::int64_t>(command.probabilities.size());
+        n = n != 0 ? n : given;
     }
     command.n = static_cast<std::int32_t>(n);
     command.m = static_cast<std::int32_t>(m);
@@ -293,11 +293,16 @@ int runProbgen(const std::vector<std::string>& words, std::ostream& out, std::os
     {
         ProbabilitySink sink(target);
         switch (command.source) {
-            case ProbgenCommand::Source::independent:
-                writeIndependentProbabilities(command.probabilities, command.m, sink);
+            case ProbgenCommand::Source::independent: {
+                RealVector probabilities = command.probabilities;
+                if (probabilities.size() == 1) {
+                    probabilities.assign(static_cast<std::size_t>(command.n), probabilities[0]);
+                }
+                writeIndependentProbabilities(probabilities, command.m, sink);
                 unionLine = "Probability of the union: " +
-                            shortestDecimal(independentUnionProbability(command.probabilities));
+                            shortestDecimal(independentUnionProbability(probabilities));
                 break;
+            }
             case ProbgenCommand::Source::data: {
                 const auto rows = static_cast<double>(data.rows);
                 data.table.writeIntersectionWeights(command.m, rows, sink);

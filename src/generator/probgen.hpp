@@ -20,7 +20,7 @@ struct ProbgenCommand {
     Source source = Source::none;
     std::int32_t n = 0;  // 0 when not given
     std::int32_t m = 0;
-    RealVector probabilities;   // --independent
+    RealVector probabilities;   // --independent: one per event, or one for all n events
     std::string dataPath;       // --data
     std::uint64_t seed = 0;     // --mixture
     std::int32_t outcomes = 20;

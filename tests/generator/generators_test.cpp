@@ -221,6 +221,18 @@ TEST(ProbabilitySink, WritesNumbersThatReadBackExactly) {
 
 using Source = ProbgenCommand::Source;
 
+TEST(ProbgenOptions, RefuseATooLargeCountBeforeWideningOneProbability) {
+    // Found by fuzzing: 446666666 copies of one probability were made before
+    // the count of intersections was checked.
+    const ProbgenCommand huge =
+        parseProbgenCommand({"-n446666666", "--independent", "0", "-m9"});
+    EXPECT_EQ(huge.action, ProbgenCommand::Action::usageError);
+    EXPECT_EQ(huge.problem,
+              "n=446666666, m=9 need more intersection probabilities than a 32-bit integer can "
+              "count");
+    EXPECT_EQ(huge.probabilities.size(), 1u);
+}
+
 TEST(ProbgenOptions, ReadEachSource) {
     const ProbgenCommand independent = parseProbgenCommand({"-m", "3", "--independent", "0.1,.5,1"});
     EXPECT_EQ(independent.action, ProbgenCommand::Action::run);
@@ -231,7 +243,8 @@ TEST(ProbgenOptions, ReadEachSource) {
 
     const ProbgenCommand repeated =
         parseProbgenCommand({"-n", "4", "-m", "2", "--independent=0.2", "--output", "-"});
-    EXPECT_EQ(repeated.probabilities, RealVector(4, 0.2));
+    EXPECT_EQ(repeated.n, 4);
+    EXPECT_EQ(repeated.probabilities, RealVector{0.2});  // widened to n events when written
     EXPECT_EQ(repeated.outputPath, "-");
 
     const ProbgenCommand data = parseProbgenCommand({"-m", "3", "--data", "obs.csv"});
