@@ -1,6 +1,7 @@
 #include "app/console_input.hpp"
 
 #include <charconv>
+#include <iomanip>
 #include <limits>
 #include <vector>
 
@@ -61,8 +62,12 @@ bool isSignedDigits(std::string_view word) {
 // number; returns the problem, or empty.
 std::string readNumber(std::istream& in, const char* name, const char* meaning,
                        std::int64_t& value) {
+    // No whole number of 64 bits has more characters than this; a longer word
+    // is refused on its first characters, so a console fed an endless word
+    // never holds more than these.
+    constexpr std::streamsize kLongestWord = 64;
     std::string word;
-    if (!(in >> word)) {
+    if (!(in >> std::setw(kLongestWord) >> word)) {
         return std::string("the input ended before ") + name + " (" + meaning + ") was typed";
     }
     if (parseWholeNumber(word, value)) {

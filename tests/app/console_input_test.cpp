@@ -58,6 +58,16 @@ TEST(ConsoleAnswers, RefuseWhatIsNotAWholeNumber) {
               "n (the number of events) must be a whole number, not \"1?0\"");
 }
 
+TEST(ConsoleAnswers, ReadNoMoreOfAnEndlessWordThanANumberCouldNeed) {
+    const std::string endless(1 << 20, '7');
+    std::istringstream in(endless + " 3");
+    std::ostringstream out;
+    const ConsoleAnswers a = askEventsAndOrder(in, out);
+    EXPECT_EQ(a.problem, "n (the number of events) \"" + endless.substr(0, 40) +
+                             "...\" is too large to be counted");
+    EXPECT_EQ(in.tellg(), 64);
+}
+
 TEST(ConsoleAnswers, RefuseOrdersTheMethodCannotUse) {
     EXPECT_EQ(answer("10 1").problem,
               "m=1 is too small: the maximum order m must be an odd number of at least 3");
