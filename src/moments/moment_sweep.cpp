@@ -62,6 +62,7 @@ public:
             return;
         }
         base_ = positions.base(size_);
+        typical_ = (highLast - highFirst + 1) / high;
         shape_ = ((static_cast<std::int64_t>(size_) * 64 + low) * 4096 + (lowLast - lowFirst)) * 4096 +
                  (highLast - highFirst);
         x_.resize(size_);
@@ -80,6 +81,8 @@ public:
     }
 
     bool valid() const { return valid_; }
+    // The length of the high range per high element: about how long a run is.
+    std::int64_t typicalRun() const { return typical_; }
     // Walks with the same shape have runs of the same lengths in the same
     // order; side by side they reach the ends of their runs together.
     std::int64_t shape() const { return shape_; }
@@ -90,8 +93,16 @@ public:
 
     // Moves to the next run; valid() turns false after the last one.
     void next() {
-        // The rightmost prefix element that can still grow.
+        // Mostly the element before the last grows and nothing restarts.
         std::int32_t t = size_ - 2;
+        if (t >= 0 && x_[t] < last_[t]) {
+            ++x_[t];
+            const SubsetPositions& p = *positions_;
+            taken_[t + 1] = taken_[t] + p.choose(p.n() - x_[t], 2);
+            setRun();
+            return;
+        }
+        // The rightmost prefix element that can still grow.
         while (t >= 0 && x_[t] >= last_[t]) {
             --t;
         }
@@ -130,6 +141,7 @@ private:
     std::int32_t low_;
     bool valid_ = false;
     std::int64_t base_ = 0;
+    std::int64_t typical_ = 0;
     std::int64_t shape_ = 0;
     std::int64_t begin_ = 0;
     std::int64_t end_ = 0;
@@ -157,7 +169,7 @@ EventRange eventsOf(std::int32_t n, std::int32_t l, std::int32_t c) {
     return {(c - 1) * l + 1, c == q ? n : c * l};
 }
 
-// Eight sums side by side over the runs of their walks inside [.., stop);
+// Four sums side by side over the runs of their walks inside [.., stop);
 // a lane whose sum has nothing more before `stop` hands its value back and
 // takes the next task of the queue.
 class SumLanes {
@@ -165,6 +177,26 @@ public:
     static constexpr int K = 4;
 
     SumLanes(const double* prob, std::int64_t stop) : prob_(prob), stop_(stop) {}
+
+    // Each sum alone, run after run: with short runs the processor overlaps
+    // the step to the next run with the additions, which the lanes cannot.
+    void runOneByOne(const std::vector<SumTask*>& queue) {
+        for (SumTask* task : queue) {
+            Lane lane{};
+            if (!load(lane, task)) {
+                continue;
+            }
+            do {
+                double a = lane.acc;
+                for (std::int64_t i = 0; i < lane.left; ++i) {
+                    a = a + lane.at[i];
+                }
+                lane.acc = a;
+                lane.at += lane.left;
+                lane.left = 0;
+            } while (advance(lane));
+        }
+    }
 
     void run(std::vector<SumTask*>& queue) {
         std::size_t next = 0;
@@ -284,6 +316,13 @@ std::vector<PassMoments> binomialMomentsOfPasses(const RealVector& prob, std::in
                                                  std::int32_t m,
                                                  const std::vector<PassDivision>& passes,
                                                  std::int64_t piece) {
+    return binomialMomentsOfPasses(prob, n, m, passes, piece, kLongRun);
+}
+
+std::vector<PassMoments> binomialMomentsOfPasses(const RealVector& prob, std::int32_t n,
+                                                 std::int32_t m,
+                                                 const std::vector<PassDivision>& passes,
+                                                 std::int64_t piece, std::int64_t longRun) {
     std::vector<PassMoments> result(passes.size());
     if (n < 1 || m < 1) {
         for (std::size_t i = 0; i < passes.size(); ++i) {
@@ -357,6 +396,7 @@ std::vector<PassMoments> binomialMomentsOfPasses(const RealVector& prob, std::in
     piece = std::max<std::int64_t>(piece, 1);
     std::vector<SumTask*> active;
     std::vector<SumTask*> busy;
+    std::vector<SumTask*> alone;
     std::size_t joined = 0;
     for (std::int64_t start = 0; start < total; start += piece) {
         const std::int64_t stop = std::min(total, start + piece);
@@ -364,15 +404,18 @@ std::vector<PassMoments> binomialMomentsOfPasses(const RealVector& prob, std::in
             active.push_back(waiting[joined++]);
         }
         busy.clear();
+        alone.clear();
         for (SumTask* task : active) {
             if (task->walk.begin() < stop) {
-                busy.push_back(task);
+                (task->walk.typicalRun() >= longRun ? busy : alone).push_back(task);
             }
         }
         std::stable_sort(busy.begin(), busy.end(), [](const SumTask* x, const SumTask* y) {
             return x->walk.shape() < y->walk.shape();
         });
-        SumLanes(prob.data(), stop).run(busy);
+        SumLanes lanes(prob.data(), stop);
+        lanes.runOneByOne(alone);
+        lanes.run(busy);
         active.erase(std::remove_if(active.begin(), active.end(),
                                     [&](const SumTask* task) {
                                         return !task->walk.valid() || task->walk.begin() >= total;

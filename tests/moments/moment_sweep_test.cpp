@@ -105,13 +105,19 @@ TEST(BinomialMoments, OfAllPassesInOneWalkMatchEveryPassAloneForAnyPieceSize) {
         }
         for (std::int64_t piece : {std::int64_t{1}, std::int64_t{2}, std::int64_t{7},
                                    std::int64_t{61}, kMomentPiece}) {
-            const std::vector<PassMoments> all = binomialMomentsOfPasses(prob, n, m, passes, piece);
-            ASSERT_EQ(all.size(), passes.size());
-            for (std::size_t i = 0; i < passes.size(); ++i) {
-                const RealVector literal = reference::binomialMoments(
-                    prob, n, passes[i].l, m, passes[i].pairs, passes[i].orders);
-                ASSERT_TRUE(sameBits(all[i].moments, literal))
-                    << "n=" << n << " m=" << m << " l=" << passes[i].l << " piece=" << piece;
+            // Every sum side by side, none, and a mix.
+            for (std::int64_t longRun : {std::int64_t{0}, std::int64_t{2}, kLongRun,
+                                         std::int64_t{1} << 40}) {
+                const std::vector<PassMoments> all =
+                    binomialMomentsOfPasses(prob, n, m, passes, piece, longRun);
+                ASSERT_EQ(all.size(), passes.size());
+                for (std::size_t i = 0; i < passes.size(); ++i) {
+                    const RealVector literal = reference::binomialMoments(
+                        prob, n, passes[i].l, m, passes[i].pairs, passes[i].orders);
+                    ASSERT_TRUE(sameBits(all[i].moments, literal))
+                        << "n=" << n << " m=" << m << " l=" << passes[i].l << " piece=" << piece
+                        << " longRun=" << longRun;
+                }
             }
         }
     }
