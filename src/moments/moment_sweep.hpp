@@ -8,11 +8,16 @@
 // starts at 0.0 and adds its terms one by one in increasing subset order:
 // the result is the same double as the plain scan of every subset gives.
 //
-// The walk goes through the probabilities in pieces that stay in the cache,
-// and every moment of every pass that has terms in a piece adds them there.
-// Sums with long runs are carried four side by side, which the processor
-// overlaps; sums with short runs go one after the other, where the step to
-// the next run overlaps the additions instead.
+// When every pass divides the events as the driver does (order m for each
+// subsequence, the pairs (1,2) … (1,q)), the walk goes once through the
+// probabilities in order, row by row: the subsets that share all but their
+// last event. Where a row meets a pass follows from the subsequences of its
+// first events, so each pass takes its runs of the row while the row is in
+// the cache; long runs are added four side by side, short ones at once.
+//
+// Other divisions are walked in pieces that stay in the cache, every moment
+// that has terms in a piece adding them there; sums with long runs are
+// carried four side by side, sums with short runs one after the other.
 #pragma once
 
 #include <cstdint>
