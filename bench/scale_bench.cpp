@@ -1,8 +1,8 @@
-// The scale benchmark: generates the inputs A to E (once), then runs the
+// The scale benchmark: generates the inputs A to E (once, with probgen), then runs the
 // parse-only baseline and the program on each, one after the other, and
 // prints the running time and peak memory of both and their ratio.
 //
-//   scale_bench <program> <parse_baseline> <generate_input> <data folder>
+//   scale_bench <program> <parse_baseline> <probgen> <data folder>
 //               [--limit SECONDS] [--repeat K] [A B C D E]
 //
 // The program runs in <data folder>/<input>/ with "n\nm\n\n\n" at its
@@ -109,7 +109,7 @@ Run runChild(const std::vector<std::string>& args, const std::filesystem::path& 
 int main(int argc, char** argv) {
     if (argc < 5) {
         std::fprintf(stderr,
-                     "usage: scale_bench <program> <parse_baseline> <generate_input> <data folder> "
+                     "usage: scale_bench <program> <parse_baseline> <probgen> <data folder> "
                      "[--limit SECONDS] [--repeat K] [A B C D E]\n");
         return 2;
     }
@@ -146,9 +146,13 @@ int main(int argc, char** argv) {
         if (!std::filesystem::exists(prob)) {
             std::fprintf(stderr, "generating %s (n=%d, m=%d, %lld numbers)...\n", input.name,
                          input.n, input.m, count);
-            const Run made = runChild({generator.string(), std::to_string(input.n),
-                                       std::to_string(input.m), std::to_string(input.seed),
-                                       prob.string()},
+            // A seeded mixture of 20 outcome vectors, each holding up to all
+            // the events, so that nearly every intersection has a probability
+            // written with 15 to 17 digits.
+            const Run made = runChild({generator.string(), "-n", std::to_string(input.n), "-m",
+                                       std::to_string(input.m), "--mixture",
+                                       std::to_string(input.seed), "--outcomes", "20",
+                                       "--density", "1", "--output", prob.string()},
                                       dir, "", "/dev/null", 0.0);
             if (made.status != 0) {
                 std::fprintf(stderr, "the generator failed\n");

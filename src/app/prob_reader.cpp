@@ -1,11 +1,13 @@
 #include "app/prob_reader.hpp"
 
+#include <bit>
 #include <cerrno>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 #include <memory>
 #include <sstream>
 
@@ -19,12 +21,213 @@ bool isBlank(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
 }
 
+// The blanks as a table, for the scan between numbers.
+struct BlankTable {
+    bool blank[256] = {};
+    constexpr BlankTable() {
+        for (char c : {' ', '\t', '\n', '\v', '\f', '\r'}) {
+            blank[static_cast<unsigned char>(c)] = true;
+        }
+    }
+    bool operator()(char c) const { return blank[static_cast<unsigned char>(c)]; }
+};
+constexpr BlankTable kBlank;
+
+// 10^k for 0 ≤ k ≤ 22, each exact in a double.
+constexpr double kExactPowers[23] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                     1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                     1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+
+// Division in the 64-bit significand of the x87 long double, where every
+// w < 2^63 and every 10^k with k ≤ 27 (2^k·5^k, 5^27 < 2^64) is exact. Used
+// only when the type really rounds to 64 bits at run time and its bytes have
+// the expected layout; otherwise `usable` is false.
+struct ExtendedDivision {
+    bool usable = false;
+    long double powers[28] = {};
+
+    ExtendedDivision() {
+        if (std::numeric_limits<long double>::digits != 64 || sizeof(long double) < 10) {
+            return;
+        }
+        volatile long double one = 1.0L;
+        volatile long double smallest = 0x1p-63L;
+        const long double sum = one + smallest;
+        if (sum == 1.0L) {
+            return;  // the hardware rounds to fewer bits than the type claims
+        }
+        if (significandOf(sum) != ((std::uint64_t{1} << 63) | 1u)) {
+            return;
+        }
+        long double power = 1.0L;
+        for (long double& p : powers) {
+            p = power;
+            power = power * 10.0L;
+        }
+        usable = true;
+    }
+
+    static std::uint64_t significandOf(long double x) {
+        std::uint64_t bits = 0;
+        std::memcpy(&bits, &x, sizeof bits);
+        return bits;
+    }
+};
+
+const ExtendedDivision& extendedDivision() {
+    static const ExtendedDivision division;
+    return division;
+}
+
+bool isDigit(char c) { return static_cast<unsigned char>(c - '0') < 10; }
+
+// Eight characters at once, as one little-endian 64-bit word: whether all
+// are digits, and their value as an eight-digit number.
+constexpr bool kWordsAreLittleEndian = std::endian::native == std::endian::little;
+
+bool eightDigits(std::uint64_t word) {
+    return ((word & 0xF0F0F0F0F0F0F0F0u) |
+            (((word + 0x0606060606060606u) & 0xF0F0F0F0F0F0F0F0u) >> 4)) == 0x3333333333333333u;
+}
+
+std::uint64_t valueOfEightDigits(std::uint64_t word) {
+    word -= 0x3030303030303030u;
+    word = word * 10 + (word >> 8);  // pairs of digits in every other byte
+    const std::uint64_t low = (word & 0x000000FF000000FFu) * (100 + (std::uint64_t{1000000} << 32));
+    const std::uint64_t high =
+        ((word >> 16) & 0x000000FF000000FFu) * (1 + (std::uint64_t{10000} << 32));
+    return (low + high) >> 32;
+}
+
+// The quick reading of a plain decimal that starts at p and is followed by a
+// character that is not part of it (a blank, for a token). Returns the end
+// of the number, or nullptr when the number is not plain or its rounding is
+// not settled here.
+//
+// The value is w / 10^k. With w ≤ 2^53 and k ≤ 22 both are doubles and one
+// division rounds it. Otherwise the long double division gives r, the value
+// rounded to 64 bits; r lies on the same side of every midpoint between two
+// neighbouring doubles as the value (a midpoint has 54 significant bits, so
+// rounding to 64 bits cannot carry the value across it), and only an r that
+// is itself a midpoint (its last 11 bits 10000000000) leaves the rounding to
+// 53 bits open.
+//
+// `end` bounds the eight-character reads; the number itself must end before
+// `end` at a character that is not part of it.
+const char* scanPlainDecimal(const char* p, const char* end, const ExtendedDivision& extended,
+                             double& value) {
+    bool negative = false;
+    if (*p == '-') {
+        negative = true;
+        ++p;
+    } else if (*p == '+') {
+        ++p;
+    }
+    std::uint64_t w = 0;
+    int significant = 0;
+    int fraction = 0;
+    bool anyDigit = false;
+    while (*p == '0') {
+        ++p;
+        anyDigit = true;
+    }
+    while (isDigit(*p)) {
+        if (++significant > 18) {
+            return nullptr;
+        }
+        w = w * 10 + static_cast<std::uint64_t>(*p - '0');
+        ++p;
+        anyDigit = true;
+    }
+    if (*p == '.') {
+        ++p;
+        if (w == 0) {
+            while (*p == '0') {
+                ++p;
+                ++fraction;
+                anyDigit = true;
+            }
+        }
+        if constexpr (kWordsAreLittleEndian) {
+            while (end - p >= 8 && significant <= 10) {
+                std::uint64_t word = 0;
+                std::memcpy(&word, p, sizeof word);
+                if (!eightDigits(word)) {
+                    break;
+                }
+                w = w * 100000000u + valueOfEightDigits(word);
+                significant += 8;
+                fraction += 8;
+                p += 8;
+                anyDigit = true;
+            }
+        }
+        while (isDigit(*p)) {
+            if (++significant > 18) {
+                return nullptr;
+            }
+            w = w * 10 + static_cast<std::uint64_t>(*p - '0');
+            ++fraction;
+            ++p;
+            anyDigit = true;
+        }
+    }
+    if (!anyDigit) {
+        return nullptr;
+    }
+    int exponent = 0;
+    if (*p == 'e' || *p == 'E') {
+        ++p;
+        bool negativeExponent = false;
+        if (*p == '-') {
+            negativeExponent = true;
+            ++p;
+        } else if (*p == '+') {
+            ++p;
+        }
+        int digits = 0;
+        while (isDigit(*p)) {
+            if (++digits > 4) {
+                return nullptr;
+            }
+            exponent = exponent * 10 + (*p - '0');
+            ++p;
+        }
+        if (digits == 0) {
+            return nullptr;
+        }
+        exponent = negativeExponent ? -exponent : exponent;
+    }
+    const int k = fraction - exponent;
+    double magnitude = 0.0;
+    if (w != 0) {
+        if (k < 0 || k > 27) {
+            return nullptr;
+        }
+        if (w <= (std::uint64_t{1} << 53) && k <= 22) {
+            magnitude = static_cast<double>(w) / kExactPowers[k];
+        } else if (extended.usable) {
+            const long double r =
+                static_cast<long double>(static_cast<std::int64_t>(w)) / extended.powers[k];
+            if ((ExtendedDivision::significandOf(r) & 0x7ff) == 0x400) {
+                return nullptr;
+            }
+            magnitude = static_cast<double>(r);
+        } else {
+            return nullptr;
+        }
+    }
+    value = negative ? -magnitude : magnitude;
+    return p;
+}
+
 // Collects the numbers of one file as its text arrives in pieces; a token cut
 // by the end of a piece is kept until the next piece completes it.
 class ProbabilityParser {
 public:
     ProbabilityParser(std::int32_t n, std::int32_t m, std::string name)
-        : n_(n), m_(m), name_(std::move(name)), expected_(intersectionCount(n, m)) {
+        : n_(n), m_(m), name_(std::move(name)), expected_(intersectionCount(n, m)),
+          extended_(extendedDivision()) {
         values_.reserve(static_cast<std::size_t>(expected_));
     }
 
@@ -32,29 +235,60 @@ public:
     bool wantsMore() const { return error_.empty() && values_.size() < expected(); }
 
     void feed(std::string_view piece) {
-        std::size_t i = 0;
-        while (i < piece.size() && wantsMore()) {
-            if (pending_.empty()) {
-                while (i < piece.size() && isBlank(piece[i])) {
-                    line_ += piece[i] == '\n' ? 1 : 0;
-                    ++i;
-                }
+        const char* p = piece.data();
+        const char* const end = p + piece.size();
+        if (!pending_.empty() && wantsMore()) {
+            // The token cut by the end of the last piece.
+            const char* q = p;
+            while (q < end && !isBlank(*q)) {
+                ++q;
             }
-            const std::size_t start = i;
-            while (i < piece.size() && !isBlank(piece[i])) {
-                ++i;
-            }
-            if (i == piece.size()) {
-                pending_.append(piece.substr(start));  // may continue in the next piece
+            pending_.append(p, q);
+            if (q == end) {
                 return;
             }
-            if (pending_.empty()) {
-                take(piece.substr(start, i - start));
-            } else {
-                pending_.append(piece.substr(start, i - start));
-                take(pending_);
-                pending_.clear();
+            const std::string token = std::move(pending_);
+            pending_.clear();
+            take(token);
+            p = q;
+        }
+        // Every token before the last blank of the piece ends inside it, so
+        // the scans up to there need no bounds check.
+        const char* tail = end;
+        while (tail > p && !isBlank(tail[-1])) {
+            --tail;
+        }
+        std::size_t left = wantsMore() ? expected() - values_.size() : 0;
+        while (left > 0) {
+            while (p < tail && kBlank(*p)) {
+                line_ += *p == '\n' ? 1 : 0;
+                ++p;
             }
+            if (p == tail) {
+                break;
+            }
+            double value = 0.0;
+            const char* q = scanPlainDecimal(p, end, extended_, value);
+            if (q != nullptr && kBlank(*q) && value >= -kProbabilityTolerance &&
+                value <= 1.0 + kProbabilityTolerance) {
+                values_.push_back(value);
+                p = q;
+                --left;
+                continue;
+            }
+            q = p;
+            while (!kBlank(*q)) {
+                ++q;
+            }
+            take(std::string_view(p, static_cast<std::size_t>(q - p)));
+            if (!error_.empty()) {
+                return;
+            }
+            p = q;
+            --left;
+        }
+        if (left > 0 && tail < end) {
+            pending_.assign(tail, end);  // may continue in the next piece
         }
     }
 
@@ -143,6 +377,7 @@ private:
     std::int32_t m_;
     std::string name_;
     std::int64_t expected_;
+    const ExtendedDivision& extended_;
     RealVector values_;
     std::string pending_;
     std::string error_;
@@ -194,6 +429,22 @@ TokenValue parseProbabilityToken(std::string_view token, double& value) {
         value = underflowed;
     }
     return TokenValue::number;
+}
+
+bool readPlainDecimal(std::string_view token, double& value) {
+    char text[64];
+    if (token.size() + 1 > sizeof text) {
+        return false;
+    }
+    std::memcpy(text, token.data(), token.size());
+    text[token.size()] = ' ';
+    double read = 0.0;
+    const char* end = scanPlainDecimal(text, text + token.size() + 1, extendedDivision(), read);
+    if (end != text + token.size()) {
+        return false;
+    }
+    value = read;
+    return true;
 }
 
 ProbabilityInput parseIntersectionProbabilities(std::string_view text, std::int32_t n,

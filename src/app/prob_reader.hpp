@@ -29,6 +29,15 @@ inline constexpr double kProbabilityTolerance = 1e-9;
 enum class TokenValue { number, notANumber, notFinite };
 TokenValue parseProbabilityToken(std::string_view token, double& value);
 
+// The quick reading of a plain decimal token: an optional sign, digits with
+// at most one '.', an optional exponent (e or E, an optional sign, one to
+// four digits), at least one digit before the exponent and at most 18
+// significant digits, whose value is w / 10^k for 0 ≤ k ≤ 27. True with the
+// value rounded to nearest, ties to even (the double that
+// parseProbabilityToken gives); false for any other token and for the rare
+// value whose rounding this reading cannot settle, which then go the long way.
+bool readPlainDecimal(std::string_view token, double& value);
+
 // Reads the C(n,1) + … + C(n,m) probabilities, white-space separated, in the
 // subset order. Numbers after those are not read. Refused, with a message:
 // a file that cannot be opened or read, one that ends early, a token that is

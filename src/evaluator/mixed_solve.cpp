@@ -206,25 +206,28 @@ MixedSolution solveMixedColumnsByBlocks(const RealVector& mixedCosts,
         constant = 1.0 * x[c] + constant;
     }
     solution.residual.push_back(shiftedMoments[0] + -1.0 * constant);
-    std::vector<double> W(count);
-    std::vector<std::size_t> touched;
-    for (std::size_t j = 0; j < orders.size(); ++j) {
-        const auto coordinate = static_cast<std::int32_t>(j + 1);
-        touched.clear();
-        for (std::size_t c = 0; c < count; ++c) {
-            const IntMatrix& entry = entryOf(c);
-            if (entry[0][0] == coordinate) {
-                W[c] = columns[j][entry[1][0]];
-                touched.push_back(c);
-            } else if (entry[0][1] == coordinate) {
-                W[c] = columns[j][entry[1][1]];
-                touched.push_back(c);
-            }
+    // The columns each coordinate meets, gathered in one pass over the
+    // columns (so in increasing order), with the coordinate's value there.
+    struct Touch {
+        std::size_t column;
+        double value;
+    };
+    std::vector<std::vector<Touch>> touches(orders.size());
+    for (std::size_t c = 0; c < count; ++c) {
+        const IntMatrix& entry = entryOf(c);
+        const std::int32_t j1 = entry[0][0], j2 = entry[0][1];
+        if (static_cast<std::size_t>(j1) <= orders.size()) {
+            touches[j1 - 1].push_back({c, columns[j1 - 1][entry[1][0]]});
         }
+        if (j2 != j1 && static_cast<std::size_t>(j2) <= orders.size()) {
+            touches[j2 - 1].push_back({c, columns[j2 - 1][entry[1][1]]});
+        }
+    }
+    for (std::size_t j = 0; j < orders.size(); ++j) {
         for (std::int32_t e = 1; e <= orders[j]; ++e) {
             double dot = 0.0;
-            for (std::size_t c : touched) {
-                dot = IntPower(W[c], e) * x[c] + dot;
+            for (const Touch& touch : touches[j]) {
+                dot = IntPower(touch.value, e) * x[touch.column] + dot;
             }
             const std::size_t row = solution.residual.size();
             solution.residual.push_back(shiftedMoments[row] + -1.0 * dot);

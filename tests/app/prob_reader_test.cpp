@@ -2,9 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <charconv>
 #include <cmath>
 #include <limits>
+#include <random>
 #include <sstream>
+
+#include "moments/subsets.hpp"
+#include "reference/random_values.hpp"
 
 #include "e2e/program_runner.hpp"
 
@@ -116,6 +121,80 @@ TEST(ProbabilityFile, ReadsANumberCutByTheEndOfAPiece) {
     const ProbabilityInput input = readIntersectionProbabilities(n, 1, (dir.path() / "p.txt").string());
     ASSERT_TRUE(input.ok()) << input.error;
     EXPECT_EQ(input.values, (RealVector{0.123456, 0.5}));
+}
+
+TEST(ProbabilityFile, ReadsAFileOfManyPiecesLikeEachTokenAlone) {
+    // About 3 MiB of numbers in every written form, with every kind of blank
+    // between them, so that tokens and blank runs fall across the ends of the
+    // pieces: the file reads as the tokens one by one.
+    std::mt19937_64 random(90);
+    std::uniform_real_distribution<double> unit(0.0, 1.0);
+    const char* blanks[] = {" ", "\n", "\r\n", "\t", "  \n\n", "\v", "\f"};
+    const std::int32_t n = 160, m = 3;  // 682 800 numbers
+    const auto count = static_cast<std::size_t>(intersectionCount(n, m));
+    std::string text;
+    RealVector expected;
+    char buffer[64];
+    for (std::size_t i = 0; i < count; ++i) {
+        const double value = i % 50 == 0 ? 0.0 : unit(random) * (i % 7 == 0 ? 1e-6 : 1.0);
+        std::to_chars_result end{};
+        switch (i % 5) {
+            case 0: end = std::to_chars(buffer, buffer + sizeof buffer, value); break;
+            case 1:
+                end = std::to_chars(buffer, buffer + sizeof buffer, value,
+                                    std::chars_format::general, 17);
+                break;
+            case 2:
+                end = std::to_chars(buffer, buffer + sizeof buffer, value,
+                                    std::chars_format::scientific, 1 + static_cast<int>(i % 19));
+                break;
+            case 3:
+                end = std::to_chars(buffer, buffer + sizeof buffer, value,
+                                    std::chars_format::fixed, 1 + static_cast<int>(i % 25));
+                break;
+            default:
+                end = std::to_chars(buffer, buffer + sizeof buffer, value,
+                                    std::chars_format::general, 1 + static_cast<int>(i % 8));
+                break;
+        }
+        const std::string token(buffer, end.ptr);
+        double read = 0.0;
+        ASSERT_EQ(parseProbabilityToken(token, read), TokenValue::number) << token;
+        expected.push_back(read);
+        text += (i % 11 == 0 ? "+" : "") + token;
+        text += blanks[random() % 7];
+    }
+    ASSERT_GT(text.size(), std::size_t{3} << 20);
+    testing::ScratchDir dir;
+    testing::writeFile(dir.path() / "p.txt", text);
+    const ProbabilityInput input = readIntersectionProbabilities(n, m, (dir.path() / "p.txt").string());
+    ASSERT_TRUE(input.ok()) << input.error;
+    ASSERT_EQ(input.values.size(), expected.size());
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        ASSERT_TRUE(testing::sameBits(input.values[i], expected[i])) << i;
+    }
+    const ProbabilityInput inMemory = parseIntersectionProbabilities(text, n, m, "p.txt");
+    ASSERT_TRUE(inMemory.ok()) << inMemory.error;
+    EXPECT_TRUE(testing::sameBits(inMemory.values, expected));
+}
+
+TEST(ProbabilityFile, NamesTheLineOfABadTokenAfterManyPieces) {
+    // A bad token well after the first piece: the line count carries over
+    // the ends of the pieces.
+    const std::int32_t n = 160, m = 3;
+    const auto count = static_cast<std::size_t>(intersectionCount(n, m));
+    std::string text;
+    for (std::size_t i = 0; i + 1 < count; ++i) {
+        text += i == 300000 ? "0.5x" : "0.123456789";
+        text += i % 3 == 2 ? "\r\n" : " ";
+    }
+    testing::ScratchDir dir;
+    testing::writeFile(dir.path() / "p.txt", text);
+    const ProbabilityInput input = readIntersectionProbabilities(n, m, (dir.path() / "p.txt").string());
+    ASSERT_FALSE(input.ok());
+    EXPECT_NE(input.error.find("line 100001, number 300001 of 682800"), std::string::npos)
+        << input.error;
+    EXPECT_NE(input.error.find("\"0.5x\" is not a number"), std::string::npos) << input.error;
 }
 
 TEST(ProbabilityFile, RefusesAMissingFileAndADirectory) {

@@ -5,6 +5,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
+#include <limits>
 #include <random>
 #include <string>
 
@@ -72,6 +73,98 @@ TEST(ProbabilityToken, ReadsRandomDecimalsLikeTheFullCheck) {
                                        std::chars_format::general, 1 + trial % 17);
         expectSameReading(std::string(buffer, end.ptr));
         expectSameReading("+" + std::string(buffer, end.ptr));
+    }
+}
+
+// The quick reading of a plain decimal: when it answers, the double is the
+// one of the full reading; it must answer for the usual tokens.
+void expectSameQuickReading(const std::string& token, bool mustAnswer) {
+    double quick = -7.0, full = -7.0;
+    const bool answered = readPlainDecimal(token, quick);
+    if (mustAnswer) {
+        EXPECT_TRUE(answered) << token;
+    }
+    if (answered) {
+        ASSERT_EQ(parseProbabilityToken(token, full), TokenValue::number) << token;
+        EXPECT_TRUE(sameBits(quick, full)) << token << ": " << quick << " vs " << full;
+    }
+}
+
+TEST(PlainDecimal, ReadsLikeTheFullReading) {
+    for (const char* token : {"0", "-0", "+0", "0.0", "-0.000", "1", "1.", ".5", "-.5", "+.5",
+                              "0.25", "00.5", "1e-3", "2.5E-02", "7e+0", "0.1e1", "123e-5",
+                              "0.000000000000000000000000001", "999999999999999999e-27"}) {
+        expectSameQuickReading(token, true);
+    }
+    // Not plain, or beyond its digits and scales: the long way answers.
+    for (const char* token : {"", ".", "-", "+", "e1", "1e", "1e+", "+-1", "1.5.5", "1,5", "0x1p3",
+                              "inf", "nan", "1e5", "1e-28", "1e-99999", "1234567890123456789",
+                              "0.1234567890123456789", "1.00000000000000000000000000001"}) {
+        double value = -7.0;
+        EXPECT_FALSE(readPlainDecimal(token, value)) << token;
+    }
+}
+
+TEST(PlainDecimal, ReadsRandomDecimalsOfEveryLengthLikeTheFullReading) {
+    std::mt19937_64 random(77);
+    std::uniform_real_distribution<double> unit(0.0, 1.0);
+    char buffer[64];
+    for (int trial = 0; trial < 400000; ++trial) {
+        const double value = trial % 4 == 0 ? awkwardProbability(random) : unit(random);
+        const int digits = 1 + trial % 17;
+        const auto format = trial % 3 == 0 ? std::chars_format::scientific
+                                           : std::chars_format::general;
+        const auto end = std::to_chars(buffer, buffer + sizeof buffer, value, format, digits);
+        const std::string token(buffer, end.ptr);
+        const bool usual = value == 0.0 || std::fabs(value) >= 1e-9;
+        expectSameQuickReading(token, usual);
+        // The shortest form that reads back, as probgen writes it.
+        const auto shortest = std::to_chars(buffer, buffer + sizeof buffer, value);
+        expectSameQuickReading(std::string(buffer, shortest.ptr), false);
+    }
+}
+
+TEST(PlainDecimal, ReadsRandomDigitStringsLikeTheFullReading) {
+    // 15 to 18 digits after "0." and a few leading zeros: most need more
+    // than the 53 bits of a double, so they take the long double division.
+    std::mt19937_64 random(78);
+    int answered = 0;
+    for (int trial = 0; trial < 400000; ++trial) {
+        std::string token = "0.";
+        token.append(static_cast<std::size_t>(random() % 4), '0');
+        const int digits = 15 + static_cast<int>(random() % 4);
+        for (int d = 0; d < digits; ++d) {
+            token += static_cast<char>('0' + random() % 10);
+        }
+        double value = 0.0;
+        answered += readPlainDecimal(token, value) ? 1 : 0;
+        expectSameQuickReading(token, false);
+    }
+    if (std::numeric_limits<long double>::digits == 64) {
+        // Where the long double division is there, only ties go the long way.
+        EXPECT_GT(answered, 399000);
+    }
+}
+
+TEST(PlainDecimal, LeavesTheTiesToTheFullReadingOrRoundsThemToEven) {
+    // u / 2^k with u odd and 2^53 < u < 2^54 lies exactly halfway between two
+    // doubles; written as (u·5^k) / 10^k it has at most 18 digits.
+    std::mt19937_64 random(79);
+    for (int trial = 0; trial < 20000; ++trial) {
+        const std::uint64_t u = (std::uint64_t{1} << 53) | (random() & ((std::uint64_t{1} << 53) - 1)) | 1u;
+        const int k = trial % 3;
+        std::uint64_t w = u;
+        for (int i = 0; i < k; ++i) {
+            w *= 5;
+        }
+        std::string token = std::to_string(w);
+        if (k > 0) {
+            token.insert(token.size() - static_cast<std::size_t>(k), ".");
+        }
+        expectSameQuickReading(token, false);
+        // The neighbours of the tie, one unit of the last digit away.
+        expectSameQuickReading(std::to_string(w + 1), false);
+        expectSameQuickReading(std::to_string(w - 1), false);
     }
 }
 

@@ -84,14 +84,21 @@ struct MixedCase {
     RealVector mixedCosts;
 };
 
-MixedCase randomMixedCase(std::mt19937_64& random, bool awkward) {
+// With anyPairs, the pairs are drawn from all coordinates, a coordinate
+// with itself and reversed pairs included, instead of (1,2) … (1,q).
+MixedCase randomMixedCase(std::mt19937_64& random, bool awkward, bool anyPairs = false) {
     MixedCase c;
     c.m = std::uniform_int_distribution<int>(0, 2)(random) == 0 ? 5 : 3;
     const std::int32_t q = std::uniform_int_distribution<std::int32_t>(2, 6)(random);
     c.orders.assign(q, c.m);
     IntMatrix pairs;
     for (std::int32_t i = 2; i <= q; ++i) {
-        pairs.push_back({1, i});
+        if (anyPairs) {
+            std::uniform_int_distribution<std::int32_t> member(1, q);
+            pairs.push_back({member(random), member(random)});
+        } else {
+            pairs.push_back({1, i});
+        }
     }
     c.momentIndex = momentIndexList(c.m, pairs, c.orders);
     for (std::int32_t j = 0; j < q; ++j) {
@@ -144,6 +151,13 @@ TEST(MixedColumns, SolvedBlockByBlockMatchTheWholeSystemWithZerosOfBothSignsAndS
     std::mt19937_64 random(33);
     for (int trial = 0; trial < 3000; ++trial) {
         expectSameAsWholeSolve(randomMixedCase(random, true), trial);
+    }
+}
+
+TEST(MixedColumns, SolvedBlockByBlockMatchTheWholeSystemForAnyPairs) {
+    std::mt19937_64 random(34);
+    for (int trial = 0; trial < 1000; ++trial) {
+        expectSameAsWholeSolve(randomMixedCase(random, trial % 2 == 0, true), trial);
     }
 }
 

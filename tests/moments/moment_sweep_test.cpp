@@ -4,6 +4,8 @@
 
 #include <random>
 #include <sstream>
+#include <string>
+#include <utility>
 
 #include "app/driver.hpp"
 #include "moments/binomial_moments.hpp"
@@ -92,27 +94,82 @@ TEST(BinomialMoments, OfASubsequencePairedWithItselfAreZero) {
     EXPECT_EQ(moments[10], 16 * 0.25);  // (1,2),(1,1): 4 · 4 pairs of events
 }
 
+// The driver's passes of (n, m) and, beside them, the same divisions with
+// every pair reversed, which the walk over the rows does not take.
+std::vector<PassDivision> driverPasses(std::int32_t n, std::int32_t m, bool reversed) {
+    std::vector<PassDivision> passes;
+    for (std::int32_t l = m; l <= n / 2; ++l) {
+        PassTables t = passTables(n, l, m);
+        if (reversed) {
+            for (IntVector& pair : t.pairs) {
+                std::swap(pair[0], pair[1]);
+            }
+        }
+        passes.push_back({l, t.pairs, t.orders});
+    }
+    return passes;
+}
+
+// The moments of every pass by the scan of every subset.
+std::vector<RealVector> scannedMoments(const RealVector& prob, std::int32_t n, std::int32_t m,
+                                       const std::vector<PassDivision>& passes) {
+    std::vector<RealVector> scanned;
+    for (const PassDivision& pass : passes) {
+        scanned.push_back(
+            reference::binomialMoments(prob, n, pass.l, m, pass.pairs, pass.orders));
+    }
+    return scanned;
+}
+
+void expectEveryPassLikeTheScan(const std::vector<RealVector>& scanned, std::int32_t n,
+                                std::int32_t m, const std::vector<PassDivision>& passes,
+                                const std::vector<PassMoments>& all, const std::string& label) {
+    ASSERT_EQ(all.size(), passes.size());
+    for (std::size_t i = 0; i < passes.size(); ++i) {
+        ASSERT_TRUE(sameBits(all[i].moments, scanned[i]))
+            << "n=" << n << " m=" << m << " l=" << passes[i].l << " " << label;
+    }
+}
+
 TEST(BinomialMoments, OfAllPassesInOneWalkMatchEveryPassAloneForAnyPieceSize) {
     std::mt19937_64 random(13);
-    for (int trial = 0; trial < 40; ++trial) {
+    for (int trial = 0; trial < 24; ++trial) {
         const std::int32_t m = trial % 2 == 0 ? 3 : 5;
         const std::int32_t n = std::uniform_int_distribution<std::int32_t>(2 * m, 15)(random);
         const RealVector prob = randomProbabilities(random, n, m);
-        std::vector<PassDivision> passes;
-        for (std::int32_t l = m; l <= n / 2; ++l) {
-            PassTables t = passTables(n, l, m);
-            passes.push_back({l, t.pairs, t.orders});
-        }
-        for (std::int64_t piece : {std::int64_t{1}, std::int64_t{2}, std::int64_t{7},
-                                   std::int64_t{61}, kMomentPiece}) {
-            const std::vector<PassMoments> all = binomialMomentsOfPasses(prob, n, m, passes, piece);
-            ASSERT_EQ(all.size(), passes.size());
-            for (std::size_t i = 0; i < passes.size(); ++i) {
-                const RealVector literal = reference::binomialMoments(
-                    prob, n, passes[i].l, m, passes[i].pairs, passes[i].orders);
-                ASSERT_TRUE(sameBits(all[i].moments, literal))
-                    << "n=" << n << " m=" << m << " l=" << passes[i].l << " piece=" << piece;
+        for (bool reversed : {false, true}) {
+            const std::vector<PassDivision> passes = driverPasses(n, m, reversed);
+            const std::vector<RealVector> scanned = scannedMoments(prob, n, m, passes);
+            for (std::int64_t piece : {std::int64_t{1}, std::int64_t{2}, std::int64_t{7},
+                                       std::int64_t{61}, kMomentPiece}) {
+                // Every sum side by side, none, and a mix.
+                for (std::int64_t longRun : {std::int64_t{0}, std::int64_t{2}, kLongRun,
+                                             std::int64_t{1} << 40}) {
+                    std::ostringstream label;
+                    label << "reversed=" << reversed << " piece=" << piece
+                          << " longRun=" << longRun;
+                    expectEveryPassLikeTheScan(
+                        scanned, n, m, passes,
+                        binomialMomentsOfPasses(prob, n, m, passes, piece, longRun), label.str());
+                }
             }
+        }
+    }
+}
+
+TEST(BinomialMoments, OfAllPassesWithLongRunsMatchEveryPassAlone) {
+    // Subsequences of 9 events and more, so that runs of every length go
+    // through the walk over the rows, short ones at once and long ones side
+    // by side; m = 7 as well. The reversed pairs take the walk in pieces.
+    std::mt19937_64 random(14);
+    const std::pair<std::int32_t, std::int32_t> sizes[] = {{34, 3}, {22, 5}, {18, 3}, {16, 7}};
+    for (const auto& [n, m] : sizes) {
+        const RealVector prob = randomProbabilities(random, n, m);
+        for (bool reversed : {false, true}) {
+            const std::vector<PassDivision> passes = driverPasses(n, m, reversed);
+            expectEveryPassLikeTheScan(scannedMoments(prob, n, m, passes), n, m, passes,
+                                       binomialMomentsOfPasses(prob, n, m, passes),
+                                       reversed ? "reversed" : "driver");
         }
     }
 }
