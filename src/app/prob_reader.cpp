@@ -225,6 +225,9 @@ const char* scanPlainDecimal(const char* p, const char* end, const ExtendedDivis
 // by the end of a piece is kept until the next piece completes it.
 class ProbabilityParser {
 public:
+    // The longest word the reader holds while it waits for the word's end.
+    static constexpr std::size_t kLongestWord = std::size_t{1} << 20;
+
     ProbabilityParser(std::int32_t n, std::int32_t m, std::string name)
         : n_(n), m_(m), name_(std::move(name)), expected_(intersectionCount(n, m)),
           extended_(extendedDivision()) {
@@ -244,6 +247,13 @@ public:
                 ++q;
             }
             pending_.append(p, q);
+            if (pending_.size() > kLongestWord) {
+                // Refused before its end: memory stays bounded on a file
+                // without white space.
+                take(pending_);
+                pending_.clear();
+                return;
+            }
             if (q == end) {
                 return;
             }
@@ -319,6 +329,11 @@ private:
     std::size_t expected() const { return static_cast<std::size_t>(expected_); }
 
     void take(std::string_view token) {
+        if (token.size() > kLongestWord) {
+            error_ = where() + ": a word of more than " + std::to_string(kLongestWord) +
+                     " characters is not a number";
+            return;
+        }
         double value = 0.0;
         const TokenValue kind = parseProbabilityToken(token, value);
         if (kind == TokenValue::number && value >= -kProbabilityTolerance &&

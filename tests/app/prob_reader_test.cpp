@@ -7,6 +7,8 @@
 #include <limits>
 #include <random>
 #include <sstream>
+#include <string_view>
+#include <vector>
 
 #include "moments/subsets.hpp"
 #include "reference/random_values.hpp"
@@ -195,6 +197,20 @@ TEST(ProbabilityFile, NamesTheLineOfABadTokenAfterManyPieces) {
     EXPECT_NE(input.error.find("line 100001, number 300001 of 682800"), std::string::npos)
         << input.error;
     EXPECT_NE(input.error.find("\"0.5x\" is not a number"), std::string::npos) << input.error;
+}
+
+TEST(ProbabilityFile, RefusesAWordLongerThanAnyNumberWithoutHoldingItAll) {
+    // A file without white space arrives in pieces; the reader gives up once
+    // the word passes a mebibyte instead of growing it without end.
+    const std::string piece(std::size_t{1} << 19, '1');
+    const std::vector<std::string_view> pieces(5, piece);
+    const ProbabilityInput input = parseIntersectionProbabilityPieces(pieces, 4, 2, "prob.txt");
+    EXPECT_EQ(input.error,
+              "\"prob.txt\", line 1, number 1 of 10 (the probability of event 1): a word of more "
+              "than 1048576 characters is not a number");
+    // The same text in one piece gives the same message.
+    EXPECT_EQ(parseIntersectionProbabilities(std::string(5 * piece.size(), '1'), 4, 2, "prob.txt").error,
+              input.error);
 }
 
 TEST(ProbabilityFile, RefusesAMissingFileAndADirectory) {
