@@ -131,8 +131,8 @@ int main(int argc, char** argv) {
         }
     }
 
-    std::printf("%-5s %4s %2s %11s | %9s %9s %9s | %9s %9s %9s | %6s %6s | %s\n", "input", "n",
-                "m", "numbers", "parse s", "parse cpu", "parse MB", "run s", "run cpu", "run MB",
+    std::printf("%-5s %4s %2s %11s | %9s %9s %9s | %9s %9s %9s | %6s %6s | %s\n", "input", "n", "m",
+                "numbers", "parse s", "parse cpu", "parse MB", "run s", "run cpu", "run MB",
                 "ratio", "cpu r.", "memory limit");
     for (const Input& input : kInputs) {
         if (!wanted.empty() &&
@@ -149,11 +149,11 @@ int main(int argc, char** argv) {
             // A seeded mixture of 20 outcome vectors, each holding up to all
             // the events, so that nearly every intersection has a probability
             // written with 15 to 17 digits.
-            const Run made = runChild({generator.string(), "-n", std::to_string(input.n), "-m",
-                                       std::to_string(input.m), "--mixture",
-                                       std::to_string(input.seed), "--outcomes", "20",
-                                       "--density", "1", "--output", prob.string()},
-                                      dir, "", "/dev/null", 0.0);
+            const Run made =
+                runChild({generator.string(), "-n", std::to_string(input.n), "-m",
+                          std::to_string(input.m), "--mixture", std::to_string(input.seed),
+                          "--outcomes", "20", "--density", "1", "--output", prob.string()},
+                         dir, "", "/dev/null", 0.0);
             if (made.status != 0) {
                 std::fprintf(stderr, "the generator failed\n");
                 return 1;
@@ -174,8 +174,8 @@ int main(int argc, char** argv) {
                 base.cpu = std::min(base.cpu, one.cpu);
                 base.peakKiB = std::max(base.peakKiB, one.peakKiB);
                 if (b == 0) {
-                    const Run p = runChild({program.string()}, dir, console, dir / "stdout.txt",
-                                           limit);
+                    const Run p =
+                        runChild({program.string()}, dir, console, dir / "stdout.txt", limit);
                     run.status = p.status;
                     run.timedOut = run.timedOut || p.timedOut;
                     run.wall = std::min(run.wall, p.wall);
@@ -186,14 +186,14 @@ int main(int argc, char** argv) {
         }
         const double limitMB = (8.0 * static_cast<double>(count)) / 1e6 + 64.0;
         const double runMB = static_cast<double>(run.peakKiB) * 1024.0 / 1e6;
-        std::printf("%-5s %4d %2d %11lld | %9.3f %9.3f %9.1f | %9.3f %9.3f %9.1f | %6.2f %6.2f | "
-                    "%.1f MB %s%s\n",
-                    input.name, input.n, input.m, count, base.wall, base.cpu,
-                    static_cast<double>(base.peakKiB) * 1024.0 / 1e6, run.wall, run.cpu, runMB,
-                    run.wall / base.wall, run.cpu / base.cpu, limitMB,
-                    runMB <= limitMB ? "ok" : "EXCEEDED",
-                    run.timedOut ? " (program stopped at the time limit)"
-                                 : (run.status != 0 ? " (program failed)" : ""));
+        std::printf(
+            "%-5s %4d %2d %11lld | %9.3f %9.3f %9.1f | %9.3f %9.3f %9.1f | %6.2f %6.2f | "
+            "%.1f MB %s%s\n",
+            input.name, input.n, input.m, count, base.wall, base.cpu,
+            static_cast<double>(base.peakKiB) * 1024.0 / 1e6, run.wall, run.cpu, runMB,
+            run.wall / base.wall, run.cpu / base.cpu, limitMB, runMB <= limitMB ? "ok" : "EXCEEDED",
+            run.timedOut ? " (program stopped at the time limit)"
+                         : (run.status != 0 ? " (program failed)" : ""));
         std::fflush(stdout);
     }
     return 0;

@@ -25,7 +25,8 @@ namespace unionbound::fuzzing {
 namespace {
 
 constexpr std::string_view kAskEvents = "Number of events. n=";
-constexpr std::string_view kAskOrder = "Maximum order of the intersections (must be an odd number). m=";
+constexpr std::string_view kAskOrder =
+    "Maximum order of the intersections (must be an odd number). m=";
 
 // An optional sign and decimal digits, within 64 bits; computed digit by
 // digit, independently of the parser under test.

@@ -13,7 +13,7 @@ namespace unionbound::fuzzing {
 
 // The fuzzer's bytes, read from the front.
 class FuzzInput {
-public:
+  public:
     FuzzInput(const std::uint8_t* data, std::size_t size)
         : text_(reinterpret_cast<const char*>(data), size) {}
 
@@ -39,7 +39,7 @@ public:
     // Everything not taken yet.
     std::string_view rest() const { return text_; }
 
-private:
+  private:
     std::string_view text_;
 };
 

@@ -99,7 +99,8 @@ void checkProbgen(const std::vector<std::string>& words) {
     require(command.source != ProbgenCommand::Source::none, "a probgen run names its source");
     require(command.m >= 1, "a probgen run has an order");
     for (double p : command.probabilities) {
-        require(std::isfinite(p) && p >= 0.0 && p <= 1.0, "independent probabilities lie in [0, 1]");
+        require(std::isfinite(p) && p >= 0.0 && p <= 1.0,
+                "independent probabilities lie in [0, 1]");
     }
     require(std::isfinite(command.density) && command.density >= 0.0 && command.density <= 1.0,
             "the mixture density lies in [0, 1]");

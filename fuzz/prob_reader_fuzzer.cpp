@@ -72,7 +72,8 @@ bool sameOutcome(const ProbabilityInput& a, const ProbabilityInput& b) {
         return false;
     }
     for (std::size_t i = 0; i < a.values.size(); ++i) {
-        if (std::bit_cast<std::uint64_t>(a.values[i]) != std::bit_cast<std::uint64_t>(b.values[i])) {
+        if (std::bit_cast<std::uint64_t>(a.values[i]) !=
+            std::bit_cast<std::uint64_t>(b.values[i])) {
             return false;
         }
     }
@@ -83,9 +84,9 @@ void checkAgainstStream(const ProbabilityInput& got, std::string_view text, std:
     if (got.ok()) {
         require(got.values.size() == count, "success gives exactly the expected count of values");
         for (double v : got.values) {
-            require(std::isfinite(v) && v >= -kProbabilityTolerance &&
-                        v <= 1.0 + kProbabilityTolerance,
-                    "every value read is a finite probability");
+            require(
+                std::isfinite(v) && v >= -kProbabilityTolerance && v <= 1.0 + kProbabilityTolerance,
+                "every value read is a finite probability");
         }
     } else {
         requireOneLineMessage(got.error, "a refusal has a one-line message");
@@ -96,8 +97,8 @@ void checkAgainstStream(const ProbabilityInput& got, std::string_view text, std:
     for (std::size_t i = 0; i < count; ++i) {
         if (i >= tokens.size()) {
             require(!got.ok(), "a file with too few numbers is refused");
-            const std::string says = "ends after " + std::to_string(i) + " of the " +
-                                     std::to_string(count) + " numbers";
+            const std::string says =
+                "ends after " + std::to_string(i) + " of the " + std::to_string(count) + " numbers";
             require(got.error.find(says) != std::string::npos,
                     "a short file is refused with the count of numbers it has", got.error);
             return;

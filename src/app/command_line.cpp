@@ -12,8 +12,8 @@ namespace unionbound {
 namespace {
 
 // Reads the value of a whole-number option; returns the problem, or empty.
-std::string readWholeNumber(ArgumentWalker& words, const std::string& option,
-                            const char* meaning, std::int64_t& number) {
+std::string readWholeNumber(ArgumentWalker& words, const std::string& option, const char* meaning,
+                            std::int64_t& number) {
     std::string text;
     if (!words.value(text)) {
         return "option " + option + " needs a value (" + meaning + ")";
@@ -78,10 +78,10 @@ CommandLine parseCommandLine(const std::vector<std::string>& words) {
             problem = once(seenN) ? readWholeNumber(walker, option, "the number of events", line.n)
                                   : "option -n is given twice";
         } else if (option == "-m") {
-            problem = once(seenM) ? readWholeNumber(walker, option,
-                                                    "the maximum order of the intersections",
-                                                    line.m)
-                                  : "option -m is given twice";
+            problem = once(seenM)
+                          ? readWholeNumber(walker, option,
+                                            "the maximum order of the intersections", line.m)
+                          : "option -m is given twice";
         } else if (option == "--input") {
             problem = once(seenInput) ? readPath(walker, option, line.inputPath)
                                       : "option --input is given twice";
@@ -146,7 +146,9 @@ Examples:
 )";
 }
 
-std::string versionText() { return std::string("unionbound ") + UNIONBOUND_VERSION + "\n"; }
+std::string versionText() {
+    return std::string("unionbound ") + UNIONBOUND_VERSION + "\n";
+}
 
 std::string usageReminder() {
     return "Usage: unionbound [-n N -m M] [--input PATH] [--report PATH] [--csv PATH] "

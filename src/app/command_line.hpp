@@ -16,8 +16,8 @@ struct CommandLine {
     Action action = Action::run;
     std::string problem;  // the usage error, when action is usageError
 
-    bool batch = false;   // -n and -m given
-    std::int64_t n = 0;   // as given; checked like the console answers
+    bool batch = false;  // -n and -m given
+    std::int64_t n = 0;  // as given; checked like the console answers
     std::int64_t m = 0;
     std::string inputPath = "prob.txt";
     std::string reportPath = "result.txt";

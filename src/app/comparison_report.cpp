@@ -23,8 +23,8 @@ std::string padded(std::string text, std::size_t width) {
 
 }  // namespace
 
-void writeComparison(std::ostream& out, double aggregationBound, std::int32_t bestL,
-                     std::int32_t m, const ClassicalBounds& bounds) {
+void writeComparison(std::ostream& out, double aggregationBound, std::int32_t bestL, std::int32_t m,
+                     const ClassicalBounds& bounds) {
     struct Entry {
         std::string name;
         std::string formula;
@@ -36,8 +36,8 @@ void writeComparison(std::ostream& out, double aggregationBound, std::int32_t be
         {"Hunter", "S1 - heaviest spanning tree", bounds.hunter},
         {"sharp", "best from S1 ... S" + std::to_string(m) + " alone", bounds.sharp.value},
     };
-    const std::string beside = "(aggregation, l=" + std::to_string(bestL) + ": " +
-                               general15(aggregationBound) + ")";
+    const std::string beside =
+        "(aggregation, l=" + std::to_string(bestL) + ": " + general15(aggregationBound) + ")";
     out << "Other upper bounds from the same probabilities:\n";
     for (const Entry& entry : classical) {
         out << "  " << padded(entry.name, 13) << padded(entry.formula, 31)

@@ -13,7 +13,7 @@ namespace unionbound {
 // aggregation bound beside it, and the line naming the smallest upper bound
 // with the names of all bounds that share it.
 // Values in general notation with 15 significant digits, as the summary.
-void writeComparison(std::ostream& out, double aggregationBound, std::int32_t bestL,
-                     std::int32_t m, const ClassicalBounds& bounds);
+void writeComparison(std::ostream& out, double aggregationBound, std::int32_t bestL, std::int32_t m,
+                     const ClassicalBounds& bounds);
 
 }  // namespace unionbound

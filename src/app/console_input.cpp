@@ -54,8 +54,7 @@ bool isSignedDigits(std::string_view word) {
     if (!word.empty() && (word[0] == '+' || word[0] == '-')) {
         word.remove_prefix(1);
     }
-    return !word.empty() &&
-           word.find_first_not_of("0123456789") == std::string_view::npos;
+    return !word.empty() && word.find_first_not_of("0123456789") == std::string_view::npos;
 }
 
 // Reads one white-space separated word for `name` and takes it as a whole

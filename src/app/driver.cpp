@@ -147,9 +147,9 @@ RunSummary runPasses(const RealVector& prob, std::int32_t n, std::int32_t m, std
             best = {pass.solution.value, pass.elapsed, l};
         }
         const BoundSolution& s = pass.solution;
-        writePassBlock(report, l, m, s, pass.elapsed, pass.moments,
-                       basisSubscripts(m, pass.tables.pairs, pass.tables.orders, s.Vks, s.Kjs,
-                                       s.jbest));
+        writePassBlock(
+            report, l, m, s, pass.elapsed, pass.moments,
+            basisSubscripts(m, pass.tables.pairs, pass.tables.orders, s.Vks, s.Kjs, s.jbest));
         if (afterPass) {
             afterPass(pass);
         }
@@ -173,9 +173,9 @@ RunOutcome boundAndSummarise(std::int32_t n, std::int32_t m, std::ostream& out, 
     ProgressLine progress(options.progress);
     const ProbabilityInput input = readIntersectionProbabilities(
         n, m, options.inputPath, [&](std::int64_t numbersRead, std::int64_t expected) {
-            progress.show("reading \"" + options.inputPath + "\": " +
-                          std::to_string(numbersRead) + " of " + std::to_string(expected) +
-                          " numbers (" + std::to_string(numbersRead * 100 / expected) + "%)");
+            progress.show("reading \"" + options.inputPath + "\": " + std::to_string(numbersRead) +
+                          " of " + std::to_string(expected) + " numbers (" +
+                          std::to_string(numbersRead * 100 / expected) + "%)");
         });
     progress.clear();
     if (!input.ok()) {
@@ -199,8 +199,8 @@ RunOutcome boundAndSummarise(std::int32_t n, std::int32_t m, std::ostream& out, 
     std::ofstream report(options.reportPath, std::ios::out | std::ios::trunc);
     const bool opened = static_cast<bool>(report);
     if (!opened) {
-        err << "warning: cannot write the report \"" << options.reportPath << "\": "
-            << std::strerror(errno) << "; the passes run without it" << std::endl;
+        err << "warning: cannot write the report \"" << options.reportPath
+            << "\": " << std::strerror(errno) << "; the passes run without it" << std::endl;
     }
     int writeErrno = 0;
     std::int32_t passesWritten = 0;
@@ -213,13 +213,12 @@ RunOutcome boundAndSummarise(std::int32_t n, std::int32_t m, std::ostream& out, 
             ++passesWritten;
         }
         const double bound = -pass.solution.value;
-        rows.push_back({pass.l, static_cast<std::int32_t>(pass.tables.counts.size()), bound,
-                        pass.elapsed});
+        rows.push_back(
+            {pass.l, static_cast<std::int32_t>(pass.tables.counts.size()), bound, pass.elapsed});
         char shown[32];
         std::snprintf(shown, sizeof shown, "%.15g", bound);
-        progress.show("pass l=" + std::to_string(pass.l) + " done (" +
-                      std::to_string(rows.size()) + " of " + std::to_string(lengths) +
-                      "), bound " + shown);
+        progress.show("pass l=" + std::to_string(pass.l) + " done (" + std::to_string(rows.size()) +
+                      " of " + std::to_string(lengths) + "), bound " + shown);
     });
     report.close();
     progress.clear();
@@ -247,8 +246,7 @@ RunOutcome boundAndSummarise(std::int32_t n, std::int32_t m, std::ostream& out, 
 
 }  // namespace
 
-int runConsole(std::istream& in, std::ostream& out, std::ostream& err,
-               const RunOptions& options) {
+int runConsole(std::istream& in, std::ostream& out, std::ostream& err, const RunOptions& options) {
     const ConsoleAnswers answers = askEventsAndOrder(in, out);
     if (!answers.problem.empty()) {
         err << "error: " << answers.problem << std::endl;
@@ -265,8 +263,8 @@ int runConsole(std::istream& in, std::ostream& out, std::ostream& err,
     return outcome.status;
 }
 
-int runConsole(std::istream& in, std::ostream& out, std::ostream& err,
-               const std::string& inputPath, const std::string& reportPath) {
+int runConsole(std::istream& in, std::ostream& out, std::ostream& err, const std::string& inputPath,
+               const std::string& reportPath) {
     RunOptions options;
     options.inputPath = inputPath;
     options.reportPath = reportPath;

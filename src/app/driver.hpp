@@ -87,8 +87,7 @@ struct RunOptions {
 // then waits for RETURN. Refusals go to `err`; returns the exit status. A
 // report that cannot be opened or written in full is said on `err` and gives
 // kExitReportFailed, the passes and the summary running all the same.
-int runConsole(std::istream& in, std::ostream& out, std::ostream& err,
-               const RunOptions& options);
+int runConsole(std::istream& in, std::ostream& out, std::ostream& err, const RunOptions& options);
 int runConsole(std::istream& in, std::ostream& out, std::ostream& err,
                const std::string& inputPath = "prob.txt",
                const std::string& reportPath = "result.txt");

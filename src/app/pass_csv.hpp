@@ -8,10 +8,10 @@
 namespace unionbound {
 
 struct PassRow {
-    std::int32_t l;   // subsequence length
-    std::int32_t q;   // number of subsequences
-    double bound;     // the pass's upper bound on the probability of the union
-    double seconds;   // the pass's running time, as in the report
+    std::int32_t l;  // subsequence length
+    std::int32_t q;  // number of subsequences
+    double bound;    // the pass's upper bound on the probability of the union
+    double seconds;  // the pass's running time, as in the report
 };
 
 // The header "l,q,bound,seconds,best", then one line per pass; best is 1 for

@@ -79,7 +79,9 @@ const ExtendedDivision& extendedDivision() {
     return division;
 }
 
-bool isDigit(char c) { return static_cast<unsigned char>(c - '0') < 10; }
+bool isDigit(char c) {
+    return static_cast<unsigned char>(c - '0') < 10;
+}
 
 // Eight characters at once, as one little-endian 64-bit word: whether all
 // are digits, and their value as an eight-digit number.
@@ -224,12 +226,15 @@ const char* scanPlainDecimal(const char* p, const char* end, const ExtendedDivis
 // Collects the numbers of one file as its text arrives in pieces; a token cut
 // by the end of a piece is kept until the next piece completes it.
 class ProbabilityParser {
-public:
+  public:
     // The longest word the reader holds while it waits for the word's end.
     static constexpr std::size_t kLongestWord = std::size_t{1} << 20;
 
     ProbabilityParser(std::int32_t n, std::int32_t m, std::string name)
-        : n_(n), m_(m), name_(std::move(name)), expected_(intersectionCount(n, m)),
+        : n_(n),
+          m_(m),
+          name_(std::move(name)),
+          expected_(intersectionCount(n, m)),
           extended_(extendedDivision()) {
         values_.reserve(static_cast<std::size_t>(expected_));
     }
@@ -325,7 +330,7 @@ public:
     std::int64_t numbersRead() const { return static_cast<std::int64_t>(values_.size()); }
     std::int64_t numbersExpected() const { return expected_; }
 
-private:
+  private:
     std::size_t expected() const { return static_cast<std::size_t>(expected_); }
 
     void take(std::string_view token) {
@@ -423,8 +428,8 @@ TokenValue parseProbabilityToken(std::string_view token, double& value) {
     // Only the characters that stream extraction gathers for a double: this
     // also keeps out "inf", "nan" and hexadecimal forms, which it refuses.
     for (char c : token) {
-        const bool allowed = (c >= '0' && c <= '9') || c == '.' || c == 'e' || c == 'E' ||
-                             c == '+' || c == '-';
+        const bool allowed =
+            (c >= '0' && c <= '9') || c == '.' || c == 'e' || c == 'E' || c == '+' || c == '-';
         if (!allowed) {
             return TokenValue::notANumber;
         }

@@ -8,7 +8,7 @@
 namespace unionbound {
 
 class ProgressLine {
-public:
+  public:
     // `out` is where the line goes; null means no progress is shown.
     explicit ProgressLine(std::ostream* out) : out_(out) {}
 
@@ -19,7 +19,7 @@ public:
     // Blanks the line, so that what follows starts on a clean line.
     void clear();
 
-private:
+  private:
     std::ostream* out_;
     std::size_t shown_ = 0;
 };

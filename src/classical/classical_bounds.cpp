@@ -28,7 +28,7 @@ BinomialPolynomial timesRootFactor(const BinomialPolynomial& poly, std::int32_t 
 // Walks every choice of `pairsLeft` more disjoint neighbour pairs
 // (i, i+1) with first ≤ i and i + 1 ≤ n, keeping the smallest value.
 class SharpBasisSearch {
-public:
+  public:
     SharpBasisSearch(const std::vector<DoubleDouble>& sums, std::int32_t n) : sums_(sums), n_(n) {}
 
     void search(const BinomialPolynomial& poly, DoubleDouble rootProduct, std::int32_t first,
@@ -40,9 +40,8 @@ public:
         // The pairs still to place need 2·pairsLeft points from first on.
         for (std::int32_t i = first; i + 2 * pairsLeft - 1 <= n_; ++i) {
             const BinomialPolynomial next = timesRootFactor(timesRootFactor(poly, i), i + 1);
-            const DoubleDouble product =
-                rootProduct * DoubleDouble(static_cast<double>(i)) *
-                DoubleDouble(static_cast<double>(i) + 1.0);
+            const DoubleDouble product = rootProduct * DoubleDouble(static_cast<double>(i)) *
+                                         DoubleDouble(static_cast<double>(i) + 1.0);
             basis.push_back(i);
             basis.push_back(i + 1);
             search(next, product, i + 2, pairsLeft - 1, basis);
@@ -55,9 +54,10 @@ public:
     DoubleDouble best() const { return best_; }
     const IntVector& bestBasis() const { return bestBasis_; }
 
-private:
+  private:
     // E[p(X)] = 1 - Σ_j a_j S_j / Π r for the basis in hand.
-    void consider(const BinomialPolynomial& poly, DoubleDouble rootProduct, const IntVector& basis) {
+    void consider(const BinomialPolynomial& poly, DoubleDouble rootProduct,
+                  const IntVector& basis) {
         DoubleDouble expectation;
         for (std::size_t j = 0; j < poly.size(); ++j) {
             expectation += poly[j] * sums_[j];

@@ -10,7 +10,7 @@
 namespace unionbound {
 
 class ArgumentWalker {
-public:
+  public:
     explicit ArgumentWalker(std::vector<std::string> words) : words_(std::move(words)) {}
 
     bool done() const { return next_ >= words_.size(); }
@@ -30,7 +30,7 @@ public:
     // True when the current word carried a value of its own ("--compare=1").
     bool hasAttachedValue() const { return hasAttached_; }
 
-private:
+  private:
     std::vector<std::string> words_;
     std::size_t next_ = 0;
     bool isOption_ = false;

@@ -89,13 +89,13 @@ BasisEvaluation evaluateBasis(Penalty penalty, const RealMatrix& columns, const 
         }
         RealVector coordinateTargets;
         for (std::int32_t r = position; r <= position + orders[j] - 1; ++r) {
-            coordinateTargets.push_back(
-                static_cast<std::size_t>(r) < mixed.residual.size() ? mixed.residual[r]
-                                                                : std::numeric_limits<double>::quiet_NaN());
+            coordinateTargets.push_back(static_cast<std::size_t>(r) < mixed.residual.size()
+                                            ? mixed.residual[r]
+                                            : std::numeric_limits<double>::quiet_NaN());
         }
         position += orders[j];
-        CoordinateSolution solution = bestCoordinateBasis(coordinateCosts, columns[j], orders[j],
-                                                          m, coordinateTargets, highCounts[j]);
+        CoordinateSolution solution = bestCoordinateBasis(coordinateCosts, columns[j], orders[j], m,
+                                                          coordinateTargets, highCounts[j]);
         coordinateValues.push_back(solution.value);
         evaluation.Kjs.push_back(std::move(solution.choice));
     }

@@ -12,7 +12,7 @@ namespace unionbound {
 using Penalty = double (*)(const RealVector& point);
 
 struct BasisEvaluation {
-    double value;  // larger is better; the bound is -value
+    double value;   // larger is better; the bound is -value
     IntMatrix Kjs;  // per coordinate, the winning extra columns
 };
 

@@ -37,7 +37,9 @@ IntMatrix rowsOf(const IntMatrix& subsets, bool leadingM, std::int32_t m, bool t
     return rows;
 }
 
-bool isEven(std::int32_t value) { return value % 2 == 0; }
+bool isEven(std::int32_t value) {
+    return value % 2 == 0;
+}
 
 }  // namespace
 
@@ -63,7 +65,8 @@ IntMatrix candidateColumnsOdd(std::int32_t nq, std::int32_t m, std::int32_t s) {
 
 CoordinateSolution bestCoordinateBasis(const RealVector& coordinateCosts, const RealVector& values,
                                        std::int32_t order, std::int32_t m,
-                                       const RealVector& coordinateTargets, std::int32_t highCount) {
+                                       const RealVector& coordinateTargets,
+                                       std::int32_t highCount) {
     CoordinateSolution best{{}, kSearchStart, {}};
     const std::int32_t nq = static_cast<std::int32_t>(values.size()) - 1;
     if (m < 1 || nq < m - 1 || coordinateCosts.size() != static_cast<std::size_t>(nq)) {

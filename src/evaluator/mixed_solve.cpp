@@ -46,7 +46,9 @@ MixedSolution solveMixedColumns(const RealVector& mixedCosts, const RealVector& 
 
 namespace {
 
-bool isNegativeZero(double x) { return x == 0.0 && std::signbit(x); }
+bool isNegativeZero(double x) {
+    return x == 0.0 && std::signbit(x);
+}
 
 // Gauss-Jordan on one g×g block (row-major in `a`, right-hand side in `x`),
 // step by step as LinSolve takes them. False when the block runs out of
@@ -126,7 +128,9 @@ MixedSolution solveMixedColumnsByBlocks(const RealVector& mixedCosts,
         return dense();
     }
     const std::size_t blocks = count / g;
-    const auto entryOf = [&](std::size_t c) -> const IntMatrix& { return momentIndex[firstMixed + c]; };
+    const auto entryOf = [&](std::size_t c) -> const IntMatrix& {
+        return momentIndex[firstMixed + c];
+    };
 
     // The layout the blocks rely on: every entry of a group names the group's
     // pair, orders of at least 1, and values that exist.

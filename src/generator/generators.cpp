@@ -123,9 +123,8 @@ Observations parseObservations(std::string_view text, const std::string& name) {
             continue;
         }
         const std::vector<std::string> fields = splitFields(line);
-        const bool allBits = std::all_of(fields.begin(), fields.end(), [](const std::string& f) {
-            return f == "0" || f == "1";
-        });
+        const bool allBits = std::all_of(fields.begin(), fields.end(),
+                                         [](const std::string& f) { return f == "0" || f == "1"; });
         if (!sawFirstLine) {
             sawFirstLine = true;
             data.events = static_cast<std::int32_t>(fields.size());
@@ -196,7 +195,9 @@ std::uint64_t SplitMix64::next() {
     return z ^ (z >> 31);
 }
 
-double SplitMix64::uniform() { return static_cast<double>(next() >> 11) * 0x1p-53; }
+double SplitMix64::uniform() {
+    return static_cast<double>(next() >> 11) * 0x1p-53;
+}
 
 OutcomeTable randomMixture(const MixtureSettings& settings) {
     SplitMix64 random(settings.seed);

@@ -29,7 +29,7 @@ double independentUnionProbability(const RealVector& p);
 // sets over the outcomes, so that the outcomes containing a subset are the
 // AND of its events' columns.
 class OutcomeTable {
-public:
+  public:
     explicit OutcomeTable(std::int32_t n) : n_(n) {}
 
     // Adds an outcome; `occurs[e]` for event e+1.
@@ -49,7 +49,7 @@ public:
     // observations for counts).
     void writeIntersectionWeights(std::int32_t m, double divisor, ProbabilitySink& sink) const;
 
-private:
+  private:
     std::size_t words() const { return (weights_.size() + 63) / 64; }
     std::int32_t n_;
     RealVector weights_;
@@ -79,13 +79,13 @@ Observations readObservations(const std::string& path);
 // splitmix64: a small, fixed generator, so that a seed gives the same
 // mixture on every machine.
 class SplitMix64 {
-public:
+  public:
     explicit SplitMix64(std::uint64_t seed) : state_(seed) {}
     std::uint64_t next();
     // A uniform double in [0, 1) from the top 53 bits.
     double uniform();
 
-private:
+  private:
     std::uint64_t state_;
 };
 

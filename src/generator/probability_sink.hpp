@@ -9,7 +9,7 @@
 namespace unionbound {
 
 class ProbabilitySink {
-public:
+  public:
     explicit ProbabilitySink(std::ostream& out) : out_(out) { buffer_.reserve(kFlushAt + 64); }
     ~ProbabilitySink() { flush(); }
     ProbabilitySink(const ProbabilitySink&) = delete;
@@ -19,7 +19,7 @@ public:
     void flush();
     std::int64_t count() const { return count_; }
 
-private:
+  private:
     static constexpr std::size_t kFlushAt = std::size_t{1} << 20;
     std::ostream& out_;
     std::string buffer_;

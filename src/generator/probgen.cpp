@@ -27,9 +27,8 @@ constexpr int kUsage = 2;
 constexpr std::int64_t kMostOutcomes = 1000000;
 
 // A whole-number option within [least, most]; returns the problem or empty.
-std::string readBoundedNumber(ArgumentWalker& words, const std::string& option,
-                              const char* meaning, std::int64_t least, std::int64_t most,
-                              std::int64_t& number) {
+std::string readBoundedNumber(ArgumentWalker& words, const std::string& option, const char* meaning,
+                              std::int64_t least, std::int64_t most, std::int64_t& number) {
     std::string text;
     if (!words.value(text)) {
         return "option " + option + " needs a value (" + meaning + ")";
@@ -39,8 +38,8 @@ std::string readBoundedNumber(ArgumentWalker& words, const std::string& option,
                "\"";
     }
     if (number < least || number > most) {
-        return option + " (" + meaning + ") must be between " + std::to_string(least) +
-               " and " + std::to_string(most) + ", not " + std::to_string(number);
+        return option + " (" + meaning + ") must be between " + std::to_string(least) + " and " +
+               std::to_string(most) + ", not " + std::to_string(number);
     }
     return {};
 }
@@ -113,8 +112,8 @@ ProbgenCommand parseProbgenCommand(const std::vector<std::string>& words) {
             problem = readBoundedNumber(walker, option, "the number of events", 1,
                                         std::numeric_limits<std::int32_t>::max(), n);
         } else if (option == "-m") {
-            problem = readBoundedNumber(walker, option, "the maximum order of the intersections",
-                                        1, std::numeric_limits<std::int32_t>::max(), m);
+            problem = readBoundedNumber(walker, option, "the maximum order of the intersections", 1,
+                                        std::numeric_limits<std::int32_t>::max(), m);
         } else if (option == "--independent") {
             command.source = ProbgenCommand::Source::independent;
             problem = walker.value(text)

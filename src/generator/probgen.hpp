@@ -20,11 +20,11 @@ struct ProbgenCommand {
     Source source = Source::none;
     std::int32_t n = 0;  // 0 when not given
     std::int32_t m = 0;
-    RealVector probabilities;   // --independent: one per event, or one for all n events
-    std::string dataPath;       // --data
-    std::uint64_t seed = 0;     // --mixture
+    RealVector probabilities;  // --independent: one per event, or one for all n events
+    std::string dataPath;      // --data
+    std::uint64_t seed = 0;    // --mixture
     std::int32_t outcomes = 20;
-    double density = 0.0;  // 0: min(0.5, 6/n), about six events per outcome at most
+    double density = 0.0;                 // 0: min(0.5, 6/n), about six events per outcome at most
     std::string outputPath = "prob.txt";  // "-" for standard output
 };
 

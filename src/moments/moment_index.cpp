@@ -20,7 +20,9 @@ IntMatrixList momentIndexList(std::int32_t m, const IntMatrix& pairs, const IntV
     return list;
 }
 
-std::int32_t mixedOrdersPerPair(std::int32_t m) { return m < 2 ? 0 : m * (m - 1) / 2; }
+std::int32_t mixedOrdersPerPair(std::int32_t m) {
+    return m < 2 ? 0 : m * (m - 1) / 2;
+}
 
 std::int32_t mixedOrderOffset(std::int32_t m, std::int32_t d, std::int32_t e) {
     // Orders e' = 1 … e-1 come first, each with m - e' orders d.

@@ -16,7 +16,7 @@ namespace {
 // C(n,s) - 1 - Σ_i C(n - x_i, s - i). The last term is n - x_{s-1}, so the
 // subsets that differ only in their last element have consecutive positions.
 class SubsetPositions {
-public:
+  public:
     SubsetPositions(std::int32_t n, std::int32_t m) : n_(n), m_(m) {
         const std::int32_t top = std::max(m, 0);
         table_.assign(static_cast<std::size_t>(n + 1) * (top + 1), 0);
@@ -39,7 +39,7 @@ public:
     // the base from which the terms C(n - x_i, s - i) are taken off.
     std::int64_t base(std::int32_t s) const { return firstOfSize_[s] + subsetCount(n_, s) - 1; }
 
-private:
+  private:
     std::int32_t n_;
     std::int32_t m_;
     std::vector<std::int64_t> table_;
@@ -52,7 +52,7 @@ private:
 // but the last (the prefix) run through their choices like an odometer; the
 // last element fills the run.
 class RunWalk {
-public:
+  public:
     RunWalk(const SubsetPositions& positions, std::int32_t low, std::int32_t lowFirst,
             std::int32_t lowLast, std::int32_t high, std::int32_t highFirst, std::int32_t highLast)
         : positions_(&positions), size_(low + high), low_(low) {
@@ -63,8 +63,9 @@ public:
         }
         base_ = positions.base(size_);
         typical_ = (highLast - highFirst + 1) / high;
-        shape_ = ((static_cast<std::int64_t>(size_) * 64 + low) * 4096 + (lowLast - lowFirst)) * 4096 +
-                 (highLast - highFirst);
+        shape_ =
+            ((static_cast<std::int64_t>(size_) * 64 + low) * 4096 + (lowLast - lowFirst)) * 4096 +
+            (highLast - highFirst);
         x_.resize(size_);
         first_.resize(size_);
         last_.resize(size_);
@@ -115,7 +116,7 @@ public:
         setRun();
     }
 
-private:
+  private:
     // The prefix elements after t restart at their smallest choice, and the
     // running sums of the position terms are brought up to date from t on.
     void restartAfter(std::int32_t t) {
@@ -173,7 +174,7 @@ EventRange eventsOf(std::int32_t n, std::int32_t l, std::int32_t c) {
 // a lane whose sum has nothing more before `stop` hands its value back and
 // takes the next task of the queue.
 class SumLanes {
-public:
+  public:
     static constexpr int K = 4;
 
     SumLanes(const double* prob, std::int64_t stop) : prob_(prob), stop_(stop) {}
@@ -250,7 +251,7 @@ public:
         }
     }
 
-private:
+  private:
     struct Lane {
         SumTask* task;
         const double* at;
@@ -348,7 +349,7 @@ struct RowLayout {
 // runs in a row). Short runs are added at once, one after the other; the
 // others four side by side, each sum in its own order.
 class RowRuns {
-public:
+  public:
     void add(double* sum, const double* first, const double* last) {
         const std::int64_t length = last - first;
         if (length <= 0) {
@@ -417,7 +418,7 @@ public:
         runs_.clear();
     }
 
-private:
+  private:
     static constexpr std::int64_t kShort = 8;
     struct Run {
         double* sum;
@@ -565,8 +566,8 @@ std::vector<PassMoments> binomialMomentsOfPasses(const RealVector& prob, std::in
         return result;
     }
     const SubsetPositions positions(n, m);
-    const std::int64_t total = std::min<std::int64_t>(static_cast<std::int64_t>(prob.size()),
-                                                      intersectionCount(n, m));
+    const std::int64_t total =
+        std::min<std::int64_t>(static_cast<std::int64_t>(prob.size()), intersectionCount(n, m));
 
     std::vector<SumTask> tasks;
     for (std::size_t i = 0; i < passes.size(); ++i) {
@@ -581,7 +582,8 @@ std::vector<PassMoments> binomialMomentsOfPasses(const RealVector& prob, std::in
                 if (static_cast<std::int32_t>(c) <= q && k <= m) {
                     const EventRange r = eventsOf(n, l, static_cast<std::int32_t>(c));
                     result[i].terms += positions.choose(r.last - r.first + 1, k);
-                    tasks.push_back({RunWalk(positions, 0, 0, 0, k, r.first, r.last), 0.0, i, entry});
+                    tasks.push_back(
+                        {RunWalk(positions, 0, 0, 0, k, r.first, r.last), 0.0, i, entry});
                 }
             }
         }
@@ -600,11 +602,13 @@ std::vector<PassMoments> binomialMomentsOfPasses(const RealVector& prob, std::in
                     result[i].terms += positions.choose(ra.last - ra.first + 1, d) *
                                        positions.choose(rb.last - rb.first + 1, e);
                     if (a < b) {
-                        tasks.push_back({RunWalk(positions, d, ra.first, ra.last, e, rb.first, rb.last),
-                                         0.0, i, entry});
+                        tasks.push_back(
+                            {RunWalk(positions, d, ra.first, ra.last, e, rb.first, rb.last), 0.0, i,
+                             entry});
                     } else {
-                        tasks.push_back({RunWalk(positions, e, rb.first, rb.last, d, ra.first, ra.last),
-                                         0.0, i, entry});
+                        tasks.push_back(
+                            {RunWalk(positions, e, rb.first, rb.last, d, ra.first, ra.last), 0.0, i,
+                             entry});
                     }
                 }
             }

@@ -18,7 +18,9 @@ std::int32_t times(std::int32_t a, std::int32_t b) {
     return static_cast<std::int32_t>(static_cast<std::uint32_t>(a) * static_cast<std::uint32_t>(b));
 }
 
-bool isUnivariate(const IntMatrix& index) { return index[0].size() == 1; }
+bool isUnivariate(const IntMatrix& index) {
+    return index[0].size() == 1;
+}
 
 }  // namespace
 
@@ -32,9 +34,9 @@ std::int32_t stirling2(std::int32_t a, std::int32_t b) {
     if (b == 1) {
         return 1;
     }
-    const std::int32_t sum = static_cast<std::int32_t>(
-        static_cast<std::uint32_t>(stirling2(a - 1, b - 1)) +
-        static_cast<std::uint32_t>(times(b, stirling2(a - 1, b))));
+    const std::int32_t sum =
+        static_cast<std::int32_t>(static_cast<std::uint32_t>(stirling2(a - 1, b - 1)) +
+                                  static_cast<std::uint32_t>(times(b, stirling2(a - 1, b))));
     return sum;
 }
 

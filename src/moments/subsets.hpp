@@ -41,7 +41,7 @@ std::int64_t subsetPosition(std::int32_t n, std::int32_t m, const IntVector& sub
 // A running enumeration of the subset order, one subset at a time, without
 // building the list: start with the first subset, step with next().
 class SubsetCursor {
-public:
+  public:
     SubsetCursor(std::int32_t n, std::int32_t m);
     // False once the order is exhausted (or was empty).
     bool valid() const { return valid_; }
@@ -50,7 +50,7 @@ public:
     // Moves to the next subset of the order.
     void next();
 
-private:
+  private:
     std::int32_t n_;
     std::int32_t m_;
     bool valid_;

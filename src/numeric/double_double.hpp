@@ -52,9 +52,13 @@ inline DoubleDouble operator+(DoubleDouble a, DoubleDouble b) {
     return twoSum(s.hi, s.lo);
 }
 
-inline DoubleDouble operator-(DoubleDouble a) { return {-a.hi, -a.lo}; }
+inline DoubleDouble operator-(DoubleDouble a) {
+    return {-a.hi, -a.lo};
+}
 
-inline DoubleDouble operator-(DoubleDouble a, DoubleDouble b) { return a + (-b); }
+inline DoubleDouble operator-(DoubleDouble a, DoubleDouble b) {
+    return a + (-b);
+}
 
 inline DoubleDouble operator*(DoubleDouble a, DoubleDouble b) {
     DoubleDouble p = twoProduct(a.hi, b.hi);
@@ -72,8 +76,12 @@ inline DoubleDouble operator/(DoubleDouble a, DoubleDouble b) {
     return DoubleDouble(twoSum(q1, q2)) + DoubleDouble(q3);
 }
 
-inline DoubleDouble& operator+=(DoubleDouble& a, DoubleDouble b) { return a = a + b; }
-inline DoubleDouble& operator-=(DoubleDouble& a, DoubleDouble b) { return a = a - b; }
+inline DoubleDouble& operator+=(DoubleDouble& a, DoubleDouble b) {
+    return a = a + b;
+}
+inline DoubleDouble& operator-=(DoubleDouble& a, DoubleDouble b) {
+    return a = a - b;
+}
 
 inline bool operator<(DoubleDouble a, DoubleDouble b) {
     return a.hi < b.hi || (a.hi == b.hi && a.lo < b.lo);

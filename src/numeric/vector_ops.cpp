@@ -6,9 +6,13 @@ namespace unionbound {
 
 namespace {
 
-void sayNoBreak(const char* message) { std::cout << message; }
+void sayNoBreak(const char* message) {
+    std::cout << message;
+}
 
-void sayLine(const char* message) { std::cout << message << std::endl; }
+void sayLine(const char* message) {
+    std::cout << message << std::endl;
+}
 
 // IntPower's checks and product for one base; shared by IntPowerEach so the
 // messages come once per element.
@@ -100,7 +104,9 @@ RealVector DivideVector(double d, const RealVector& v) {
     return result;
 }
 
-double IntPower(double x, std::int32_t k) { return powerOf(x, k); }
+double IntPower(double x, std::int32_t k) {
+    return powerOf(x, k);
+}
 
 RealVector IntPowerEach(const RealVector& v, std::int32_t k) {
     RealVector result;
@@ -120,6 +126,8 @@ RealVector MatVecProduct(const RealMatrix& A, const RealVector& v) {
     return result;
 }
 
-bool IntMatrixEqual(const IntMatrix& A, const IntMatrix& B) { return A == B; }
+bool IntMatrixEqual(const IntMatrix& A, const IntMatrix& B) {
+    return A == B;
+}
 
 }  // namespace unionbound

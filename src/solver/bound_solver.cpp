@@ -21,7 +21,9 @@ ShiftedColumns shiftColumns(const RealMatrix& counts, const IntMatrix& candidate
     for (std::size_t i = 0; i < counts.size(); ++i) {
         const RealVector& values = counts[i];
         const std::int64_t len = static_cast<std::int64_t>(values.size()) - 1;
-        const auto inside = [&](std::int64_t subscript) { return subscript >= 0 && subscript <= len; };
+        const auto inside = [&](std::int64_t subscript) {
+            return subscript >= 0 && subscript <= len;
+        };
         bool fits = S[i].size() >= w && len + 1 >= static_cast<std::int64_t>(w);
         for (std::size_t t = 0; t < w && fits; ++t) {
             fits = inside(S[i][t]);
@@ -73,8 +75,7 @@ BoundSolution solveBound(Penalty penalty, const RealMatrix& counts, const RealVe
                 evaluateBasis(penalty, shifted.columns, shifted.shifts, orders, m, shiftedMoments,
                               candidates.highCounts[c], momentIndex);
             if (evaluation.value > record.value) {
-                record = {evaluation.value, std::move(evaluation.Kjs), j,
-                          candidates.subscripts[c]};
+                record = {evaluation.value, std::move(evaluation.Kjs), j, candidates.subscripts[c]};
             }
         }
     }

@@ -7,7 +7,9 @@
 
 namespace unionbound {
 
-IntVector intRange(std::int32_t a, std::int32_t b) { return intRangeStep(a, b, 1); }
+IntVector intRange(std::int32_t a, std::int32_t b) {
+    return intRangeStep(a, b, 1);
+}
 
 IntVector intRangeStep(std::int32_t a, std::int32_t b, std::int32_t step) {
     IntVector values;
@@ -23,7 +25,9 @@ IntVector intRangeStep(std::int32_t a, std::int32_t b, std::int32_t step) {
     return values;
 }
 
-IntVector intRangeFromOne(std::int32_t n) { return intRange(1, n); }
+IntVector intRangeFromOne(std::int32_t n) {
+    return intRange(1, n);
+}
 
 namespace {
 
@@ -51,9 +55,13 @@ Table transposed(const Table& table) {
 
 }  // namespace
 
-IntMatrixList transposeList(const IntMatrixList& L) { return transposed(L); }
+IntMatrixList transposeList(const IntMatrixList& L) {
+    return transposed(L);
+}
 
-IntMatrix transposeIntMatrix(const IntMatrix& M) { return transposed(M); }
+IntMatrix transposeIntMatrix(const IntMatrix& M) {
+    return transposed(M);
+}
 
 namespace {
 

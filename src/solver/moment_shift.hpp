@@ -20,13 +20,13 @@ std::int32_t findMixedEntry(const IntMatrixList& L, std::int32_t j1, std::int32_
 // in one walk over the list so that a pass looks each moment up in constant
 // time. Like the scans, a lookup gives the first matching entry, or -1.
 class MomentLookup {
-public:
+  public:
     explicit MomentLookup(const IntMatrixList& L);
     std::int32_t single(std::int32_t j, std::int32_t e) const;
     std::int32_t mixed(std::int32_t j1, std::int32_t j2, std::int32_t e1, std::int32_t e2) const;
 
-private:
-    std::vector<IntVector> single_;  // [j][e]
+  private:
+    std::vector<IntVector> single_;                                                  // [j][e]
     std::map<std::pair<std::int32_t, std::int32_t>, std::vector<IntVector>> mixed_;  // [e1][e2]
 };
 

@@ -23,8 +23,8 @@ TEST(CommandLineOptions, WithoutWordsRunTheConsoleOnTheDefaultFiles) {
 }
 
 TEST(CommandLineOptions, ReadEveryOptionInBothSpellings) {
-    const CommandLine line = parseCommandLine(
-        {"-n", "10", "-m3", "--input", "in.txt", "--report=out.txt", "--csv", "p.csv", "--compare"});
+    const CommandLine line = parseCommandLine({"-n", "10", "-m3", "--input", "in.txt",
+                                               "--report=out.txt", "--csv", "p.csv", "--compare"});
     EXPECT_EQ(line.action, Action::run);
     EXPECT_TRUE(line.batch);
     EXPECT_TRUE(line.anyOption);

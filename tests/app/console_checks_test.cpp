@@ -60,7 +60,8 @@ TEST(CheckOrder, RefusesEvenTooSmallAndTooLargeOrders) {
     EXPECT_NE(checkOrder(10, 1).find("is too small"), std::string::npos);
     EXPECT_NE(checkOrder(10, -3).find("is too small"), std::string::npos);
     EXPECT_NE(checkOrder(10, 7).find("larger than n/2=5"), std::string::npos);
-    EXPECT_NE(checkOrder(std::int64_t{std::numeric_limits<std::int32_t>::max()}, kInt64Max).find("larger than n/2"),
+    EXPECT_NE(checkOrder(std::int64_t{std::numeric_limits<std::int32_t>::max()}, kInt64Max)
+                  .find("larger than n/2"),
               std::string::npos);
 }
 
@@ -95,8 +96,7 @@ TEST(AskEventsAndOrder, SaysWhenTheInputEndsBeforeM) {
 
 TEST(AskEventsAndOrder, ShowsAWordThatIsNotANumberWithoutItsControlBytes) {
     const ConsoleAnswers answers = answer(std::string("1\0x\x7f", 4) + " 3");
-    EXPECT_EQ(answers.problem,
-              "n (the number of events) must be a whole number, not \"1?x?\"");
+    EXPECT_EQ(answers.problem, "n (the number of events) must be a whole number, not \"1?x?\"");
 }
 
 TEST(AskEventsAndOrder, CallsANumberBeyond64BitsTooLargeRatherThanNotANumber) {

@@ -14,7 +14,8 @@ ConsoleAnswers answer(const std::string& typed, std::string* prompts = nullptr) 
     std::istringstream in(typed);
     std::ostringstream out;
     ConsoleAnswers answers = askEventsAndOrder(in, out);
-    if (prompts) *prompts = out.str();
+    if (prompts)
+        *prompts = out.str();
     return answers;
 }
 
@@ -54,7 +55,10 @@ TEST(ConsoleAnswers, RefuseWhatIsNotAWholeNumber) {
     EXPECT_EQ(answer("").problem, "the input ended before n (the number of events) was typed");
     EXPECT_EQ(answer("10\n").problem,
               "the input ended before m (the maximum order of the intersections) was typed");
-    EXPECT_EQ(answer(std::string("1\x01" "0 3", 5)).problem,
+    EXPECT_EQ(answer(std::string("1\x01"
+                                 "0 3",
+                                 5))
+                  .problem,
               "n (the number of events) must be a whole number, not \"1?0\"");
 }
 
@@ -99,7 +103,8 @@ TEST(ConsoleAnswers, AcceptTheLargestOrderWhoseCoefficientsFit) {
     // Every S(k,k')·k'! up to order 11 fits in 32 bits; S(12,10)·10! does not.
     std::int32_t largest = 0;
     for (std::int32_t m = 3; m <= 21; m += 2) {
-        if (checkOrder(2 * m, m).empty()) largest = m;
+        if (checkOrder(2 * m, m).empty())
+            largest = m;
     }
     EXPECT_EQ(largest, 11);
 }

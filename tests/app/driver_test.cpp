@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <limits>
-#include <sstream>
 #include <random>
+#include <sstream>
 
 #include "support/distribution.hpp"
 

@@ -21,7 +21,7 @@ ProbabilityInput parse(const std::string& text, std::int32_t n = 4, std::int32_t
 
 // A folder of its own under the temporary folder, removed with its content.
 class TempFolder {
-public:
+  public:
     TempFolder()
         : path_(std::filesystem::temp_directory_path() /
                 ("unionbound-reader-" + std::to_string(::getpid()) + "-" +
@@ -38,7 +38,7 @@ public:
     }
     const std::filesystem::path& path() const { return path_; }
 
-private:
+  private:
     std::filesystem::path path_;
 };
 
@@ -117,8 +117,8 @@ TEST(ParseIntersectionProbabilities, CutsAVeryLongBadWordInItsMessage) {
 }
 
 TEST(ParseIntersectionProbabilityPieces, GivesTheValuesOfTheWholeTextWhenANumberIsCut) {
-    const std::vector<std::string_view> pieces = {"0.5 0.", "4 0.3 0.2\n0.1 0.1 0.1 0.0", "5",
-                                                  "", " 0.05 0.05\n"};
+    const std::vector<std::string_view> pieces = {"0.5 0.", "4 0.3 0.2\n0.1 0.1 0.1 0.0", "5", "",
+                                                  " 0.05 0.05\n"};
     EXPECT_EQ(parseIntersectionProbabilityPieces(pieces, 4, 2, "prob.txt").values, kFourValues);
 }
 
@@ -134,9 +134,8 @@ TEST(ParseIntersectionProbabilityPieces, CountsLinesAcrossPiecesForItsMessages) 
 }
 
 TEST(ParseIntersectionProbabilityPieces, JudgesAWordCutByThePieceThatEndsTheText) {
-    EXPECT_EQ(parseIntersectionProbabilityPieces({"0.5 0.4 0.3 0.2\n", "0.1 0.1 0.1 0.05 0.05 0.0",
-                                                  "5x"},
-                                                 4, 2, "prob.txt")
+    EXPECT_EQ(parseIntersectionProbabilityPieces(
+                  {"0.5 0.4 0.3 0.2\n", "0.1 0.1 0.1 0.05 0.05 0.0", "5x"}, 4, 2, "prob.txt")
                   .error,
               "\"prob.txt\", line 2, number 10 of 10 (the probability of the intersection of "
               "events 3, 4): \"0.05x\" is not a number");

@@ -28,10 +28,10 @@ double extracted(const std::string& token) {
 }
 
 TEST(ProbabilityTokens, ReadExactlyAsStreamExtraction) {
-    for (const char* token : {"0.25", ".5", "5.", "1e-3", "2.5E-02", "+0.25", "0", "-0", "1",
-                              "0.1000000000000000055511151231257827", "8.74999999999999944E-02",
-                              "1e-320", "4.9e-324", "2e-330", "1e-400", "00.125", "1.e-2",
-                              "0.30000000000000004"}) {
+    for (const char* token :
+         {"0.25", ".5", "5.", "1e-3", "2.5E-02", "+0.25", "0", "-0", "1",
+          "0.1000000000000000055511151231257827", "8.74999999999999944E-02", "1e-320", "4.9e-324",
+          "2e-330", "1e-400", "00.125", "1.e-2", "0.30000000000000004"}) {
         double value = -7.0;
         ASSERT_EQ(parseProbabilityToken(token, value), TokenValue::number) << token;
         const double expected = extracted(token);
@@ -41,8 +41,8 @@ TEST(ProbabilityTokens, ReadExactlyAsStreamExtraction) {
 }
 
 TEST(ProbabilityTokens, RefuseWhatStreamExtractionDoesNotTakeWhole) {
-    for (const char* token : {"abc", "inf", "nan", "infinity", "0x1p-3", "1e", "e5", ".", "+",
-                              "-", "++1", "+-1", "1,5", "0.5x", "1e5.3", "--1", "5%"}) {
+    for (const char* token : {"abc", "inf", "nan", "infinity", "0x1p-3", "1e", "e5", ".", "+", "-",
+                              "++1", "+-1", "1,5", "0.5x", "1e5.3", "--1", "5%"}) {
         double value = 0.0;
         EXPECT_EQ(parseProbabilityToken(token, value), TokenValue::notANumber) << token;
     }
@@ -87,7 +87,10 @@ TEST(ProbabilityFile, NamesTheLinePositionAndIntersectionOfABadToken) {
     EXPECT_EQ(parse("0.1\r\n1e999").error,
               "\"prob.txt\", line 2, number 2 of 10 (the probability of event 2): \"1e999\" is "
               "not a finite number");
-    EXPECT_EQ(parse(std::string("0.1 0.2 0.3 0.4 0.0\0" "1", 21)).error,
+    EXPECT_EQ(parse(std::string("0.1 0.2 0.3 0.4 0.0\0"
+                                "1",
+                                21))
+                  .error,
               "\"prob.txt\", line 1, number 5 of 10 (the probability of the intersection of "
               "events 1, 2): \"0.0\\x001\" is not a number");
 }
@@ -106,7 +109,8 @@ TEST(ProbabilityFile, RefusesValuesOutsideTheUnitIntervalBeyondRounding) {
 TEST(ProbabilityFile, ReadsTheNumbersOfAFileOnDisk) {
     testing::ScratchDir dir;
     testing::writeFile(dir.path() / "p.txt", "0.5 .25 1e-1 +0.125 0 0 0 0 0 0 surplus");
-    const ProbabilityInput input = readIntersectionProbabilities(4, 2, (dir.path() / "p.txt").string());
+    const ProbabilityInput input =
+        readIntersectionProbabilities(4, 2, (dir.path() / "p.txt").string());
     ASSERT_TRUE(input.ok()) << input.error;
     EXPECT_EQ(input.values, (RealVector{0.5, 0.25, 0.1, 0.125, 0, 0, 0, 0, 0, 0}));
 }
@@ -120,7 +124,8 @@ TEST(ProbabilityFile, ReadsANumberCutByTheEndOfAPiece) {
     text += "0.123456 0.5";
     const std::int32_t n = 2;
     testing::writeFile(dir.path() / "p.txt", text);
-    const ProbabilityInput input = readIntersectionProbabilities(n, 1, (dir.path() / "p.txt").string());
+    const ProbabilityInput input =
+        readIntersectionProbabilities(n, 1, (dir.path() / "p.txt").string());
     ASSERT_TRUE(input.ok()) << input.error;
     EXPECT_EQ(input.values, (RealVector{0.123456, 0.5}));
 }
@@ -141,7 +146,9 @@ TEST(ProbabilityFile, ReadsAFileOfManyPiecesLikeEachTokenAlone) {
         const double value = i % 50 == 0 ? 0.0 : unit(random) * (i % 7 == 0 ? 1e-6 : 1.0);
         std::to_chars_result end{};
         switch (i % 5) {
-            case 0: end = std::to_chars(buffer, buffer + sizeof buffer, value); break;
+            case 0:
+                end = std::to_chars(buffer, buffer + sizeof buffer, value);
+                break;
             case 1:
                 end = std::to_chars(buffer, buffer + sizeof buffer, value,
                                     std::chars_format::general, 17);
@@ -151,8 +158,8 @@ TEST(ProbabilityFile, ReadsAFileOfManyPiecesLikeEachTokenAlone) {
                                     std::chars_format::scientific, 1 + static_cast<int>(i % 19));
                 break;
             case 3:
-                end = std::to_chars(buffer, buffer + sizeof buffer, value,
-                                    std::chars_format::fixed, 1 + static_cast<int>(i % 25));
+                end = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed,
+                                    1 + static_cast<int>(i % 25));
                 break;
             default:
                 end = std::to_chars(buffer, buffer + sizeof buffer, value,
@@ -169,7 +176,8 @@ TEST(ProbabilityFile, ReadsAFileOfManyPiecesLikeEachTokenAlone) {
     ASSERT_GT(text.size(), std::size_t{3} << 20);
     testing::ScratchDir dir;
     testing::writeFile(dir.path() / "p.txt", text);
-    const ProbabilityInput input = readIntersectionProbabilities(n, m, (dir.path() / "p.txt").string());
+    const ProbabilityInput input =
+        readIntersectionProbabilities(n, m, (dir.path() / "p.txt").string());
     ASSERT_TRUE(input.ok()) << input.error;
     ASSERT_EQ(input.values.size(), expected.size());
     for (std::size_t i = 0; i < expected.size(); ++i) {
@@ -192,7 +200,8 @@ TEST(ProbabilityFile, NamesTheLineOfABadTokenAfterManyPieces) {
     }
     testing::ScratchDir dir;
     testing::writeFile(dir.path() / "p.txt", text);
-    const ProbabilityInput input = readIntersectionProbabilities(n, m, (dir.path() / "p.txt").string());
+    const ProbabilityInput input =
+        readIntersectionProbabilities(n, m, (dir.path() / "p.txt").string());
     ASSERT_FALSE(input.ok());
     EXPECT_NE(input.error.find("line 100001, number 300001 of 682800"), std::string::npos)
         << input.error;
@@ -209,8 +218,9 @@ TEST(ProbabilityFile, RefusesAWordLongerThanAnyNumberWithoutHoldingItAll) {
               "\"prob.txt\", line 1, number 1 of 10 (the probability of event 1): a word of more "
               "than 1048576 characters is not a number");
     // The same text in one piece gives the same message.
-    EXPECT_EQ(parseIntersectionProbabilities(std::string(5 * piece.size(), '1'), 4, 2, "prob.txt").error,
-              input.error);
+    EXPECT_EQ(
+        parseIntersectionProbabilities(std::string(5 * piece.size(), '1'), 4, 2, "prob.txt").error,
+        input.error);
 }
 
 TEST(ProbabilityFile, RefusesAMissingFileAndADirectory) {

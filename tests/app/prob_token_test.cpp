@@ -21,8 +21,8 @@ TokenValue checkedToken(std::string_view token, double& value) {
         token.remove_prefix(1);
     }
     for (char c : token) {
-        const bool allowed = (c >= '0' && c <= '9') || c == '.' || c == 'e' || c == 'E' ||
-                             c == '+' || c == '-';
+        const bool allowed =
+            (c >= '0' && c <= '9') || c == '.' || c == 'e' || c == 'E' || c == '+' || c == '-';
         if (!allowed) {
             return TokenValue::notANumber;
         }
@@ -55,11 +55,43 @@ void expectSameReading(const std::string& token) {
 }
 
 TEST(ProbabilityToken, ReadsOddTokensLikeTheFullCheck) {
-    for (const char* token :
-         {"0", "-0", "+0", "0.25", ".5", "+.5", "-.5", "1e-3", "2.5E-02", "1e400", "-1e400",
-          "1e-400", "4.9e-324", "2e-324", "inf", "-inf", "+inf", "infinity", "nan", "NaN", "nan(1)",
-          "0x1p3", "1e", "e1", ".", "+", "-", "+-1", "++1", "--1", "1,5", "1.5.5", "1e+", "0.1f",
-          "1e+3", "00.5", "1.00000000000000000000000000001"}) {
+    for (const char* token : {"0",
+                              "-0",
+                              "+0",
+                              "0.25",
+                              ".5",
+                              "+.5",
+                              "-.5",
+                              "1e-3",
+                              "2.5E-02",
+                              "1e400",
+                              "-1e400",
+                              "1e-400",
+                              "4.9e-324",
+                              "2e-324",
+                              "inf",
+                              "-inf",
+                              "+inf",
+                              "infinity",
+                              "nan",
+                              "NaN",
+                              "nan(1)",
+                              "0x1p3",
+                              "1e",
+                              "e1",
+                              ".",
+                              "+",
+                              "-",
+                              "+-1",
+                              "++1",
+                              "--1",
+                              "1,5",
+                              "1.5.5",
+                              "1e+",
+                              "0.1f",
+                              "1e+3",
+                              "00.5",
+                              "1.00000000000000000000000000001"}) {
         expectSameReading(token);
     }
 }
@@ -112,8 +144,8 @@ TEST(PlainDecimal, ReadsRandomDecimalsOfEveryLengthLikeTheFullReading) {
     for (int trial = 0; trial < 400000; ++trial) {
         const double value = trial % 4 == 0 ? awkwardProbability(random) : unit(random);
         const int digits = 1 + trial % 17;
-        const auto format = trial % 3 == 0 ? std::chars_format::scientific
-                                           : std::chars_format::general;
+        const auto format =
+            trial % 3 == 0 ? std::chars_format::scientific : std::chars_format::general;
         const auto end = std::to_chars(buffer, buffer + sizeof buffer, value, format, digits);
         const std::string token(buffer, end.ptr);
         const bool usual = value == 0.0 || std::fabs(value) >= 1e-9;
@@ -151,7 +183,8 @@ TEST(PlainDecimal, LeavesTheTiesToTheFullReadingOrRoundsThemToEven) {
     // doubles; written as (u·5^k) / 10^k it has at most 18 digits.
     std::mt19937_64 random(79);
     for (int trial = 0; trial < 20000; ++trial) {
-        const std::uint64_t u = (std::uint64_t{1} << 53) | (random() & ((std::uint64_t{1} << 53) - 1)) | 1u;
+        const std::uint64_t u =
+            (std::uint64_t{1} << 53) | (random() & ((std::uint64_t{1} << 53) - 1)) | 1u;
         const int k = trial % 3;
         std::uint64_t w = u;
         for (int i = 0; i < k; ++i) {

@@ -110,12 +110,9 @@ TEST(ClassicalBounds, HunterSkipsAnEdgeThatWouldCloseACycle) {
 
 TEST(ClassicalBounds, BoundsAreAtLeastTheTrueUnionOfAMixture) {
     // Outcome 0 has no event, so the union has probability 1 - 0.3.
-    const std::vector<std::vector<int>> outcomes{{0, 0, 0, 0, 0, 0, 0},
-                                                 {1, 1, 0, 0, 0, 0, 0},
-                                                 {0, 1, 1, 1, 0, 0, 0},
-                                                 {0, 0, 0, 0, 1, 0, 1},
-                                                 {1, 0, 1, 0, 1, 0, 1},
-                                                 {0, 0, 0, 0, 0, 1, 0}};
+    const std::vector<std::vector<int>> outcomes{{0, 0, 0, 0, 0, 0, 0}, {1, 1, 0, 0, 0, 0, 0},
+                                                 {0, 1, 1, 1, 0, 0, 0}, {0, 0, 0, 0, 1, 0, 1},
+                                                 {1, 0, 1, 0, 1, 0, 1}, {0, 0, 0, 0, 0, 1, 0}};
     const std::vector<double> weights{0.3, 0.2, 0.1, 0.15, 0.05, 0.2};
     const RealVector prob = mixtureProbabilities(outcomes, weights, 7, 3);
     const ClassicalBounds bounds = classicalBounds(prob, 7, 3);
@@ -185,8 +182,7 @@ std::vector<long double> solve(std::vector<std::vector<long double>> a,
 // The basic solution of Σ_{k in basis} C(k, j)·x_k = S_j (j = 0 … m) and its
 // dual y (Σ_j C(k, j)·y_j = [k ≥ 1] on the basis), checked against every
 // column k = 0 … n.
-BasisSolution solveBasis(const IntVector& basis, const std::vector<double>& sums,
-                         std::int32_t n) {
+BasisSolution solveBasis(const IntVector& basis, const std::vector<double>& sums, std::int32_t n) {
     const std::size_t size = basis.size();
     std::vector<std::vector<long double>> a(size, std::vector<long double>(size));
     std::vector<std::vector<long double>> at(size, std::vector<long double>(size));
@@ -201,8 +197,8 @@ BasisSolution solveBasis(const IntVector& basis, const std::vector<double>& sums
     }
     BasisSolution s;
     s.x = solve(a, rhs);
-    s.primalFeasible = std::all_of(s.x.begin(), s.x.end(),
-                                   [](long double v) { return v >= -kFeasibilitySlack; });
+    s.primalFeasible =
+        std::all_of(s.x.begin(), s.x.end(), [](long double v) { return v >= -kFeasibilitySlack; });
     s.objective = 0.0L;
     for (std::size_t t = 0; t < size; ++t) {
         s.objective += cost[t] * s.x[t];
@@ -278,8 +274,7 @@ TEST_P(SharpBoundSearch, EqualsTheBestPrimalFeasibleBasisAndItsBasisIsDualFeasib
 
     ASSERT_GE(lpOptimum, 0.0L) << "no primal feasible basis: the moments are not from a count";
     // Strong duality in the brute force itself.
-    EXPECT_NEAR(static_cast<double>(smallestDual), static_cast<double>(lpOptimum),
-                kSharpPrecision);
+    EXPECT_NEAR(static_cast<double>(smallestDual), static_cast<double>(lpOptimum), kSharpPrecision);
     EXPECT_NEAR(sharp.value, static_cast<double>(std::min(1.0L, lpOptimum)), kSharpPrecision);
     ASSERT_EQ(sharp.basis.size(), static_cast<std::size_t>(c.m + 1));
     const BasisSolution chosen = solveBasis(sharp.basis, sums, c.n);
@@ -290,14 +285,13 @@ TEST_P(SharpBoundSearch, EqualsTheBestPrimalFeasibleBasisAndItsBasisIsDualFeasib
     EXPECT_LE(1.0 - weights[0], sharp.value + kSharpPrecision);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    SmallCounts, SharpBoundSearch,
-    ::testing::Values(SharpCase{3, 3, 1, false}, SharpCase{5, 3, 2, false},
-                      SharpCase{6, 3, 3, true}, SharpCase{8, 3, 4, false},
-                      SharpCase{9, 3, 5, true}, SharpCase{5, 5, 6, false},
-                      SharpCase{7, 5, 7, false}, SharpCase{8, 5, 8, true},
-                      SharpCase{9, 5, 9, false}, SharpCase{7, 7, 10, false},
-                      SharpCase{9, 7, 11, true}, SharpCase{9, 1, 12, false}));
+INSTANTIATE_TEST_SUITE_P(SmallCounts, SharpBoundSearch,
+                         ::testing::Values(SharpCase{3, 3, 1, false}, SharpCase{5, 3, 2, false},
+                                           SharpCase{6, 3, 3, true}, SharpCase{8, 3, 4, false},
+                                           SharpCase{9, 3, 5, true}, SharpCase{5, 5, 6, false},
+                                           SharpCase{7, 5, 7, false}, SharpCase{8, 5, 8, true},
+                                           SharpCase{9, 5, 9, false}, SharpCase{7, 7, 10, false},
+                                           SharpCase{9, 7, 11, true}, SharpCase{9, 1, 12, false}));
 
 TEST(SharpBound, OfOrderThreeMatchesTheClosedFormOverNeighbourPairs) {
     std::mt19937_64 random(77);
@@ -401,8 +395,8 @@ TEST_P(SharpBoundLargeN, IsRightToTheRequiredPrecisionWhenTheMomentsCancel) {
     const auto [n, m] = GetParam();
     // Most mass far from 0, so S_m is of the order of C(n, m) and the basis
     // values cancel by many digits; the union has probability 1 - 2^-2.
-    const ExactCount count{{{0, 262144}, {1, 100000}, {n / 3, 300000}, {n - 1, 186432},
-                            {n, 200000}}};
+    const ExactCount count{
+        {{0, 262144}, {1, 100000}, {n / 3, 300000}, {n - 1, 186432}, {n, 200000}}};
     std::vector<DoubleDouble> sums;
     for (std::int32_t j = 0; j <= m; ++j) {
         Int128 numerator = 0;
@@ -423,9 +417,8 @@ TEST_P(SharpBoundLargeN, IsRightToTheRequiredPrecisionWhenTheMomentsCancel) {
 // The largest n for each m is the largest whose C(n,1) + … + C(n,m)
 // probabilities the program can count in a signed 32-bit integer.
 INSTANTIATE_TEST_SUITE_P(UpToTheLargestInputs, SharpBoundLargeN,
-                         ::testing::Values(LargeCase{500, 3}, LargeCase{2344, 3},
-                                           LargeCase{100, 5}, LargeCase{192, 5},
-                                           LargeCase{74, 7}, LargeCase{48, 9},
+                         ::testing::Values(LargeCase{500, 3}, LargeCase{2344, 3}, LargeCase{100, 5},
+                                           LargeCase{192, 5}, LargeCase{74, 7}, LargeCase{48, 9},
                                            LargeCase{38, 11}));
 
 }  // namespace

@@ -28,8 +28,12 @@ constexpr unsigned kNobody = 65534;
 const char kEarlierBytes[] = "n=10, m=3, m_k=3\r\nearlier run\0\xff\n";
 const std::string kEarlierReport(kEarlierBytes, sizeof kEarlierBytes - 1);
 
-std::string typedAnswers() { return readFile(kCase / "stdin.txt"); }
-std::string cleanFile() { return readFile(kCase / "prob.txt"); }
+std::string typedAnswers() {
+    return readFile(kCase / "stdin.txt");
+}
+std::string cleanFile() {
+    return readFile(kCase / "prob.txt");
+}
 
 std::vector<std::string> tokensOf(const std::string& text) {
     std::istringstream in(text);
@@ -53,7 +57,9 @@ std::string cleanNumbersWith(std::size_t position, const std::string& replacemen
 }
 
 std::string binaryBytes() {
-    std::string bytes = "\x7f" "ELF\x02\x01\x01";
+    std::string bytes =
+        "\x7f"
+        "ELF\x02\x01\x01";
     std::uint32_t state = 12345;
     while (bytes.size() < 4096) {
         state = state * 1103515245u + 12345u;
@@ -88,7 +94,9 @@ struct Refusal {
     std::vector<std::string> said;  // parts of the message on standard error
 };
 
-std::ostream& operator<<(std::ostream& out, const Refusal& refusal) { return out << refusal.name; }
+std::ostream& operator<<(std::ostream& out, const Refusal& refusal) {
+    return out << refusal.name;
+}
 
 class RefusedInput : public ::testing::TestWithParam<Refusal> {};
 
@@ -106,8 +114,8 @@ TEST_P(RefusedInput, ExitsWithStatusOneNamingTheProblemAndKeepsTheEarlierReport)
     EXPECT_EQ(run.err.rfind("error: ", 0), 0u) << run.err;
     EXPECT_EQ(run.err.find('\n'), run.err.size() - 1) << "one line: " << run.err;
     for (const std::string& part : refusal.said) {
-        EXPECT_NE(run.err.find(part), std::string::npos) << "missing \"" << part << "\" in "
-                                                         << run.err;
+        EXPECT_NE(run.err.find(part), std::string::npos)
+            << "missing \"" << part << "\" in " << run.err;
     }
     EXPECT_EQ(run.out.find("Upper bound"), std::string::npos) << run.out;
     EXPECT_EQ(readFile(dir.path() / "result.txt"), kEarlierReport);
@@ -121,33 +129,85 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         Refusal{"EmptyConsoleInput", "", kCleanProb, {"the input ended before n"}},
         Refusal{"InputEndingBeforeM", "10\n", kCleanProb, {"the input ended before m"}},
-        Refusal{"LettersForN", "ten\n3\n", kCleanProb, {"n (the number of events) must be a whole number, not \"ten\""}},
-        Refusal{"LettersForM", "10\nthree\n", kCleanProb, {"m (the maximum order of the intersections) must be a whole number, not \"three\""}},
+        Refusal{"LettersForN",
+                "ten\n3\n",
+                kCleanProb,
+                {"n (the number of events) must be a whole number, not \"ten\""}},
+        Refusal{
+            "LettersForM",
+            "10\nthree\n",
+            kCleanProb,
+            {"m (the maximum order of the intersections) must be a whole number, not \"three\""}},
         Refusal{"DecimalN", "10.0\n3\n", kCleanProb, {"must be a whole number, not \"10.0\""}},
         Refusal{"NegativeN", "-10\n3\n", kCleanProb, {"n=-10 is too small"}},
         Refusal{"NegativeM", "10\n-3\n", kCleanProb, {"m=-3 is too small"}},
         Refusal{"ZeroM", "10\n0\n", kCleanProb, {"m=0 is too small"}},
         Refusal{"TooFewEvents", "5\n3\n", kCleanProb, {"n=5 is too small"}},
         Refusal{"NBeyond32Bits", "4294967296\n3\n", kCleanProb, {"n=4294967296 is too large"}},
-        Refusal{"NBeyond64Bits", "99999999999999999999999\n3\n", kCleanProb, {"\"99999999999999999999999\" is too large"}},
-        Refusal{"MBeyond64Bits", "10\n-99999999999999999999999\n", kCleanProb, {"\"-99999999999999999999999\" is too small"}},
+        Refusal{"NBeyond64Bits",
+                "99999999999999999999999\n3\n",
+                kCleanProb,
+                {"\"99999999999999999999999\" is too large"}},
+        Refusal{"MBeyond64Bits",
+                "10\n-99999999999999999999999\n",
+                kCleanProb,
+                {"\"-99999999999999999999999\" is too small"}},
         Refusal{"EvenM", "10\n4\n", kCleanProb, {"m=4 is even"}},
         Refusal{"MOfOne", "10\n1\n", kCleanProb, {"m=1 is too small"}},
         Refusal{"MAboveHalfOfN", "10\n7\n", kCleanProb, {"m=7 is larger than n/2=5"}},
-        Refusal{"TooManyProbabilities", "3000\n3\n", kNoProb, {"need more intersection probabilities than a 32-bit integer can count"}},
-        Refusal{"MissingProbFile", kTen, kNoProb, {"cannot open \"prob.txt\": No such file or directory"}},
-        Refusal{"EmptyProbFile", kTen, probText(""), {"\"prob.txt\" ends after 0 of the 175 numbers expected for n=10, m=3"}},
+        Refusal{"TooManyProbabilities",
+                "3000\n3\n",
+                kNoProb,
+                {"need more intersection probabilities than a 32-bit integer can count"}},
+        Refusal{"MissingProbFile",
+                kTen,
+                kNoProb,
+                {"cannot open \"prob.txt\": No such file or directory"}},
+        Refusal{"EmptyProbFile",
+                kTen,
+                probText(""),
+                {"\"prob.txt\" ends after 0 of the 175 numbers expected for n=10, m=3"}},
         Refusal{"BlankProbFile", kTen, probText(" \r\n\t\n"), {"ends after 0 of the 175 numbers"}},
-        Refusal{"ShortProbFile", kTen, probText(cleanNumbersWith(0, "", 173)), {"ends after 173 of the 175 numbers"}},
-        Refusal{"BinaryProbFile", kTen, probText(binaryBytes()), {"\"prob.txt\", line 1, number 1 of 175", "is not a number"}},
-        Refusal{"ProbFileWithNul", kTen, probText(cleanNumbersWith(5, std::string("0.1\0", 4))), {"number 5 of 175 (the probability of event 5): \"0.1\\x00\" is not a number"}},
-        Refusal{"NotANumberInProbFile", kTen, probText(cleanNumbersWith(11, "nan")), {"line 2, number 11 of 175 (the probability of the intersection of events 1, 2): \"nan\" is not a number"}},
-        Refusal{"InfinityInProbFile", kTen, probText(cleanNumbersWith(12, "inf")), {"number 12 of 175", "\"inf\" is not a number"}},
-        Refusal{"OverflowInProbFile", kTen, probText(cleanNumbersWith(175, "1e999")), {"number 175 of 175 (the probability of the intersection of events 8, 9, 10): \"1e999\" is not a finite number"}},
-        Refusal{"ProbabilityAboveOne", kTen, probText(cleanNumbersWith(100, "1.5")), {"number 100 of 175", "\"1.5\" is not a probability: it lies outside [0, 1]"}},
-        Refusal{"NegativeProbability", kTen, probText(cleanNumbersWith(3, "-0.25")), {"number 3 of 175", "\"-0.25\" is not a probability"}},
-        Refusal{"CommaDecimalInProbFile", kTen, probText(cleanNumbersWith(2, "0,25")), {"\"0,25\" is not a number"}},
-        Refusal{"FolderNamedProbTxt", kTen, kProbFolder, {"cannot read \"prob.txt\": Is a directory"}}),
+        Refusal{"ShortProbFile",
+                kTen,
+                probText(cleanNumbersWith(0, "", 173)),
+                {"ends after 173 of the 175 numbers"}},
+        Refusal{"BinaryProbFile",
+                kTen,
+                probText(binaryBytes()),
+                {"\"prob.txt\", line 1, number 1 of 175", "is not a number"}},
+        Refusal{"ProbFileWithNul",
+                kTen,
+                probText(cleanNumbersWith(5, std::string("0.1\0", 4))),
+                {"number 5 of 175 (the probability of event 5): \"0.1\\x00\" is not a number"}},
+        Refusal{"NotANumberInProbFile",
+                kTen,
+                probText(cleanNumbersWith(11, "nan")),
+                {"line 2, number 11 of 175 (the probability of the intersection of events 1, 2): "
+                 "\"nan\" is not a number"}},
+        Refusal{"InfinityInProbFile",
+                kTen,
+                probText(cleanNumbersWith(12, "inf")),
+                {"number 12 of 175", "\"inf\" is not a number"}},
+        Refusal{"OverflowInProbFile",
+                kTen,
+                probText(cleanNumbersWith(175, "1e999")),
+                {"number 175 of 175 (the probability of the intersection of events 8, 9, 10): "
+                 "\"1e999\" is not a finite number"}},
+        Refusal{"ProbabilityAboveOne",
+                kTen,
+                probText(cleanNumbersWith(100, "1.5")),
+                {"number 100 of 175", "\"1.5\" is not a probability: it lies outside [0, 1]"}},
+        Refusal{"NegativeProbability",
+                kTen,
+                probText(cleanNumbersWith(3, "-0.25")),
+                {"number 3 of 175", "\"-0.25\" is not a probability"}},
+        Refusal{"CommaDecimalInProbFile",
+                kTen,
+                probText(cleanNumbersWith(2, "0,25")),
+                {"\"0,25\" is not a number"}},
+        Refusal{
+            "FolderNamedProbTxt", kTen, kProbFolder, {"cannot read \"prob.txt\": Is a directory"}}),
     [](const ::testing::TestParamInfo<Refusal>& info) { return std::string(info.param.name); });
 
 // --- Files that look odd but hold the right numbers: the same run as the clean file. ---
@@ -185,10 +245,11 @@ std::string withCrlf(std::string text) {
 
 INSTANTIATE_TEST_SUITE_P(
     OddButValid, TolerableProbFile,
-    ::testing::Values(Tolerated{"CrlfLineEnds", [] { return withCrlf(cleanFile()); }},
-                      Tolerated{"MoreNumbersThanNeeded", [] { return cleanFile() + "0.5 0.25\n1\n"; }},
-                      Tolerated{"WordsAfterTheNumbers", [] { return cleanFile() + "\nend of the data\n"; }},
-                      Tolerated{"NoLineBreakAtAll", [] { return cleanNumbersWith(0, "") + "\t"; }}),
+    ::testing::Values(
+        Tolerated{"CrlfLineEnds", [] { return withCrlf(cleanFile()); }},
+        Tolerated{"MoreNumbersThanNeeded", [] { return cleanFile() + "0.5 0.25\n1\n"; }},
+        Tolerated{"WordsAfterTheNumbers", [] { return cleanFile() + "\nend of the data\n"; }},
+        Tolerated{"NoLineBreakAtAll", [] { return cleanNumbersWith(0, "") + "\t"; }}),
     [](const ::testing::TestParamInfo<Tolerated>& info) { return std::string(info.param.name); });
 
 // --- A report that cannot be written: the passes and the summary still run. ---
@@ -237,8 +298,8 @@ TEST(UnwritableReport, AReadOnlyResultTxtIsKeptAndGivesAWarningAndStatusOne) {
     ScratchDir dir;
     kCleanProb(dir.path());
     writeFile(dir.path() / "result.txt", kEarlierReport);
-    fs::permissions(dir.path() / "result.txt", fs::perms::owner_read | fs::perms::group_read |
-                                                   fs::perms::others_read);
+    fs::permissions(dir.path() / "result.txt",
+                    fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
     fs::permissions(dir.path(), fs::perms::all);
     const ProgramRun run = runWithoutPermission(dir.path());
     if (run.exitStatus == 125) {

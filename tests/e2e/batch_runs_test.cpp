@@ -58,18 +58,18 @@ TEST_P(BatchRun, WritesACsvThatReadsBackToTheReportBounds) {
     ScratchDir dir;
     std::filesystem::create_directory(dir.path() / "in");
     std::filesystem::copy_file(case_ / "prob.txt", dir.path() / "in" / "p.txt");
-    const ProgramRun run = runProgram(
-        UNIONBOUND_PROGRAM,
-        {"-n", answers[0], "-m", answers[1], "--input", "in/p.txt", "--report", "r.txt", "--csv",
-         "passes.csv"},
-        "", dir.path());
+    const ProgramRun run = runProgram(UNIONBOUND_PROGRAM,
+                                      {"-n", answers[0], "-m", answers[1], "--input", "in/p.txt",
+                                       "--report", "r.txt", "--csv", "passes.csv"},
+                                      "", dir.path());
     ASSERT_EQ(run.exitStatus, 0) << run.err;
     EXPECT_FALSE(std::filesystem::exists(dir.path() / "result.txt"));
 
     // The report's bounds and times, as written: the first block in general
     // notation, later ones in fixed notation with 15 decimals.
     const std::string report = readFile(dir.path() / "r.txt");
-    const std::regex block(R"(l=(\d+)\nUpper bound on the probability of the union:\n(\S+)\nRunning time: (\S+)\n)");
+    const std::regex block(
+        R"(l=(\d+)\nUpper bound on the probability of the union:\n(\S+)\nRunning time: (\S+)\n)");
     std::vector<std::smatch> blocks;
     for (auto it = std::sregex_iterator(report.begin(), report.end(), block);
          it != std::sregex_iterator(); ++it) {
@@ -112,16 +112,17 @@ TEST(BatchOptions, WorkAtTheConsoleToo) {
     const std::filesystem::path case_ = kGolden / "n10-m3";
     ScratchDir dir;
     std::filesystem::copy_file(case_ / "prob.txt", dir.path() / "in.txt");
-    const ProgramRun run = runProgram(UNIONBOUND_PROGRAM,
-                                      {"--input", "in.txt", "--report", "out.txt", "--compare"},
-                                      readFile(case_ / "stdin.txt"), dir.path());
+    const ProgramRun run =
+        runProgram(UNIONBOUND_PROGRAM, {"--input", "in.txt", "--report", "out.txt", "--compare"},
+                   readFile(case_ / "stdin.txt"), dir.path());
     EXPECT_EQ(run.exitStatus, 0) << run.err;
     EXPECT_EQ(run.err, "");
     EXPECT_EQ(maskReportTimes(readFile(dir.path() / "out.txt")),
               maskReportTimes(readFile(case_ / "expected-result.txt")));
     // The summary, then the comparison, then the wait.
     const std::string expectedStart = maskConsoleTimes(readFile(case_ / "expected-stdout.txt"));
-    const std::string summary = expectedStart.substr(0, expectedStart.size() - std::string(kWait).size());
+    const std::string summary =
+        expectedStart.substr(0, expectedStart.size() - std::string(kWait).size());
     EXPECT_EQ(maskConsoleTimes(run.out).substr(0, summary.size()), summary);
     EXPECT_NE(run.out.find("Other upper bounds from the same probabilities:\n"), std::string::npos);
     EXPECT_EQ(run.out.substr(run.out.size() - std::string(kWait).size()), kWait);
@@ -136,8 +137,14 @@ TEST(BatchOptions, ShowTheClassicalBoundsOfTheExampleInput) {
         runProgram(UNIONBOUND_PROGRAM, {"-n", "10", "-m", "3", "--compare"}, "", dir.path());
     ASSERT_EQ(run.exitStatus, 0) << run.err;
     const std::string beside = "(aggregation, l=4: 0.927105046899543)\n";
-    EXPECT_NE(run.out.find("  Boole        min(1, S1)                     1                   " + beside), std::string::npos) << run.out;
-    EXPECT_NE(run.out.find("  sharp        best from S1 ... S3 alone      0.904311949629376   " + beside), std::string::npos) << run.out;
+    EXPECT_NE(
+        run.out.find("  Boole        min(1, S1)                     1                   " + beside),
+        std::string::npos)
+        << run.out;
+    EXPECT_NE(
+        run.out.find("  sharp        best from S1 ... S3 alone      0.904311949629376   " + beside),
+        std::string::npos)
+        << run.out;
     EXPECT_NE(run.out.find("Smallest upper bound: 0.904311949629376 (sharp)\n"), std::string::npos);
 }
 
@@ -155,18 +162,22 @@ TEST(BatchOptions, RefuseUsageErrorsWithStatusTwoBeforeTouchingAnyFile) {
 
 TEST(BatchOptions, RefuseBadDataWithStatusOne) {
     ScratchDir dir;
-    const ProgramRun missing = runProgram(UNIONBOUND_PROGRAM, {"-n", "10", "-m", "3"}, "", dir.path());
+    const ProgramRun missing =
+        runProgram(UNIONBOUND_PROGRAM, {"-n", "10", "-m", "3"}, "", dir.path());
     EXPECT_EQ(missing.exitStatus, 1);
     EXPECT_EQ(missing.err, "error: cannot open \"prob.txt\": No such file or directory\n");
     std::filesystem::copy_file(kGolden / "n10-m3" / "prob.txt", dir.path() / "prob.txt");
     const ProgramRun odd = runProgram(UNIONBOUND_PROGRAM, {"-n", "10", "-m", "6"}, "", dir.path());
     EXPECT_EQ(odd.exitStatus, 1);
-    EXPECT_EQ(odd.err, "error: m=6 is even: the maximum order m must be an odd number (an even m gives no upper bound)\n");
-    const ProgramRun csv = runProgram(UNIONBOUND_PROGRAM,
-                                      {"-n", "10", "-m", "3", "--csv", "no/such/dir/p.csv"}, "",
-                                      dir.path());
+    EXPECT_EQ(odd.err,
+              "error: m=6 is even: the maximum order m must be an odd number (an even m gives no "
+              "upper bound)\n");
+    const ProgramRun csv = runProgram(
+        UNIONBOUND_PROGRAM, {"-n", "10", "-m", "3", "--csv", "no/such/dir/p.csv"}, "", dir.path());
     EXPECT_EQ(csv.exitStatus, 1);
-    EXPECT_EQ(csv.err, "error: cannot write the CSV file \"no/such/dir/p.csv\": No such file or directory\n");
+    EXPECT_EQ(
+        csv.err,
+        "error: cannot write the CSV file \"no/such/dir/p.csv\": No such file or directory\n");
     EXPECT_FALSE(std::filesystem::exists(dir.path() / "result.txt"));
 }
 
@@ -242,16 +253,18 @@ INSTANTIATE_TEST_SUITE_P(
     KnownDistributions, GeneratedInput,
     ::testing::Values(
         GeneratedCase{"independent",
-                      {"-m", "3", "--independent", "0.1,0.2,0.05,0.3,0.15,0.1,0.2,0.25"}, "8",
+                      {"-m", "3", "--independent", "0.1,0.2,0.05,0.3,0.15,0.1,0.2,0.25"},
+                      "8",
                       "3"},
-        GeneratedCase{"sameProbability", {"-n", "12", "-m", "5", "--independent", "0.07"}, "12",
-                      "5"},
+        GeneratedCase{
+            "sameProbability", {"-n", "12", "-m", "5", "--independent", "0.07"}, "12", "5"},
         GeneratedCase{"data", {"-m", "3", "--data", "obs.csv"}, "7", "3"},
         GeneratedCase{"mixture", {"-n", "14", "-m", "5", "--mixture", "11"}, "14", "5"},
-        GeneratedCase{"denseMixture",
-                      {"-n", "10", "-m", "3", "--mixture", "3", "--outcomes", "6", "--density",
-                       "0.6"},
-                      "10", "3"}),
+        GeneratedCase{
+            "denseMixture",
+            {"-n", "10", "-m", "3", "--mixture", "3", "--outcomes", "6", "--density", "0.6"},
+            "10",
+            "3"}),
     [](const ::testing::TestParamInfo<GeneratedCase>& info) { return info.param.name; });
 
 TEST(Probgen, WritesAsManyNumbersAsTheBoundExpectsInTheSubsetOrder) {

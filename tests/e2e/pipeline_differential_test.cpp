@@ -43,8 +43,8 @@ std::string randomProbFile(std::mt19937_64& random, std::int32_t n, std::int32_t
             const int kind = std::uniform_int_distribution<int>(0, 9)(random);
             p = kind == 0 ? 0.0 : kind == 1 ? 1.0 : unit(random);
         }
-        const auto end = std::to_chars(buffer, buffer + sizeof buffer, p,
-                                       std::chars_format::general, 17);
+        const auto end =
+            std::to_chars(buffer, buffer + sizeof buffer, p, std::chars_format::general, 17);
         text.append(buffer, end.ptr);
         text += ++column % 7 == 0 ? '\n' : ' ';
     }
@@ -55,14 +55,15 @@ TEST(WholeRun, PrintsTheSameReportAndConsoleAsTheReferencePipeline) {
     std::mt19937_64 random(41);
     for (int trial = 0; trial < 24; ++trial) {
         const std::int32_t m = trial % 3 == 2 ? 5 : 3;
-        const std::int32_t n = std::uniform_int_distribution<std::int32_t>(std::max(6, 2 * m), 16)(random);
+        const std::int32_t n =
+            std::uniform_int_distribution<std::int32_t>(std::max(6, 2 * m), 16)(random);
         const std::string text = randomProbFile(random, n, m, trial % 2 == 0);
 
         ScratchDir dir;
         writeFile(dir.path() / "prob.txt", text);
-        const ProgramRun run = runProgram(UNIONBOUND_PROGRAM, {},
-                                          std::to_string(n) + "\n" + std::to_string(m) + "\n\n\n",
-                                          dir.path());
+        const ProgramRun run =
+            runProgram(UNIONBOUND_PROGRAM, {},
+                       std::to_string(n) + "\n" + std::to_string(m) + "\n\n\n", dir.path());
         ASSERT_FALSE(run.timedOut);
         ASSERT_EQ(run.exitStatus, 0) << run.err;
 
@@ -74,7 +75,8 @@ TEST(WholeRun, PrintsTheSameReportAndConsoleAsTheReferencePipeline) {
         reference::runPasses(input.values, n, m, report, console);
         console << "Press RETURN to continue";
 
-        EXPECT_EQ(maskReportTimes(readFile(dir.path() / "result.txt")), maskReportTimes(report.str()))
+        EXPECT_EQ(maskReportTimes(readFile(dir.path() / "result.txt")),
+                  maskReportTimes(report.str()))
             << "n=" << n << " m=" << m << " trial " << trial;
         EXPECT_EQ(maskConsoleTimes(run.out), maskConsoleTimes(console.str()))
             << "n=" << n << " m=" << m << " trial " << trial;

@@ -16,9 +16,10 @@
 
 namespace unionbound::testing {
 
-ProgramRun runProgram(const std::filesystem::path& program, const std::vector<std::string>& arguments,
-                      const std::string& input, const std::filesystem::path& workDir,
-                      std::chrono::seconds limit, std::optional<unsigned> asUser) {
+ProgramRun runProgram(const std::filesystem::path& program,
+                      const std::vector<std::string>& arguments, const std::string& input,
+                      const std::filesystem::path& workDir, std::chrono::seconds limit,
+                      std::optional<unsigned> asUser) {
     int toChild[2], fromOut[2], fromErr[2];
     if (pipe(toChild) != 0 || pipe(fromOut) != 0 || pipe(fromErr) != 0) {
         throw std::runtime_error("pipe failed");
@@ -34,7 +35,8 @@ ProgramRun runProgram(const std::filesystem::path& program, const std::vector<st
         for (int fd : {toChild[0], toChild[1], fromOut[0], fromOut[1], fromErr[0], fromErr[1]}) {
             close(fd);
         }
-        if (asUser && (setgroups(0, nullptr) != 0 || setgid(*asUser) != 0 || setuid(*asUser) != 0)) {
+        if (asUser &&
+            (setgroups(0, nullptr) != 0 || setgid(*asUser) != 0 || setuid(*asUser) != 0)) {
             _exit(125);
         }
         if (chdir(workDir.c_str()) != 0) {
@@ -76,9 +78,12 @@ ProgramRun runProgram(const std::filesystem::path& program, const std::vector<st
         }
         pollfd fds[3];
         nfds_t count = 0;
-        if (outOpen) fds[count++] = {fromOut[0], POLLIN, 0};
-        if (errOpen) fds[count++] = {fromErr[0], POLLIN, 0};
-        if (inFd >= 0) fds[count++] = {inFd, POLLOUT, 0};
+        if (outOpen)
+            fds[count++] = {fromOut[0], POLLIN, 0};
+        if (errOpen)
+            fds[count++] = {fromErr[0], POLLIN, 0};
+        if (inFd >= 0)
+            fds[count++] = {inFd, POLLOUT, 0};
         if (poll(fds, count, static_cast<int>(left.count())) < 0) {
             continue;
         }
@@ -88,7 +93,8 @@ ProgramRun runProgram(const std::filesystem::path& program, const std::vector<st
             }
             if (fds[i].fd == inFd) {
                 const ssize_t n = write(inFd, input.data() + written, input.size() - written);
-                if (n > 0) written += static_cast<std::size_t>(n);
+                if (n > 0)
+                    written += static_cast<std::size_t>(n);
                 if (n < 0 || written == input.size()) {
                     close(inFd);
                     inFd = -1;
@@ -104,7 +110,8 @@ ProgramRun runProgram(const std::filesystem::path& program, const std::vector<st
             }
         }
     }
-    if (inFd >= 0) close(inFd);
+    if (inFd >= 0)
+        close(inFd);
     close(fromOut[0]);
     close(fromErr[0]);
     int status = 0;

@@ -20,21 +20,22 @@ struct ProgramRun {
 // Runs `program` with `arguments` in `workDir`, `input` as standard input;
 // kills it after `limit`. With `asUser`, the program runs under that user and
 // group id (the caller must be root); if the switch fails it exits with 125.
-ProgramRun runProgram(const std::filesystem::path& program, const std::vector<std::string>& arguments,
-                      const std::string& input, const std::filesystem::path& workDir,
+ProgramRun runProgram(const std::filesystem::path& program,
+                      const std::vector<std::string>& arguments, const std::string& input,
+                      const std::filesystem::path& workDir,
                       std::chrono::seconds limit = std::chrono::seconds(60),
                       std::optional<unsigned> asUser = std::nullopt);
 
 // A fresh folder under the system's temporary folder, removed with its content.
 class ScratchDir {
-public:
+  public:
     ScratchDir();
     ~ScratchDir();
     ScratchDir(const ScratchDir&) = delete;
     ScratchDir& operator=(const ScratchDir&) = delete;
     const std::filesystem::path& path() const { return path_; }
 
-private:
+  private:
     std::filesystem::path path_;
 };
 

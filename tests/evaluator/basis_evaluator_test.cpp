@@ -19,7 +19,8 @@ double recordingPenalty(const RealVector& point) {
 
 double noEventPenalty(const RealVector& point) {
     for (double x : point) {
-        if (x > 0.1) return -1.0;
+        if (x > 0.1)
+            return -1.0;
     }
     return 0.0;
 }

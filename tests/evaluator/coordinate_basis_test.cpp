@@ -21,9 +21,10 @@ TEST(CandidateColumns, ForHigherOrdersAddPairsOfNeighbours) {
     EXPECT_EQ(candidateColumnsEven(6, 3, 5), (IntMatrix{{3, 4, 5}, {3, 5, 6}}));
     EXPECT_EQ(candidateColumnsOdd(6, 3, 5), (IntMatrix{{3, 4, 6}, {4, 5, 6}}));
     // Two pairs never overlap: subset members 4 and 5 stand for (4,5), (6,7).
-    EXPECT_EQ(candidateColumnsEven(8, 3, 6),
-              (IntMatrix{{3, 4, 5, 6}, {3, 4, 6, 7}, {3, 4, 7, 8}, {4, 5, 6, 7}, {4, 5, 7, 8},
-                         {5, 6, 7, 8}}));
+    EXPECT_EQ(
+        candidateColumnsEven(8, 3, 6),
+        (IntMatrix{
+            {3, 4, 5, 6}, {3, 4, 6, 7}, {3, 4, 7, 8}, {4, 5, 6, 7}, {4, 5, 7, 8}, {5, 6, 7, 8}}));
 }
 
 TEST(CandidateColumns, ForTooFewRowsAskForANegativeSubsetSize) {
@@ -33,8 +34,8 @@ TEST(CandidateColumns, ForTooFewRowsAskForANegativeSubsetSize) {
 }
 
 TEST(BestCoordinateBasis, SolvesTheWorkedSecondOrderCase) {
-    const CoordinateSolution s = bestCoordinateBasis({-1.0, -1.0}, {0.0, 1.0, 2.0}, 2, 2,
-                                                     {0.5, 0.7}, 0);
+    const CoordinateSolution s =
+        bestCoordinateBasis({-1.0, -1.0}, {0.0, 1.0, 2.0}, 2, 2, {0.5, 0.7}, 0);
     EXPECT_EQ(s.choice, (IntVector{2}));
     ASSERT_EQ(s.weights.size(), 2u);
     // x1 + 2·x2 = 0.5, x1 + 4·x2 = 0.7, solved by two elimination steps.
@@ -82,8 +83,9 @@ TEST(BestCoordinateBasis, NeverTakesANotANumber) {
 }
 
 TEST(BestCoordinateBasis, RefusesCostsThatDoNotMatchTheColumns) {
-    const auto [s, out] = testing::captured(
-        [] { return bestCoordinateBasis({-1, -1}, {0, 1, 2, 3}, 3, 3, {1, 2, 3}, 0); });
+    const auto [s, out] = testing::captured([] {
+        return bestCoordinateBasis({-1, -1}, {0, 1, 2, 3}, 3, 3, {1, 2, 3}, 0);
+    });
     EXPECT_EQ(s.value, -1.7e308);
     EXPECT_EQ(out, "in bestCoordinateBasis, the coordinate's columns and costs do not fit\n");
 }

@@ -28,14 +28,22 @@ double awkwardValue(std::mt19937_64& random) {
     std::uniform_int_distribution<int> kind(0, 15);
     switch (kind(random)) {
         case 0:
-        case 1: return 0.0;
-        case 2: return -0.0;
-        case 3: return 1.0;
-        case 4: return -1.0;
-        case 5: return 2.0;
-        case 6: return 1e200;
-        case 7: return -3.0;
-        default: return std::uniform_real_distribution<double>(-4.0, 4.0)(random);
+        case 1:
+            return 0.0;
+        case 2:
+            return -0.0;
+        case 3:
+            return 1.0;
+        case 4:
+            return -1.0;
+        case 5:
+            return 2.0;
+        case 6:
+            return 1e200;
+        case 7:
+            return -3.0;
+        default:
+            return std::uniform_real_distribution<double>(-4.0, 4.0)(random);
     }
 }
 
@@ -104,8 +112,9 @@ MixedCase randomMixedCase(std::mt19937_64& random, bool awkward, bool anyPairs =
     for (std::int32_t j = 0; j < q; ++j) {
         RealVector row(static_cast<std::size_t>(c.m + 3));
         for (std::size_t t = 0; t < row.size(); ++t) {
-            row[t] = awkward ? awkwardValue(random)
-                             : static_cast<double>(t) - std::uniform_int_distribution<int>(0, 3)(random);
+            row[t] =
+                awkward ? awkwardValue(random)
+                        : static_cast<double>(t) - std::uniform_int_distribution<int>(0, 3)(random);
         }
         c.columns.push_back(row);
     }

@@ -22,9 +22,15 @@ TEST(MixedMomentMatrix, HoldsThePowersOfTheMixedPoints) {
     const RealMatrix matrix =
         buildMixedMomentMatrix({{0, 1, 2, 3}, {0, 2, 4, 6}}, index, {3, 3}, 3);
     EXPECT_EQ(matrix, (RealMatrix{{1, 1, 1},
-                                  {1, 2, 1}, {1, 4, 1}, {1, 8, 1},
-                                  {2, 2, 4}, {4, 4, 16}, {8, 8, 64},
-                                  {2, 4, 4}, {2, 8, 4}, {4, 8, 16}}));
+                                  {1, 2, 1},
+                                  {1, 4, 1},
+                                  {1, 8, 1},
+                                  {2, 2, 4},
+                                  {4, 4, 16},
+                                  {8, 8, 64},
+                                  {2, 4, 4},
+                                  {2, 8, 4},
+                                  {4, 8, 16}}));
 }
 
 TEST(MixedMomentMatrix, IsBlockDiagonalInTheMixedRows) {
@@ -47,8 +53,7 @@ TEST(MixedMomentMatrix, IsBlockDiagonalInTheMixedRows) {
 
 TEST(MixedMomentMatrix, WithoutMixedEntriesHasEmptyRows) {
     const IntMatrixList index = momentIndexList(1, {{1, 2}}, {1, 1});
-    EXPECT_EQ(buildMixedMomentMatrix({{0, 1}, {0, 1}}, index, {1, 1}, 1),
-              (RealMatrix{{}, {}, {}}));
+    EXPECT_EQ(buildMixedMomentMatrix({{0, 1}, {0, 1}}, index, {1, 1}, 1), (RealMatrix{{}, {}, {}}));
 }
 
 TEST(MixedColumnSolve, SplitsTheSystemIntoMixedAndLeadingRows) {

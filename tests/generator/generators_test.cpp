@@ -224,8 +224,7 @@ using Source = ProbgenCommand::Source;
 TEST(ProbgenOptions, RefuseATooLargeCountBeforeWideningOneProbability) {
     // Found by fuzzing: 446666666 copies of one probability were made before
     // the count of intersections was checked.
-    const ProbgenCommand huge =
-        parseProbgenCommand({"-n446666666", "--independent", "0", "-m9"});
+    const ProbgenCommand huge = parseProbgenCommand({"-n446666666", "--independent", "0", "-m9"});
     EXPECT_EQ(huge.action, ProbgenCommand::Action::usageError);
     EXPECT_EQ(huge.problem,
               "n=446666666, m=9 need more intersection probabilities than a 32-bit integer can "
@@ -234,7 +233,8 @@ TEST(ProbgenOptions, RefuseATooLargeCountBeforeWideningOneProbability) {
 }
 
 TEST(ProbgenOptions, ReadEachSource) {
-    const ProbgenCommand independent = parseProbgenCommand({"-m", "3", "--independent", "0.1,.5,1"});
+    const ProbgenCommand independent =
+        parseProbgenCommand({"-m", "3", "--independent", "0.1,.5,1"});
     EXPECT_EQ(independent.action, ProbgenCommand::Action::run);
     EXPECT_EQ(independent.source, Source::independent);
     EXPECT_EQ(independent.n, 3);
@@ -334,15 +334,17 @@ TEST(Probgen, WritesToStandardOutputAndItsClosingLinesToStandardError) {
 TEST(Probgen, RefusesUsageErrorsWithStatusTwoAndBadDataWithStatusOne) {
     std::ostringstream out, err;
     EXPECT_EQ(runProbgen({"--bogus"}, out, err), 2);
-    EXPECT_EQ(err.str(), "error: unknown option \"--bogus\"\nRun \"probgen --help\" for the usage.\n");
+    EXPECT_EQ(err.str(),
+              "error: unknown option \"--bogus\"\nRun \"probgen --help\" for the usage.\n");
     std::ostringstream err2;
     EXPECT_EQ(runProbgen({"-m", "3", "--data", "/nonexistent/x.csv"}, out, err2), 1);
     EXPECT_EQ(err2.str(), "error: cannot open \"/nonexistent/x.csv\": No such file or directory\n");
     std::ostringstream err3;
-    EXPECT_EQ(runProbgen({"-m", "1", "--independent", "0.5", "--output", "/nonexistent/p.txt"},
-                         out, err3),
+    EXPECT_EQ(runProbgen({"-m", "1", "--independent", "0.5", "--output", "/nonexistent/p.txt"}, out,
+                         err3),
               1);
-    EXPECT_EQ(err3.str(), "error: cannot write \"/nonexistent/p.txt\": No such file or directory\n");
+    EXPECT_EQ(err3.str(),
+              "error: cannot write \"/nonexistent/p.txt\": No such file or directory\n");
     EXPECT_EQ(out.str(), "");
 }
 

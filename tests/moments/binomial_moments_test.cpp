@@ -54,8 +54,10 @@ TEST(BinomialMoments, CountOnlyIntersectionsWithTheExactSplitBetweenThePair) {
     // Mark {1,2,4} (two in subsequence 1, one in 2) and {1,2,3} (all in 1).
     std::size_t position = 0;
     for (SubsetCursor cursor(n, 3); cursor.valid(); cursor.next(), ++position) {
-        if (cursor.subset() == IntVector{1, 2, 4}) prob[position] = 0.25;
-        if (cursor.subset() == IntVector{1, 2, 3}) prob[position] = 0.5;
+        if (cursor.subset() == IntVector{1, 2, 4})
+            prob[position] = 0.25;
+        if (cursor.subset() == IntVector{1, 2, 3})
+            prob[position] = 0.5;
     }
     const Tables t = tablesFor(n, 3, 3);
     const RealVector moments = binomialMoments(prob, n, 3, 3, t.pairs, t.orders);
@@ -111,9 +113,9 @@ TEST(BinomialMoments, AreTheMomentsOfTheSubsequenceCounts) {
                 X[std::min((x - 1) / l + 1, n / l)] += o.occurs[x - 1];
             }
             const IntMatrix& e = index[i];
-            expected += o.weight * (e[0].size() == 1
-                                        ? choose(X[e[0][0]], e[1][0])
-                                        : choose(X[e[0][0]], e[1][0]) * choose(X[e[0][1]], e[1][1]));
+            expected += o.weight * (e[0].size() == 1 ? choose(X[e[0][0]], e[1][0])
+                                                     : choose(X[e[0][0]], e[1][0]) *
+                                                           choose(X[e[0][1]], e[1][1]));
         }
         // Sums of a few products of weights: rounding only.
         EXPECT_NEAR(moments[i], expected, 1e-12) << "moment " << i;

@@ -7,12 +7,10 @@ namespace {
 
 TEST(MomentIndexList, ListsConstantThenUnivariateThenBivariateEntries) {
     const IntMatrixList expected = {
-        {{0}, {0}},
-        {{1}, {1}}, {{1}, {2}}, {{1}, {3}},
-        {{2}, {1}}, {{2}, {2}}, {{2}, {3}},
-        {{3}, {1}}, {{3}, {2}}, {{3}, {3}},
-        {{1, 2}, {1, 1}}, {{1, 2}, {2, 1}}, {{1, 2}, {1, 2}},
-        {{1, 3}, {1, 1}}, {{1, 3}, {2, 1}}, {{1, 3}, {1, 2}},
+        {{0}, {0}},       {{1}, {1}},       {{1}, {2}},       {{1}, {3}},
+        {{2}, {1}},       {{2}, {2}},       {{2}, {3}},       {{3}, {1}},
+        {{3}, {2}},       {{3}, {3}},       {{1, 2}, {1, 1}}, {{1, 2}, {2, 1}},
+        {{1, 2}, {1, 2}}, {{1, 3}, {1, 1}}, {{1, 3}, {2, 1}}, {{1, 3}, {1, 2}},
     };
     EXPECT_EQ(momentIndexList(3, {{1, 2}, {1, 3}}, {3, 3, 3}), expected);
 }
@@ -23,8 +21,9 @@ TEST(MomentIndexList, RunsTheSecondOrderInTheOuterLoop) {
     for (std::size_t i = 11; i < list.size(); ++i) {
         orders.push_back(list[i][1]);
     }
-    EXPECT_EQ(orders, (IntMatrix{{1, 1}, {2, 1}, {3, 1}, {4, 1}, {1, 2}, {2, 2}, {3, 2}, {1, 3},
-                                 {2, 3}, {1, 4}}));
+    EXPECT_EQ(orders,
+              (IntMatrix{
+                  {1, 1}, {2, 1}, {3, 1}, {4, 1}, {1, 2}, {2, 2}, {3, 2}, {1, 3}, {2, 3}, {1, 4}}));
 }
 
 TEST(MomentIndexList, HasOneEntryPerMomentOfThePass) {

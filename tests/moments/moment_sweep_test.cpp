@@ -115,8 +115,7 @@ std::vector<RealVector> scannedMoments(const RealVector& prob, std::int32_t n, s
                                        const std::vector<PassDivision>& passes) {
     std::vector<RealVector> scanned;
     for (const PassDivision& pass : passes) {
-        scanned.push_back(
-            reference::binomialMoments(prob, n, pass.l, m, pass.pairs, pass.orders));
+        scanned.push_back(reference::binomialMoments(prob, n, pass.l, m, pass.pairs, pass.orders));
     }
     return scanned;
 }
@@ -143,8 +142,8 @@ TEST(BinomialMoments, OfAllPassesInOneWalkMatchEveryPassAloneForAnyPieceSize) {
             for (std::int64_t piece : {std::int64_t{1}, std::int64_t{2}, std::int64_t{7},
                                        std::int64_t{61}, kMomentPiece}) {
                 // Every sum side by side, none, and a mix.
-                for (std::int64_t longRun : {std::int64_t{0}, std::int64_t{2}, kLongRun,
-                                             std::int64_t{1} << 40}) {
+                for (std::int64_t longRun :
+                     {std::int64_t{0}, std::int64_t{2}, kLongRun, std::int64_t{1} << 40}) {
                     std::ostringstream label;
                     label << "reversed=" << reversed << " piece=" << piece
                           << " longRun=" << longRun;
@@ -185,13 +184,14 @@ TEST(BinomialMoments, CountTheTermsThatEachPassAdds) {
         }
         const std::vector<PassMoments> all = binomialMomentsOfPasses(ones, n, m, passes);
         for (std::size_t i = 0; i < passes.size(); ++i) {
-            const RealVector counted =
-                reference::binomialMoments(ones, n, passes[i].l, m, passes[i].pairs, passes[i].orders);
+            const RealVector counted = reference::binomialMoments(
+                ones, n, passes[i].l, m, passes[i].pairs, passes[i].orders);
             double terms = 0.0;
             for (std::size_t k = 1; k < counted.size(); ++k) {
                 terms += counted[k];
             }
-            EXPECT_EQ(static_cast<double>(all[i].terms), terms) << "n=" << n << " l=" << passes[i].l;
+            EXPECT_EQ(static_cast<double>(all[i].terms), terms)
+                << "n=" << n << " l=" << passes[i].l;
         }
     }
 }

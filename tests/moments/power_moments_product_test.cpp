@@ -18,11 +18,16 @@ namespace {
 double awkwardMoment(std::mt19937_64& random) {
     std::uniform_int_distribution<int> kind(0, 9);
     switch (kind(random)) {
-        case 0: return 0.0;
-        case 1: return -0.0;
-        case 2: return -awkwardProbability(random) * 3.0;
-        case 3: return 1e300;
-        default: return awkwardProbability(random) * 40.0;
+        case 0:
+            return 0.0;
+        case 1:
+            return -0.0;
+        case 2:
+            return -awkwardProbability(random) * 3.0;
+        case 3:
+            return 1e300;
+        default:
+            return awkwardProbability(random) * 40.0;
     }
 }
 
@@ -62,13 +67,14 @@ TEST(PowerMoments, FollowTheDenseProductWhenAMomentIsNotFinite) {
     // 0.0 × infinity is not a number: leaving out a zero column would hide it.
     const IntMatrix pairs{{1, 2}};
     const IntVector orders{3, 3};
-    for (double special : {std::numeric_limits<double>::infinity(),
-                           -std::numeric_limits<double>::infinity(),
-                           std::numeric_limits<double>::quiet_NaN()}) {
+    for (double special :
+         {std::numeric_limits<double>::infinity(), -std::numeric_limits<double>::infinity(),
+          std::numeric_limits<double>::quiet_NaN()}) {
         RealVector moments(10, 0.25);
         moments[0] = 1.0;
         moments[2] = special;
-        const RealVector dense = MatVecProduct(reference::powerMomentMatrix(3, pairs, orders), moments);
+        const RealVector dense =
+            MatVecProduct(reference::powerMomentMatrix(3, pairs, orders), moments);
         const RealVector fast = powerMoments(3, pairs, orders, moments);
         EXPECT_TRUE(sameBits(fast, dense));
         EXPECT_TRUE(std::isnan(fast[5]));  // a row of the other subsequence meets the infinity
@@ -100,7 +106,8 @@ TEST(PowerMomentMatrix, EqualsTheEntryByEntryMatrix) {
     for (std::int32_t m = 1; m <= 7; ++m) {
         const IntMatrix pairs{{1, 2}, {1, 3}, {2, 1}};
         const IntVector orders{m, m - 1, m};
-        EXPECT_EQ(powerMomentMatrix(m, pairs, orders), reference::powerMomentMatrix(m, pairs, orders))
+        EXPECT_EQ(powerMomentMatrix(m, pairs, orders),
+                  reference::powerMomentMatrix(m, pairs, orders))
             << "m=" << m;
     }
 }

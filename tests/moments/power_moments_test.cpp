@@ -48,11 +48,13 @@ TEST(PowerMomentMatrix, ForOrderThreeHasTheUnivariateAndBivariateBlocks) {
     expected[0][0] = 1;
     for (std::size_t block : {1u, 4u, 7u}) {
         for (std::size_t r = 0; r < 3; ++r)
-            for (std::size_t c = 0; c < 3; ++c) expected[block + r][block + c] = univariate[r][c];
+            for (std::size_t c = 0; c < 3; ++c)
+                expected[block + r][block + c] = univariate[r][c];
     }
     for (std::size_t block : {10u, 13u}) {
         for (std::size_t r = 0; r < 3; ++r)
-            for (std::size_t c = 0; c < 3; ++c) expected[block + r][block + c] = bivariate[r][c];
+            for (std::size_t c = 0; c < 3; ++c)
+                expected[block + r][block + c] = bivariate[r][c];
     }
     EXPECT_EQ(matrix, expected);
 }
@@ -72,8 +74,8 @@ TEST(PowerMomentMatrix, TurnsBinomialMomentsIntoPowerMoments) {
     for (const testing::Outcome& o : d.outcomes) {
         const double x1 = o.occurs[0] + o.occurs[1] + o.occurs[2];
         const double x2 = o.occurs[3] + o.occurs[4] + o.occurs[5];
-        const RealVector power = {1, x1, x1 * x1, x1 * x1 * x1, x2, x2 * x2, x2 * x2 * x2,
-                                  x1 * x2, x1 * x1 * x2, x1 * x2 * x2};
+        const RealVector power = {1,       x1,           x1 * x1, x1 * x1 * x1, x2,
+                                  x2 * x2, x2 * x2 * x2, x1 * x2, x1 * x1 * x2, x1 * x2 * x2};
         for (std::size_t i = 0; i < power.size(); ++i) {
             expected[i] += o.weight * power[i];
         }

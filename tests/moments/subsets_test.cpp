@@ -30,8 +30,8 @@ IntMatrix plainOrder(std::int32_t n, std::int32_t m) {
 }
 
 TEST(SubsetOrder, ListsSubsetsBySizeThenLexicographically) {
-    EXPECT_EQ(allSubsets(4, 2), (IntMatrix{{1}, {2}, {3}, {4}, {1, 2}, {1, 3}, {1, 4}, {2, 3},
-                                           {2, 4}, {3, 4}}));
+    EXPECT_EQ(allSubsets(4, 2),
+              (IntMatrix{{1}, {2}, {3}, {4}, {1, 2}, {1, 3}, {1, 4}, {2, 3}, {2, 4}, {3, 4}}));
     EXPECT_EQ(allSubsets(3, 5), (IntMatrix{{1}, {2}, {3}, {1, 2}, {1, 3}, {2, 3}, {1, 2, 3}}));
     EXPECT_TRUE(allSubsets(4, 0).empty());
     EXPECT_TRUE(allSubsets(0, 3).empty());
@@ -74,7 +74,8 @@ TEST(SubsetCounts, SaturateInsteadOfOverflowing) {
 }
 
 TEST(SubsetPosition, InvertsTheSubsetOrderForEveryPosition) {
-    for (const auto& [n, m] : {std::pair{4, 2}, std::pair{7, 3}, std::pair{9, 5}, std::pair{3, 5}}) {
+    for (const auto& [n, m] :
+         {std::pair{4, 2}, std::pair{7, 3}, std::pair{9, 5}, std::pair{3, 5}}) {
         std::int64_t position = 0;
         for (SubsetCursor cursor(n, m); cursor.valid(); cursor.next(), ++position) {
             EXPECT_EQ(subsetPosition(n, m, cursor.subset()), position) << "n=" << n << " m=" << m;

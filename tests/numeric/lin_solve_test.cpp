@@ -45,8 +45,9 @@ TEST(LinSolve, FallsBackToAUnitPivotInTheLastRowOnASingularStep) {
 
     // Column 1 is zero in rows 1 and 2: the 1.0 goes to the last row, which
     // then becomes the pivot (a 1.0 in row 1 would give (1, 0.5, 1.5)).
-    const auto [three, threeOut] =
-        captured([] { return LinSolve({{1, 0, 0}, {0, 0, 1}, {0, 0, 2}}, {1, 2, 3}); });
+    const auto [three, threeOut] = captured([] {
+        return LinSolve({{1, 0, 0}, {0, 0, 1}, {0, 0, 2}}, {1, 2, 3});
+    });
     EXPECT_EQ(three, (RealVector{1, -1, 2}));
     EXPECT_EQ(threeOut, kSingular);
 }

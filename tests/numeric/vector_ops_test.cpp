@@ -88,8 +88,9 @@ TEST(IntPowerEach, ChecksEveryElement) {
     EXPECT_EQ(zerosOut, "zero^zero is not defined\nzero^zero is not defined\n");
     const auto [negative, negativeOut] = captured([] { return IntPowerEach({1.0, 3.0}, -2); });
     EXPECT_EQ(negative, (RealVector{1.0, 3.0}));
-    EXPECT_EQ(negativeOut,
-              "negative exponent does not yield integer\nnegative exponent does not yield integer\n");
+    EXPECT_EQ(
+        negativeOut,
+        "negative exponent does not yield integer\nnegative exponent does not yield integer\n");
     EXPECT_EQ(IntPowerEach({2.0, -3.0}, 3), (RealVector{8.0, -27.0}));
 }
 

@@ -36,26 +36,33 @@ inline double awkwardProbability(std::mt19937_64& random) {
     std::uniform_int_distribution<int> kind(0, 19);
     std::uniform_real_distribution<double> unit(0.0, 1.0);
     switch (kind(random)) {
-        case 0: return 0.0;
-        case 1: return -0.0;
-        case 2: return 1.0;
-        case 3: return 4.9e-324;
-        case 4: return -1e-10;
-        case 5: return unit(random) * 1e-17;
-        default: return unit(random);
+        case 0:
+            return 0.0;
+        case 1:
+            return -0.0;
+        case 2:
+            return 1.0;
+        case 3:
+            return 4.9e-324;
+        case 4:
+            return -1e-10;
+        case 5:
+            return unit(random) * 1e-17;
+        default:
+            return unit(random);
     }
 }
 
 // Collects what the calls in its lifetime write to standard output.
 class CaptureOutput {
-public:
+  public:
     CaptureOutput() : saved_(std::cout.rdbuf(text_.rdbuf())) {}
     ~CaptureOutput() { std::cout.rdbuf(saved_); }
     CaptureOutput(const CaptureOutput&) = delete;
     CaptureOutput& operator=(const CaptureOutput&) = delete;
     std::string text() const { return text_.str(); }
 
-private:
+  private:
     std::ostringstream text_;
     std::streambuf* saved_;
 };

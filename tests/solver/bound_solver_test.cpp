@@ -20,16 +20,17 @@ TEST(ShiftColumns, PutsTheBasisValuesFirstAndShiftsByTheFirst) {
 }
 
 TEST(ShiftColumns, RefusesASubscriptOutsideTheCoordinate) {
-    const auto [shifted, out] =
-        testing::captured([] { return shiftColumns({{0, 1, 2, 3}}, {{0, 9, 3}}, {1}); });
+    const auto [shifted, out] = testing::captured([] {
+        return shiftColumns({{0, 1, 2, 3}}, {{0, 9, 3}}, {1});
+    });
     EXPECT_TRUE(shifted.columns.empty());
     EXPECT_EQ(out, "in shiftColumns, a subscript lies outside coordinate 1\n");
 }
 
 // The moments of two coordinates of lengths 4 and 6 under a point mass.
 RealVector pointMassMoments(double x1, double x2) {
-    return {1, x1, x1 * x1, x1 * x1 * x1, x2, x2 * x2, x2 * x2 * x2,
-            x1 * x2, x1 * x1 * x2, x1 * x2 * x2};
+    return {1,       x1,           x1 * x1, x1 * x1 * x1, x2,
+            x2 * x2, x2 * x2 * x2, x1 * x2, x1 * x1 * x2, x1 * x2 * x2};
 }
 const RealMatrix kCounts = {{0, 1, 2, 3, 4}, {0, 1, 2, 3, 4, 5, 6}};
 
@@ -38,7 +39,9 @@ double countingPenalty(const RealVector&) {
     ++penaltyCalls;
     return 0.0;
 }
-double nanPenalty(const RealVector&) { return std::numeric_limits<double>::quiet_NaN(); }
+double nanPenalty(const RealVector&) {
+    return std::numeric_limits<double>::quiet_NaN();
+}
 
 TEST(SolveBound, EvaluatesTwoToTheMCandidates) {
     penaltyCalls = 0;

@@ -22,13 +22,12 @@ TEST(IntegerRanges, CountUpDownOrNotAtAll) {
 TEST(Transposition, TurnsRowsIntoColumns) {
     EXPECT_EQ(transposeIntMatrix({{1, 2, 3}, {4, 5, 6}}), (IntMatrix{{1, 4}, {2, 5}, {3, 6}}));
     const IntMatrixList byCoordinate = {{{1, 1}, {2, 2}}, {{3, 3}, {4, 4}}};
-    EXPECT_EQ(transposeList(byCoordinate),
-              (IntMatrixList{{{1, 1}, {3, 3}}, {{2, 2}, {4, 4}}}));
+    EXPECT_EQ(transposeList(byCoordinate), (IntMatrixList{{{1, 1}, {3, 3}}, {{2, 2}, {4, 4}}}));
     EXPECT_TRUE(transposeIntMatrix({{1, 2}, {3}}).empty());
 }
 
 class CandidatesOfTwoCoordinates : public ::testing::Test {
-protected:
+  protected:
     const IntVector lengths = {4, 6};
     const IntMatrix pairs = {{1, 2}};
 };
@@ -41,9 +40,9 @@ TEST_F(CandidatesOfTwoCoordinates, WithoutLowSubscriptsTakeEverythingFromTheTop)
 
 TEST_F(CandidatesOfTwoCoordinates, WithOneLowSubscriptMirrorTheParent) {
     const CandidateSet set = buildCandidates(lengths, 3, pairs, 0);
-    EXPECT_EQ(set.subscripts, (IntMatrixList{{{0, 4, 3}, {0, 6, 5}},
-                                             {{4, 0, 3}, {0, 6, 1}},
-                                             {{4, 3, 0}, {0, 1, 6}}}));
+    EXPECT_EQ(
+        set.subscripts,
+        (IntMatrixList{{{0, 4, 3}, {0, 6, 5}}, {{4, 0, 3}, {0, 6, 1}}, {{4, 3, 0}, {0, 1, 6}}}));
     EXPECT_EQ(set.highCounts, (IntMatrix{{2, 2}, {2, 1}, {2, 1}}));
 }
 
@@ -96,13 +95,22 @@ TEST(Candidates, RefuseTablesThatBreakThePreconditions) {
         std::int32_t j;
         const char* message;
     } cases[] = {
-        {"unreached coordinate", {4, 6, 6}, {{1, 2}}, 0,
+        {"unreached coordinate",
+         {4, 6, 6},
+         {{1, 2}},
+         0,
          "in buildCandidates, coordinate 3 is not reached from coordinate 1 through pairs\n"},
-        {"pair member out of range", {4, 6}, {{1, 3}}, 0,
+        {"pair member out of range",
+         {4, 6},
+         {{1, 3}},
+         0,
          "in buildCandidates, a row of pairs does not name two different coordinates\n"},
         {"j too large", {4, 6}, {{1, 2}}, 3, "in buildCandidates, j=3 is outside -1 ... m-1\n"},
         {"j too small", {4, 6}, {{1, 2}}, -2, "in buildCandidates, j=-2 is outside -1 ... m-1\n"},
-        {"short coordinate", {4, 2}, {{1, 2}}, 0,
+        {"short coordinate",
+         {4, 2},
+         {{1, 2}},
+         0,
          "in buildCandidates, coordinate 2 is shorter than m\n"},
     };
     for (const auto& c : cases) {

@@ -71,7 +71,8 @@ TEST(ShiftMoments, AreTheMomentsOfTheShiftedCoordinates) {
                 points.push_back({double(random() % 7), double(random() % 9), unit(random)});
                 total += points.back()[2];
             }
-            for (auto& p : points) p[2] /= total;
+            for (auto& p : points)
+                p[2] /= total;
             const IntMatrixList L = momentIndexList(m, {{1, 2}}, {m, m});
             const auto expectation = [&](const IntMatrix& entry, double h1, double h2) {
                 double sum = 0;
@@ -87,7 +88,8 @@ TEST(ShiftMoments, AreTheMomentsOfTheShiftedCoordinates) {
                 return sum;
             };
             RealVector rhs;
-            for (const IntMatrix& entry : L) rhs.push_back(expectation(entry, 0, 0));
+            for (const IntMatrix& entry : L)
+                rhs.push_back(expectation(entry, 0, 0));
             const double h1 = double(random() % 7), h2 = -double(random() % 9);
             const RealVector shifted = shiftMoments(rhs, {h1, h2}, L, {m, m});
             ASSERT_EQ(shifted.size(), L.size());
@@ -105,14 +107,18 @@ TEST(ShiftMoments, AreTheMomentsOfTheShiftedCoordinates) {
 TEST(ShiftMoments, RefuseAListThatLacksAMomentOfTheExpansion) {
     IntMatrixList L = momentIndexList(3, {{1, 2}}, {3, 3});
     L.erase(L.begin() + 2);  // ((1),(2)) is gone
-    const auto [shifted, out] =
-        testing::captured([&] { return shiftMoments(RealVector(L.size(), 0.5), {1, 2}, L, {2, 3}); });
+    const auto [shifted, out] = testing::captured([&] {
+        return shiftMoments(RealVector(L.size(), 0.5), {1, 2}, L, {2, 3});
+    });
     EXPECT_TRUE(shifted.empty());
-    EXPECT_EQ(out, "in shiftMoments, entry 2 needs a coordinate or a moment that the list does not hold\n");
+    EXPECT_EQ(
+        out,
+        "in shiftMoments, entry 2 needs a coordinate or a moment that the list does not hold\n");
 
     const IntMatrixList full = momentIndexList(3, {{1, 2}}, {3, 3});
-    const auto [noShift, noShiftOut] = testing::captured(
-        [&] { return shiftMoments(RealVector(full.size(), 0.5), {1}, full, {3, 3}); });
+    const auto [noShift, noShiftOut] = testing::captured([&] {
+        return shiftMoments(RealVector(full.size(), 0.5), {1}, full, {3, 3});
+    });
     EXPECT_TRUE(noShift.empty());
     EXPECT_NE(noShiftOut.find("in shiftMoments"), std::string::npos);
 }
