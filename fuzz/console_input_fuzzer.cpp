@@ -105,12 +105,17 @@ void checkDialogue(std::string_view typed) {
     std::string first, second;
     const bool hasFirst = static_cast<bool>(words >> first);
     const bool hasSecond = hasFirst && static_cast<bool>(words >> second);
-    const std::optional<std::int64_t> n = hasFirst ? wholeNumber(first) : std::nullopt;
+    // The dialogue reads at most kLongestConsoleWord characters of a word.
+    const auto typedNumber = [](const std::string& word) {
+        return static_cast<std::streamsize>(word.size()) <= kLongestConsoleWord ? wholeNumber(word)
+                                                                                : std::nullopt;
+    };
+    const std::optional<std::int64_t> n = hasFirst ? typedNumber(first) : std::nullopt;
     const bool nAccepted = n && checkEvents(*n).empty();
 
     if (answers.problem.empty()) {
         require(nAccepted, "an accepted dialogue starts with an acceptable n", typed);
-        const std::optional<std::int64_t> m = hasSecond ? wholeNumber(second) : std::nullopt;
+        const std::optional<std::int64_t> m = hasSecond ? typedNumber(second) : std::nullopt;
         require(m.has_value() && *m == answers.m && *n == answers.n,
                 "the accepted n and m are the two numbers typed", typed);
         require(runnable(answers.n, answers.m), "accepted n and m can be run", typed);
@@ -129,7 +134,7 @@ void checkDialogue(std::string_view typed) {
     }
     require(shown == std::string(kAskEvents) + std::string(kAskOrder),
             "an acceptable n is followed by the second prompt", shown);
-    const std::optional<std::int64_t> m = hasSecond ? wholeNumber(second) : std::nullopt;
+    const std::optional<std::int64_t> m = hasSecond ? typedNumber(second) : std::nullopt;
     require(!m || !checkOrder(*n, *m).empty(), "a whole m is refused only when checkOrder refuses",
             typed);
     if (m) {

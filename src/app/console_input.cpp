@@ -1,5 +1,6 @@
 #include "app/console_input.hpp"
 
+#include <cctype>
 #include <charconv>
 #include <iomanip>
 #include <limits>
@@ -61,15 +62,15 @@ bool isSignedDigits(std::string_view word) {
 // number; returns the problem, or empty.
 std::string readNumber(std::istream& in, const char* name, const char* meaning,
                        std::int64_t& value) {
-    // No whole number of 64 bits has more characters than this; a longer word
-    // is refused on its first characters, so a console fed an endless word
-    // never holds more than these.
-    constexpr std::streamsize kLongestWord = 64;
     std::string word;
-    if (!(in >> std::setw(kLongestWord) >> word)) {
+    if (!(in >> std::setw(kLongestConsoleWord) >> word)) {
         return std::string("the input ended before ") + name + " (" + meaning + ") was typed";
     }
-    if (parseWholeNumber(word, value)) {
+    const int next = in.peek();
+    const bool cut = static_cast<std::streamsize>(word.size()) == kLongestConsoleWord &&
+                     next != std::char_traits<char>::eof() &&
+                     !std::isspace(static_cast<unsigned char>(next));
+    if (!cut && parseWholeNumber(word, value)) {
         return {};
     }
     std::string shown;
@@ -78,6 +79,10 @@ std::string readNumber(std::istream& in, const char* name, const char* meaning,
         shown += byte >= 0x20 && byte < 0x7f ? c : '?';
     }
     shown = "\"" + shown + (word.size() > 40 ? "...\"" : "\"");
+    if (cut) {
+        return std::string(name) + " (" + meaning + ") " + shown + " is longer than " +
+               std::to_string(kLongestConsoleWord) + " characters: not a number to count with";
+    }
     if (isSignedDigits(word)) {
         return std::string(name) + " (" + meaning + ") " + shown + " is too " +
                (word[0] == '-' ? "small" : "large") + " to be counted";

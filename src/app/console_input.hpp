@@ -3,12 +3,17 @@
 #pragma once
 
 #include <cstdint>
+#include <ios>
 #include <istream>
 #include <ostream>
 #include <string>
 #include <string_view>
 
 namespace unionbound {
+
+// The longest word the dialogue reads for n or m: a longer one is refused on
+// its first characters, so a console fed an endless word holds no more.
+inline constexpr std::streamsize kLongestConsoleWord = 64;
 
 // Takes a word as a whole number: optional sign ('+' or '-') and decimal
 // digits, nothing else. False when the word is anything else or out of range.

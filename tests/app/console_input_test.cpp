@@ -68,8 +68,14 @@ TEST(ConsoleAnswers, ReadNoMoreOfAnEndlessWordThanANumberCouldNeed) {
     std::ostringstream out;
     const ConsoleAnswers a = askEventsAndOrder(in, out);
     EXPECT_EQ(a.problem, "n (the number of events) \"" + endless.substr(0, 40) +
-                             "...\" is too large to be counted");
+                             "...\" is longer than 64 characters: not a number to count with");
     EXPECT_EQ(in.tellg(), 64);
+    // Leading zeros do not make a long word a small number.
+    EXPECT_EQ(answer(std::string(90, '0') + "3000 3").problem,
+              "n (the number of events) \"" + std::string(40, '0') +
+                  "...\" is longer than 64 characters: not a number to count with");
+    // Exactly 64 characters still read as a number.
+    EXPECT_EQ(answer(std::string(62, '0') + "10 3").problem, "");
 }
 
 TEST(ConsoleAnswers, RefuseOrdersTheMethodCannotUse) {
