@@ -184,18 +184,9 @@ class SumLanes {
     void runOneByOne(const std::vector<SumTask*>& queue) {
         for (SumTask* task : queue) {
             Lane lane{};
-            if (!load(lane, task)) {
-                continue;
+            if (load(lane, task)) {
+                finishAlone(lane);
             }
-            do {
-                double a = lane.acc;
-                for (std::int64_t i = 0; i < lane.left; ++i) {
-                    a = a + lane.at[i];
-                }
-                lane.acc = a;
-                lane.at += lane.left;
-                lane.left = 0;
-            } while (advance(lane));
         }
     }
 
@@ -238,16 +229,7 @@ class SumLanes {
         }
         // Fewer than K sums left: one after the other.
         for (int k = 0; k < live; ++k) {
-            Lane& lane = lanes[k];
-            do {
-                double a = lane.acc;
-                for (std::int64_t i = 0; i < lane.left; ++i) {
-                    a = a + lane.at[i];
-                }
-                lane.acc = a;
-                lane.at += lane.left;
-                lane.left = 0;
-            } while (advance(lane));
+            finishAlone(lanes[k]);
         }
     }
 
@@ -258,6 +240,19 @@ class SumLanes {
         std::int64_t left;
         double acc;
     };
+
+    // Adds the rest of one sum's runs to its total, term after term.
+    void finishAlone(Lane& lane) {
+        do {
+            double a = lane.acc;
+            for (std::int64_t i = 0; i < lane.left; ++i) {
+                a = a + lane.at[i];
+            }
+            lane.acc = a;
+            lane.at += lane.left;
+            lane.left = 0;
+        } while (advance(lane));
+    }
 
     // The next r terms of every lane, each lane's sum in its own order.
     template <std::size_t... k>
