@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <limits>
 #include <memory>
 #include <string>
@@ -74,6 +75,10 @@ class Solver {
 
 // The solver of this build's LP library (COIN-OR Clp).
 std::unique_ptr<Solver> makeSolver(const Settings& settings = {});
+
+// Makes a fresh solver: how the exact methods are handed theirs, so that
+// tests can hand them one that fails or lies.
+using SolverFactory = std::function<std::unique_ptr<Solver>()>;
 
 // "optimal", "infeasible", "unbounded", "stopped at a limit", "failed".
 std::string describe(Status status);
