@@ -1,6 +1,7 @@
 #include "classical/classical_bounds.hpp"
 
 #include <algorithm>
+#include <cmath>
 #include <limits>
 
 #include "moments/subsets.hpp"
@@ -25,11 +26,16 @@ BinomialPolynomial timesRootFactor(const BinomialPolynomial& poly, std::int32_t 
     return product;
 }
 
-// Walks every choice of `pairsLeft` more disjoint neighbour pairs
-// (i, i+1) with first ≤ i and i + 1 ≤ n, keeping the smallest value.
+// Which end of the moment problem a basis search bounds.
+enum class Side { upper, lower };
+
+// Walks every choice of `pairsLeft` more disjoint neighbour pairs (i, i+1)
+// with first ≤ i and i + 1 ≤ last, keeping the smallest value (for an upper
+// bound) or the largest (for a lower bound).
 class SharpBasisSearch {
   public:
-    SharpBasisSearch(const std::vector<DoubleDouble>& sums, std::int32_t n) : sums_(sums), n_(n) {}
+    SharpBasisSearch(const std::vector<DoubleDouble>& sums, std::int32_t last, Side side)
+        : sums_(sums), last_(last), side_(side) {}
 
     void search(const BinomialPolynomial& poly, DoubleDouble rootProduct, std::int32_t first,
                 std::int32_t pairsLeft, IntVector& basis) {
@@ -38,7 +44,7 @@ class SharpBasisSearch {
             return;
         }
         // The pairs still to place need 2·pairsLeft points from first on.
-        for (std::int32_t i = first; i + 2 * pairsLeft - 1 <= n_; ++i) {
+        for (std::int32_t i = first; i + 2 * pairsLeft - 1 <= last_; ++i) {
             const BinomialPolynomial next = timesRootFactor(timesRootFactor(poly, i), i + 1);
             const DoubleDouble product = rootProduct * DoubleDouble(static_cast<double>(i)) *
                                          DoubleDouble(static_cast<double>(i) + 1.0);
@@ -63,7 +69,8 @@ class SharpBasisSearch {
             expectation += poly[j] * sums_[j];
         }
         const DoubleDouble value = DoubleDouble(1.0) - expectation / rootProduct;
-        if (!found_ || value < best_) {
+        const bool better = side_ == Side::upper ? value < best_ : best_ < value;
+        if (!found_ || better) {
             found_ = true;
             best_ = value;
             bestBasis_ = basis;
@@ -71,11 +78,71 @@ class SharpBasisSearch {
     }
 
     const std::vector<DoubleDouble>& sums_;
-    std::int32_t n_;
+    std::int32_t last_;
+    Side side_;
     bool found_ = false;
     DoubleDouble best_;
     IntVector bestBasis_;
 };
+
+// The best basis value of one side. The basis is {0} ∪ R with m roots R;
+// the polynomial 1 - Π_{r in R} (1 - x/r) bounds 1{x ≥ 1} from above at
+// every x = 1 … n when Π (r - x) ≤ 0 there, from below when it is ≥ 0.
+// The sign changes at every root, so a root after which the sign would be
+// wrong must be followed at once by the next integer: the roots are
+// neighbour pairs, led by the root 1 for an upper bound, and closed by the
+// root n when the count of roots left over is odd.
+SharpBound sharpBoundOfSide(const std::vector<DoubleDouble>& sums, std::int32_t n, Side side) {
+    const auto m = static_cast<std::int32_t>(sums.size()) - 1;
+    SharpBound bound;
+    bound.value = side == Side::upper ? 1.0 : 0.0;
+    if (m < 1 || n < 1) {
+        return bound;
+    }
+    BinomialPolynomial start{DoubleDouble(1.0)};
+    DoubleDouble rootProduct(1.0);
+    IntVector basis{0};
+    std::int32_t first = 1;
+    std::int32_t last = n;
+    std::int32_t pairs = m;
+    if (side == Side::upper) {
+        // The factor (1 - x) of the point 1: (1 - x)·C(x, 0) = C(x, 0) - C(x, 1).
+        start = timesRootFactor(start, 1);
+        basis.push_back(1);
+        first = 2;
+        --pairs;
+    }
+    const bool closedByN = pairs % 2 == 1;
+    if (closedByN) {
+        --last;
+        --pairs;
+    }
+    if (closedByN && (n < first || (side == Side::upper && n == 1))) {
+        return bound;  // no room for the closing root n
+    }
+    SharpBasisSearch search(sums, last, side);
+    if (closedByN) {
+        // The closing root joins after the pairs, which come first in the basis.
+        IntVector pairsBasis;
+        const BinomialPolynomial withN = timesRootFactor(start, n);
+        const DoubleDouble product = rootProduct * DoubleDouble(static_cast<double>(n));
+        search.search(withN, product, first, pairs / 2, pairsBasis);
+    } else {
+        IntVector pairsBasis;
+        search.search(start, rootProduct, first, pairs / 2, pairsBasis);
+    }
+    if (search.found()) {
+        const double value = search.best().toDouble();
+        bound.value = side == Side::upper ? std::min(1.0, value) : std::max(0.0, value);
+        bound.basis = basis;
+        bound.basis.insert(bound.basis.end(), search.bestBasis().begin(),
+                           search.bestBasis().end());
+        if (closedByN) {
+            bound.basis.push_back(n);
+        }
+    }
+    return bound;
+}
 
 }  // namespace
 
@@ -150,26 +217,32 @@ double hunterBound(const RealVector& prob, std::int32_t n, std::int32_t m) {
 }
 
 SharpBound sharpBound(const std::vector<DoubleDouble>& sums, std::int32_t n) {
-    const auto m = static_cast<std::int32_t>(sums.size()) - 1;
-    SharpBound bound;
-    if (m < 1 || m % 2 == 0 || n < 1) {
-        return bound;
+    return sharpBoundOfSide(sums, n, Side::upper);
+}
+
+SharpBound sharpLowerBound(const std::vector<DoubleDouble>& sums, std::int32_t n) {
+    return sharpBoundOfSide(sums, n, Side::lower);
+}
+
+double dawsonSankoffBound(const std::vector<DoubleDouble>& sums) {
+    if (sums.size() < 3) {
+        return kNotANumber;
     }
-    // The factor (1 - x) of the point 1: (1 - x)·C(x, 0) = C(x, 0) - C(x, 1).
-    const BinomialPolynomial start = timesRootFactor({DoubleDouble(1.0)}, 1);
-    IntVector basis{0, 1};
-    SharpBasisSearch search(sums, n);
-    search.search(start, DoubleDouble(1.0), 2, (m - 1) / 2, basis);
-    if (search.found()) {
-        bound.value = std::min(1.0, search.best().toDouble());
-        bound.basis = search.bestBasis();
+    const double s1 = sums[1].toDouble();
+    if (!(s1 > 0.0)) {
+        return 0.0;
     }
-    return bound;
+    // k = 1 + ⌊2 S2 / S1⌋, the best of the family 2 S1/(k+1) - 2 S2/(k(k+1)).
+    const double k = 1.0 + std::floor((DoubleDouble(2.0) * sums[2] / sums[1]).toDouble());
+    const DoubleDouble value = DoubleDouble(2.0) * sums[1] / DoubleDouble(k + 1.0) -
+                               DoubleDouble(2.0) * sums[2] / (DoubleDouble(k) * DoubleDouble(k + 1.0));
+    return std::max(0.0, value.toDouble());
 }
 
 ClassicalBounds classicalBounds(const RealVector& prob, std::int32_t n, std::int32_t m) {
     const std::vector<DoubleDouble> sums = binomialSums(prob, n, m);
-    return {booleBound(sums), bonferroniBound(sums), hunterBound(prob, n, m), sharpBound(sums, n)};
+    return {booleBound(sums),         bonferroniBound(sums),      hunterBound(prob, n, m),
+            sharpBound(sums, n),       dawsonSankoffBound(sums),   sharpLowerBound(sums, n)};
 }
 
 }  // namespace unionbound

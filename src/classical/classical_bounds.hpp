@@ -1,6 +1,7 @@
-// The classical upper bounds on the probability of the union that the same
-// intersection probabilities give: Boole's, Bonferroni's, Hunter's, and the
-// sharp bound from the binomial moments S_1 … S_m alone.
+// The classical bounds on the probability of the union that the same
+// intersection probabilities give: Boole's, Bonferroni's and Hunter's upper
+// bounds, Dawson and Sankoff's lower bound, and the sharp upper and lower
+// bounds from the binomial moments S_1 … S_m alone.
 #pragma once
 
 #include <cstdint>
@@ -29,35 +30,52 @@ double bonferroniBound(const std::vector<DoubleDouble>& sums);
 double hunterBound(const RealVector& prob, std::int32_t n, std::int32_t m);
 
 // The largest P(X ≥ 1) over all distributions of a count X on {0, …, n}
-// with E[C(X, k)] = S_k for k = 1 … m, m odd.
+// with E[C(X, k)] = S_k for k = 1 … m (any m ≥ 1).
 //
-// Every basis {0, 1} ∪ {i_1, i_1+1} ∪ … ∪ {i_h, i_h+1} (h = (m-1)/2 disjoint
-// pairs of neighbours, 2 ≤ i_t, i_t + 1 ≤ n) of the moment equations is
-// dual feasible: its dual solution is the polynomial p of degree m with
-// p(0) = 0 and p = 1 on the other basis points,
-//     p(x) = 1 - Π_{r in R} (1 - x/r),   R = {1, i_1, i_1+1, …, i_h, i_h+1},
-// and p(x) ≥ 1 at every x = 1 … n because each factor pair (x-i)(x-i-1) is
-// non-negative at integers. So each E[p(X)] is an upper bound, and the
-// smallest of them is the optimum of the moment problem. E[p(X)] is
-// 1 - Σ_j a_j S_j / Π r, with a_j the coefficients of Π (r - x) in the basis
-// of the C(x, j); these are integers, expanded and combined with the S_j in
-// double-double arithmetic because they cancel heavily for large n.
+// A basis {0} ∪ R of the moment equations, with m roots R, has the dual
+// solution p(x) = 1 - Π_{r in R} (1 - x/r): p(0) = 0 and p = 1 on R. It is
+// dual feasible, p(x) ≥ 1 at every x = 1 … n, exactly when Π (r - x) ≤ 0 at
+// those integers: R = {1, i_1, i_1+1, …, i_h, i_h+1} for odd m, and the same
+// closed by the root n for even m (disjoint neighbour pairs, 2 ≤ i_t, and
+// i_t + 1 ≤ n, or ≤ n - 1 before the closing n), because each factor pair
+// (x-i)(x-i-1) is non-negative at integers. So each E[p(X)] is an upper
+// bound, and the smallest of them is the optimum of the moment problem.
+// E[p(X)] is 1 - Σ_j a_j S_j / Π r, with a_j the coefficients of Π (r - x)
+// in the basis of the C(x, j); these are integers, expanded and combined
+// with the S_j in double-double arithmetic because they cancel heavily for
+// large n.
 struct SharpBound {
-    double value = 1.0;  // min(1, the smallest E[p(X)])
-    IntVector basis;     // the basis points 0, 1, i_1, i_1+1, … of that smallest value
+    double value = 1.0;  // the bound, clipped to [0, 1]
+    IntVector basis;     // the basis points of that value, increasing
 };
-// `sums` holds S_0 … S_m with m odd; for m = 1 the bound is Boole's. When no
-// basis fits (2h > n - 1) the value is 1 and the basis empty.
+// `sums` holds S_0 … S_m; for m = 1 the bound is Boole's. When no basis fits
+// the value is 1 and the basis empty.
 SharpBound sharpBound(const std::vector<DoubleDouble>& sums, std::int32_t n);
 
-// The four classical bounds of one set of intersection probabilities.
+// The smallest P(X ≥ 1) over the same distributions: the largest E[p(X)]
+// over the bases {0} ∪ R with Π (r - x) ≥ 0 at x = 1 … n, that is R made of
+// disjoint neighbour pairs in 1 … n for even m, and of pairs in 1 … n-1
+// closed by the root n for odd m (for m = 1: S_1 / n). When no basis fits
+// the value is 0 and the basis empty.
+SharpBound sharpLowerBound(const std::vector<DoubleDouble>& sums, std::int32_t n);
+
+// Dawson and Sankoff's lower bound from S_1 and S_2:
+// 2 S_1/(k+1) - 2 S_2/(k(k+1)) with k = 1 + ⌊2 S_2 / S_1⌋, the sharp lower
+// bound for m = 2 (0 when S_1 is 0; not-a-number without S_2).
+double dawsonSankoffBound(const std::vector<DoubleDouble>& sums);
+
+// The classical bounds of one set of intersection probabilities: four upper
+// bounds and two lower ones. A bound that needs more orders than m is
+// not-a-number.
 struct ClassicalBounds {
     double boole;
     double bonferroni;
     double hunter;
     SharpBound sharp;
+    double dawsonSankoff;
+    SharpBound sharpLower;
 };
-// Precondition: m odd, m ≥ 3, `prob` in the subset order for (n, m).
+// Precondition: m ≥ 1, `prob` in the subset order for (n, m).
 ClassicalBounds classicalBounds(const RealVector& prob, std::int32_t n, std::int32_t m);
 
 }  // namespace unionbound

@@ -29,7 +29,7 @@ TEST(PassCsv, WritesRealsThatReadBackToTheSameDoubles) {
 }
 
 TEST(Comparison, ShowsEveryBoundBesideTheAggregationBoundAndNamesTheSmallest) {
-    ClassicalBounds bounds{1.0, 0.9, 0.95, {0.875, {0, 1, 2, 3}}};
+    ClassicalBounds bounds{1.0, 0.9, 0.95, {0.875, {0, 1, 2, 3}}, 0.5, {0.6, {0, 1, 2}}};
     std::ostringstream out;
     writeComparison(out, 0.880000000000001, 4, 3, bounds);
     EXPECT_EQ(out.str(),
@@ -46,7 +46,7 @@ TEST(Comparison, ShowsEveryBoundBesideTheAggregationBoundAndNamesTheSmallest) {
 }
 
 TEST(Comparison, NamesEveryBoundThatTiesForTheSmallest) {
-    ClassicalBounds bounds{1.0, 0.8, 0.95, {0.8, {0, 1, 2, 3}}};
+    ClassicalBounds bounds{1.0, 0.8, 0.95, {0.8, {0, 1, 2, 3}}, 0.5, {0.6, {0, 1, 2}}};
     std::ostringstream out;
     writeComparison(out, 0.8, 3, 3, bounds);
     EXPECT_NE(out.str().find("Smallest upper bound: 0.8 (aggregation, Bonferroni, sharp)\n"),

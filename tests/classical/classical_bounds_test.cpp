@@ -143,7 +143,8 @@ TEST(BinomialSums, KeepTheDigitsOfAMillionTerms) {
 struct BasisSolution {
     std::vector<long double> x;
     bool primalFeasible;
-    bool dualFeasible;
+    bool dualFeasible;       // its dual polynomial is ≥ 1{k ≥ 1} at every k: an upper bound
+    bool dualFeasibleBelow;  // ≤ 1{k ≥ 1} at every k: a lower bound
     long double objective;
 };
 
@@ -205,6 +206,7 @@ BasisSolution solveBasis(const IntVector& basis, const std::vector<double>& sums
     }
     const std::vector<long double> y = solve(at, cost);
     s.dualFeasible = true;
+    s.dualFeasibleBelow = true;
     for (std::int32_t k = 0; k <= n; ++k) {
         long double reduced = 0.0L;
         for (std::size_t j = 0; j < size; ++j) {
@@ -212,6 +214,7 @@ BasisSolution solveBasis(const IntVector& basis, const std::vector<double>& sums
         }
         const long double c = k >= 1 ? 1.0L : 0.0L;
         s.dualFeasible = s.dualFeasible && reduced >= c - kFeasibilitySlack;
+        s.dualFeasibleBelow = s.dualFeasibleBelow && reduced <= c + kFeasibilitySlack;
     }
     return s;
 }
@@ -225,7 +228,7 @@ struct SharpCase {
 
 class SharpBoundSearch : public ::testing::TestWithParam<SharpCase> {};
 
-TEST_P(SharpBoundSearch, EqualsTheBestPrimalFeasibleBasisAndItsBasisIsDualFeasible) {
+TEST_P(SharpBoundSearch, BothSidesEqualTheBestPrimalFeasibleBasesAndTheirBasesAreDualFeasible) {
     const SharpCase c = GetParam();
     std::mt19937_64 random(c.seed);
     std::vector<double> weights(c.n + 1);
@@ -246,6 +249,7 @@ TEST_P(SharpBoundSearch, EqualsTheBestPrimalFeasibleBasisAndItsBasisIsDualFeasib
     }
     const std::vector<double> sums = momentsOfCount(weights, c.m);
     const SharpBound sharp = sharpBound(sumsOf(sums), c.n);
+    const SharpBound lower = sharpLowerBound(sumsOf(sums), c.n);
 
     // Every (m+1)-subset of {0, …, n} as a basis.
     IntVector points;
@@ -253,7 +257,9 @@ TEST_P(SharpBoundSearch, EqualsTheBestPrimalFeasibleBasisAndItsBasisIsDualFeasib
         points.push_back(k);
     }
     long double lpOptimum = -1.0L;
+    long double lpMinimum = 2.0L;
     long double smallestDual = 2.0L;
+    long double largestDualBelow = -1.0L;
     std::vector<bool> choose(points.size(), false);
     std::fill(choose.begin(), choose.begin() + (c.m + 1), true);
     do {
@@ -266,9 +272,13 @@ TEST_P(SharpBoundSearch, EqualsTheBestPrimalFeasibleBasisAndItsBasisIsDualFeasib
         const BasisSolution s = solveBasis(basis, sums, c.n);
         if (s.primalFeasible) {
             lpOptimum = std::max(lpOptimum, s.objective);
+            lpMinimum = std::min(lpMinimum, s.objective);
         }
         if (s.dualFeasible) {
             smallestDual = std::min(smallestDual, s.objective);
+        }
+        if (s.dualFeasibleBelow) {
+            largestDualBelow = std::max(largestDualBelow, s.objective);
         }
     } while (std::prev_permutation(choose.begin(), choose.end()));
 
@@ -283,6 +293,15 @@ TEST_P(SharpBoundSearch, EqualsTheBestPrimalFeasibleBasisAndItsBasisIsDualFeasib
                 kSharpPrecision);
     // The truth P(X ≥ 1) lies below.
     EXPECT_LE(1.0 - weights[0], sharp.value + kSharpPrecision);
+
+    // The same for the minimum, which the truth lies above.
+    EXPECT_NEAR(static_cast<double>(largestDualBelow), static_cast<double>(lpMinimum),
+                kSharpPrecision);
+    EXPECT_NEAR(lower.value, static_cast<double>(std::max(0.0L, lpMinimum)), kSharpPrecision);
+    ASSERT_EQ(lower.basis.size(), static_cast<std::size_t>(c.m + 1));
+    const BasisSolution chosenBelow = solveBasis(lower.basis, sums, c.n);
+    EXPECT_TRUE(chosenBelow.dualFeasibleBelow);
+    EXPECT_GE(1.0 - weights[0], lower.value - kSharpPrecision);
 }
 
 INSTANTIATE_TEST_SUITE_P(SmallCounts, SharpBoundSearch,
@@ -291,7 +310,10 @@ INSTANTIATE_TEST_SUITE_P(SmallCounts, SharpBoundSearch,
                                            SharpCase{9, 3, 5, true}, SharpCase{5, 5, 6, false},
                                            SharpCase{7, 5, 7, false}, SharpCase{8, 5, 8, true},
                                            SharpCase{9, 5, 9, false}, SharpCase{7, 7, 10, false},
-                                           SharpCase{9, 7, 11, true}, SharpCase{9, 1, 12, false}));
+                                           SharpCase{9, 7, 11, true}, SharpCase{9, 1, 12, false},
+                                           SharpCase{4, 2, 13, false}, SharpCase{8, 2, 14, true},
+                                           SharpCase{7, 4, 15, false}, SharpCase{9, 4, 16, true},
+                                           SharpCase{9, 6, 17, false}, SharpCase{6, 1, 18, true}));
 
 TEST(SharpBound, OfOrderThreeMatchesTheClosedFormOverNeighbourPairs) {
     std::mt19937_64 random(77);
@@ -328,6 +350,31 @@ TEST(SharpBound, OfOrderOneIsBoole) {
     EXPECT_EQ(sharpBound(sumsOf({1.0, 1.7}), 10).value, 1.0);
 }
 
+TEST(DawsonSankoff, IsTheSharpLowerBoundOfOrderTwo) {
+    std::mt19937_64 random(2026);
+    for (std::int32_t n : {2, 5, 11, 40}) {
+        std::vector<double> weights(n + 1);
+        double total = 0.0;
+        for (double& w : weights) {
+            w = static_cast<double>(random() % 100 + 1);
+            total += w;
+        }
+        for (double& w : weights) {
+            w /= total;
+        }
+        const std::vector<DoubleDouble> sums = sumsOf(momentsOfCount(weights, 2));
+        EXPECT_NEAR(dawsonSankoffBound(sums), sharpLowerBound(sums, n).value, kSharpPrecision)
+            << "n=" << n;
+        EXPECT_LE(dawsonSankoffBound(sums), 1.0 - weights[0] + kSharpPrecision);
+    }
+}
+
+TEST(SharpLowerBound, OfOrderOneSpreadsTheSumOverAllEvents) {
+    // From S_1 alone the union is smallest when X is n or 0: S_1 / n.
+    EXPECT_EQ(sharpLowerBound(sumsOf({1.0, 2.5}), 10).value, 0.25);
+    EXPECT_TRUE(std::isnan(dawsonSankoffBound(sumsOf({1.0, 2.5})))) << "needs S_2";
+}
+
 // --- the sharp bound for large n, against exact integer arithmetic -------
 
 // A count X with P(X = k) = c_k / 2^20 on a few points; every S_j is then a
@@ -353,10 +400,11 @@ Int128 exactBinomial(std::int32_t k, std::int32_t j) {
     return c;
 }
 
-// The smallest basis value over all choices of h disjoint neighbour pairs,
-// each formed exactly and only then divided.
-long double exactSmallestBasisValue(const ExactCount& count, std::int32_t n, std::int32_t h,
-                                    std::int32_t first, IntVector& roots) {
+// The smallest (or, with `largest`, the largest) basis value over all
+// choices of h disjoint neighbour pairs in first … last beside the given
+// roots, each formed exactly and only then divided.
+long double exactBestBasisValue(const ExactCount& count, std::int32_t last, std::int32_t h,
+                                std::int32_t first, IntVector& roots, bool largest) {
     if (h == 0) {
         Int128 expectation = 0;  // E[Π (r - X)]·2^20
         Int128 rootProduct = 1;
@@ -373,11 +421,12 @@ long double exactSmallestBasisValue(const ExactCount& count, std::int32_t n, std
         return 1.0L - static_cast<long double>(expectation) /
                           (static_cast<long double>(rootProduct) * kTwoTo20);
     }
-    long double best = 1e300L;
-    for (std::int32_t i = first; i + 2 * h - 1 <= n; ++i) {
+    long double best = largest ? -1e300L : 1e300L;
+    for (std::int32_t i = first; i + 2 * h - 1 <= last; ++i) {
         roots.push_back(i);
         roots.push_back(i + 1);
-        best = std::min(best, exactSmallestBasisValue(count, n, h - 1, i + 2, roots));
+        const long double value = exactBestBasisValue(count, last, h - 1, i + 2, roots, largest);
+        best = largest ? std::max(best, value) : std::min(best, value);
         roots.pop_back();
         roots.pop_back();
     }
@@ -408,10 +457,17 @@ TEST_P(SharpBoundLargeN, IsRightToTheRequiredPrecisionWhenTheMomentsCancel) {
         sums.emplace_back(s);
     }
     IntVector roots{1};
-    const long double exact = exactSmallestBasisValue(count, n, (m - 1) / 2, 2, roots);
+    const long double exact = exactBestBasisValue(count, n, (m - 1) / 2, 2, roots, false);
     const SharpBound sharp = sharpBound(sums, n);
     EXPECT_NEAR(sharp.value, static_cast<double>(std::min(1.0L, exact)), kSharpPrecision);
     EXPECT_GE(sharp.value, 0.75 - kSharpPrecision);
+    // The lower side, for odd m: pairs in 1 … n-1 closed by the root n.
+    IntVector lowerRoots{n};
+    const long double exactLower =
+        exactBestBasisValue(count, n - 1, (m - 1) / 2, 1, lowerRoots, true);
+    const SharpBound lower = sharpLowerBound(sums, n);
+    EXPECT_NEAR(lower.value, static_cast<double>(std::max(0.0L, exactLower)), kSharpPrecision);
+    EXPECT_LE(lower.value, 0.75 + kSharpPrecision);
 }
 
 // The largest n for each m is the largest whose C(n,1) + … + C(n,m)
