@@ -19,7 +19,9 @@
 
 #include "app/console_input.hpp"
 #include "fuzz_input.hpp"
+#include "moments/problem_size.hpp"
 #include "moments/subsets.hpp"
+#include "text/numbers.hpp"
 
 namespace unionbound::fuzzing {
 namespace {
@@ -64,13 +66,14 @@ std::optional<std::int64_t> wholeNumber(std::string_view word) {
 }
 
 void checkWholeNumber(std::string_view word) {
-    std::int64_t parsed = 0;
-    const bool accepted = parseWholeNumber(word, parsed);
+    const Parsed<std::int64_t> parsed = parseWholeNumber(word);
     const std::optional<std::int64_t> expected = wholeNumber(word);
-    require(accepted == expected.has_value(), "parseWholeNumber accepts exactly whole numbers",
+    require(parsed.ok() == expected.has_value(), "parseWholeNumber accepts exactly whole numbers",
             word);
-    if (accepted) {
-        require(parsed == *expected, "parseWholeNumber gives the number's value", word);
+    if (parsed.ok()) {
+        require(parsed.value() == *expected, "parseWholeNumber gives the number's value", word);
+    } else {
+        requireOneLineMessage(parsed.message(), "parseWholeNumber says why it refuses");
     }
 }
 
@@ -82,23 +85,24 @@ bool runnable(std::int64_t n, std::int64_t m) {
 }
 
 void checkLimits(std::int64_t n, std::int64_t m) {
-    const std::string events = checkEvents(n);
-    require(events.empty() == (n >= 6 && n <= INT32_MAX), "checkEvents accepts 6 … 2^31-1");
-    if (!events.empty()) {
-        requireOneLineMessage(events, "checkEvents explains a refusal on one line");
+    const Parsed<std::int32_t> events = checkEvents(n);
+    require(events.ok() == (n >= 6 && n <= INT32_MAX), "checkEvents accepts 6 … 2^31-1");
+    if (!events.ok()) {
+        requireOneLineMessage(events.message(), "checkEvents explains a refusal on one line");
     }
-    const std::string order = checkOrder(n, m);
-    if (order.empty()) {
+    const Parsed<ProblemSize> order = checkOrder(n, m);
+    if (order.ok()) {
         require(runnable(n, m), "checkOrder accepts only n and m the program can run");
+        require(order.value().n == n && order.value().m == m, "checkOrder gives n and m");
     } else {
-        requireOneLineMessage(order, "checkOrder explains a refusal on one line");
+        requireOneLineMessage(order.message(), "checkOrder explains a refusal on one line");
     }
 }
 
 void checkDialogue(std::string_view typed) {
     std::istringstream in{std::string(typed)};
     std::ostringstream out;
-    const ConsoleAnswers answers = askEventsAndOrder(in, out);
+    const Parsed<ProblemSize> answers = askEventsAndOrder(in, out);
     const std::string shown = out.str();
 
     std::istringstream words{std::string(typed)};
@@ -111,34 +115,34 @@ void checkDialogue(std::string_view typed) {
                                                                                 : std::nullopt;
     };
     const std::optional<std::int64_t> n = hasFirst ? typedNumber(first) : std::nullopt;
-    const bool nAccepted = n && checkEvents(*n).empty();
+    const bool nAccepted = n && checkEvents(*n).ok();
 
-    if (answers.problem.empty()) {
+    if (answers.ok()) {
         require(nAccepted, "an accepted dialogue starts with an acceptable n", typed);
         const std::optional<std::int64_t> m = hasSecond ? typedNumber(second) : std::nullopt;
-        require(m.has_value() && *m == answers.m && *n == answers.n,
+        require(m.has_value() && *m == answers.value().m && *n == answers.value().n,
                 "the accepted n and m are the two numbers typed", typed);
-        require(runnable(answers.n, answers.m), "accepted n and m can be run", typed);
+        require(runnable(answers.value().n, answers.value().m), "accepted n and m can be run", typed);
         require(shown == std::string(kAskEvents) + std::string(kAskOrder),
                 "both prompts are shown once", shown);
         return;
     }
-    requireOneLineMessage(answers.problem, "a refused dialogue explains itself on one line");
-    require(answers.n == 0 && answers.m == 0, "a refused dialogue gives no n and no m");
+    requireOneLineMessage(answers.message(), "a refused dialogue explains itself on one line");
+    require(answers.value().n == 0 && answers.value().m == 0, "a refused dialogue gives no n and no m");
     if (!nAccepted) {
         require(shown == kAskEvents, "the second prompt waits for an acceptable n", shown);
         if (n) {
-            require(answers.problem == checkEvents(*n), "a refused n gets checkEvents' reason");
+            require(answers.message() == checkEvents(*n).message(), "a refused n gets checkEvents' reason");
         }
         return;
     }
     require(shown == std::string(kAskEvents) + std::string(kAskOrder),
             "an acceptable n is followed by the second prompt", shown);
     const std::optional<std::int64_t> m = hasSecond ? typedNumber(second) : std::nullopt;
-    require(!m || !checkOrder(*n, *m).empty(), "a whole m is refused only when checkOrder refuses",
+    require(!m || !checkOrder(*n, *m).ok(), "a whole m is refused only when checkOrder refuses",
             typed);
     if (m) {
-        require(answers.problem == checkOrder(*n, *m), "a refused m gets checkOrder's reason");
+        require(answers.message() == checkOrder(*n, *m).message(), "a refused m gets checkOrder's reason");
     }
 }
 

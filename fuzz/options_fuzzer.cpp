@@ -14,9 +14,9 @@
 #include <vector>
 
 #include "app/command_line.hpp"
-#include "app/console_input.hpp"
 #include "fuzz_input.hpp"
 #include "generator/probgen.hpp"
+#include "moments/problem_size.hpp"
 
 namespace unionbound::fuzzing {
 namespace {
@@ -48,17 +48,19 @@ bool holdsWord(const std::vector<std::string>& words, std::initializer_list<cons
 }
 
 void checkUnionbound(const std::vector<std::string>& words) {
-    const CommandLine line = parseCommandLine(words);
-    const CommandLine again = parseCommandLine(words);
-    require(line.action == again.action && line.problem == again.problem && line.n == again.n &&
+    const Parsed<CommandLine> parsed = parseCommandLine(words);
+    const Parsed<CommandLine> parsedAgain = parseCommandLine(words);
+    const CommandLine& line = parsed.value();
+    const CommandLine& again = parsedAgain.value();
+    require(parsed.ok() == parsedAgain.ok() && line.action == again.action &&
+                parsed.message() == parsedAgain.message() && line.n == again.n &&
                 line.m == again.m && line.inputPath == again.inputPath &&
                 line.reportPath == again.reportPath && line.csvPath == again.csvPath,
             "the same words parse alike");
-    if (line.action == CommandLine::Action::usageError) {
-        requireOneLineMessage(line.problem, "a usage error says what is wrong on one line");
+    if (!parsed.ok()) {
+        requireOneLineMessage(parsed.message(), "a usage error says what is wrong on one line");
         return;
     }
-    require(line.problem.empty(), "only a usage error carries a message", line.problem);
     if (line.action == CommandLine::Action::help) {
         require(holdsWord(words, {"-h", "--help"}), "help only when asked for");
         return;
@@ -76,23 +78,20 @@ void checkUnionbound(const std::vector<std::string>& words) {
     if (line.batch) {
         require(holdsWord(words, {"-n", "--n"}) && holdsWord(words, {"-m", "--m"}),
                 "batch mode needs -n and -m");
-        std::string problem = checkEvents(line.n);
-        if (problem.empty()) {
-            problem = checkOrder(line.n, line.m);
-        }
-        if (!problem.empty()) {
-            requireOneLineMessage(problem, "a refused n or m is said on one line");
+        const Parsed<ProblemSize> size = checkOrder(line.n, line.m);
+        if (!size.ok()) {
+            requireOneLineMessage(size.message(), "a refused n or m is said on one line");
         }
     }
 }
 
 void checkProbgen(const std::vector<std::string>& words) {
-    const ProbgenCommand command = parseProbgenCommand(words);
-    if (command.action == ProbgenCommand::Action::usageError) {
-        requireOneLineMessage(command.problem, "a probgen usage error is said on one line");
+    const Parsed<ProbgenCommand> parsed = parseProbgenCommand(words);
+    if (!parsed.ok()) {
+        requireOneLineMessage(parsed.message(), "a probgen usage error is said on one line");
         return;
     }
-    require(command.problem.empty(), "only a probgen usage error carries a message");
+    const ProbgenCommand& command = parsed.value();
     if (command.action != ProbgenCommand::Action::run) {
         return;
     }

@@ -68,12 +68,12 @@ bool streamReadsProbability(std::string_view token, double& value) {
 }
 
 bool sameOutcome(const ProbabilityInput& a, const ProbabilityInput& b) {
-    if (a.error != b.error || a.values.size() != b.values.size()) {
+    if (a.message() != b.message() || a.value().size() != b.value().size()) {
         return false;
     }
-    for (std::size_t i = 0; i < a.values.size(); ++i) {
-        if (std::bit_cast<std::uint64_t>(a.values[i]) !=
-            std::bit_cast<std::uint64_t>(b.values[i])) {
+    for (std::size_t i = 0; i < a.value().size(); ++i) {
+        if (std::bit_cast<std::uint64_t>(a.value()[i]) !=
+            std::bit_cast<std::uint64_t>(b.value()[i])) {
             return false;
         }
     }
@@ -82,15 +82,15 @@ bool sameOutcome(const ProbabilityInput& a, const ProbabilityInput& b) {
 
 void checkAgainstStream(const ProbabilityInput& got, std::string_view text, std::size_t count) {
     if (got.ok()) {
-        require(got.values.size() == count, "success gives exactly the expected count of values");
-        for (double v : got.values) {
+        require(got.value().size() == count, "success gives exactly the expected count of values");
+        for (double v : got.value()) {
             require(
                 std::isfinite(v) && v >= -kProbabilityTolerance && v <= 1.0 + kProbabilityTolerance,
                 "every value read is a finite probability");
         }
     } else {
-        requireOneLineMessage(got.error, "a refusal has a one-line message");
-        require(got.values.empty(), "a refusal gives no values");
+        requireOneLineMessage(got.message(), "a refusal has a one-line message");
+        require(got.value().empty(), "a refusal gives no values");
     }
 
     const std::vector<std::string_view> tokens = tokensOf(text);
@@ -99,8 +99,8 @@ void checkAgainstStream(const ProbabilityInput& got, std::string_view text, std:
             require(!got.ok(), "a file with too few numbers is refused");
             const std::string says =
                 "ends after " + std::to_string(i) + " of the " + std::to_string(count) + " numbers";
-            require(got.error.find(says) != std::string::npos,
-                    "a short file is refused with the count of numbers it has", got.error);
+            require(got.message().find(says) != std::string::npos,
+                    "a short file is refused with the count of numbers it has", got.message());
             return;
         }
         double expected = 0.0;
@@ -108,17 +108,17 @@ void checkAgainstStream(const ProbabilityInput& got, std::string_view text, std:
             require(!got.ok(), "a token that is not a probability is refused", tokens[i]);
             const std::string names =
                 ", number " + std::to_string(i + 1) + " of " + std::to_string(count) + " (";
-            require(got.error.find(names) != std::string::npos,
-                    "a refusal names the first token that is not a probability", got.error);
+            require(got.message().find(names) != std::string::npos,
+                    "a refusal names the first token that is not a probability", got.message());
             return;
         }
         if (got.ok()) {
-            require(std::bit_cast<std::uint64_t>(got.values[i]) ==
+            require(std::bit_cast<std::uint64_t>(got.value()[i]) ==
                         std::bit_cast<std::uint64_t>(expected),
                     "each value is the stream's value bit for bit", tokens[i]);
         }
     }
-    require(got.ok(), "a file whose first numbers are all probabilities is read", got.error);
+    require(got.ok(), "a file whose first numbers are all probabilities is read", got.message());
 }
 
 }  // namespace

@@ -1,7 +1,10 @@
 #include "app/command_line.hpp"
 
-#include "app/console_input.hpp"
+#include <cstdint>
+#include <limits>
+
 #include "cli/arguments.hpp"
+#include "text/shown_word.hpp"
 
 #ifndef UNIONBOUND_VERSION
 #define UNIONBOUND_VERSION "unknown"
@@ -11,44 +14,39 @@ namespace unionbound {
 
 namespace {
 
-// Reads the value of a whole-number option; returns the problem, or empty.
-std::string readWholeNumber(ArgumentWalker& words, const std::string& option, const char* meaning,
-                            std::int64_t& number) {
-    std::string text;
-    if (!words.value(text)) {
-        return "option " + option + " needs a value (" + meaning + ")";
-    }
-    if (!parseWholeNumber(text, number)) {
-        return option + " (" + meaning + ") must be a whole number, not \"" + shownWord(text) +
-               "\"";
-    }
-    return {};
+// Reads the value of a whole-number option into `number`; returns the
+// problem, or empty.
+std::string readWholeNumber(ArgumentWalker& words, const char* meaning, std::int64_t& number) {
+    const Parsed<std::int64_t> value =
+        wholeNumberValue(words, meaning, std::numeric_limits<std::int64_t>::min(),
+                         std::numeric_limits<std::int64_t>::max());
+    number = value.value();
+    return value.message();
 }
 
-// Reads the value of a path option; returns the problem, or empty.
+// Reads the value of a path option into `path`; returns the problem, or
+// empty.
 std::string readPath(ArgumentWalker& words, const std::string& option, std::string& path) {
-    if (!words.value(path)) {
-        return "option " + option + " needs a value (a file path)";
+    const Parsed<std::string> value = words.value();
+    if (!value.ok()) {
+        return value.message() + " (a file path)";
     }
-    if (path.empty()) {
+    if (value.value().empty()) {
         return "option " + option + " needs a non-empty file path";
     }
+    path = value.value();
     return {};
 }
 
 }  // namespace
 
-CommandLine parseCommandLine(const std::vector<std::string>& words) {
+Parsed<CommandLine> parseCommandLine(const std::vector<std::string>& words) {
     CommandLine line;
     line.anyOption = !words.empty();
     ArgumentWalker walker(words);
     bool seenN = false, seenM = false, seenInput = false, seenReport = false, seenCsv = false,
          seenCompare = false;
-    const auto fail = [&line](std::string problem) {
-        line.action = CommandLine::Action::usageError;
-        line.problem = std::move(problem);
-        return line;
-    };
+    const auto fail = [](std::string problem) { return Parsed<CommandLine>(refuse(std::move(problem))); };
     const auto once = [](bool& seen) {
         const bool repeated = seen;
         seen = true;
@@ -75,12 +73,12 @@ CommandLine parseCommandLine(const std::vector<std::string>& words) {
         }
         std::string problem;
         if (option == "-n") {
-            problem = once(seenN) ? readWholeNumber(walker, option, "the number of events", line.n)
+            problem = once(seenN) ? readWholeNumber(walker, "the number of events", line.n)
                                   : "option -n is given twice";
         } else if (option == "-m") {
             problem = once(seenM)
-                          ? readWholeNumber(walker, option,
-                                            "the maximum order of the intersections", line.m)
+                          ? readWholeNumber(walker, "the maximum order of the intersections",
+                                            line.m)
                           : "option -m is given twice";
         } else if (option == "--input") {
             problem = once(seenInput) ? readPath(walker, option, line.inputPath)

@@ -6,15 +6,13 @@
 #include <string>
 #include <vector>
 
+#include "text/parsed.hpp"
+
 namespace unionbound {
 
-// Exit status of a command line that cannot be used.
-inline constexpr int kExitUsage = 2;
-
 struct CommandLine {
-    enum class Action { run, help, version, usageError };
+    enum class Action { run, help, version };
     Action action = Action::run;
-    std::string problem;  // the usage error, when action is usageError
 
     bool batch = false;  // -n and -m given
     std::int64_t n = 0;  // as given; checked like the console answers
@@ -27,8 +25,9 @@ struct CommandLine {
 };
 
 // Reads the words after the program name, left to right; the first problem
-// (or --help, or --version) ends the reading.
-CommandLine parseCommandLine(const std::vector<std::string>& words);
+// (a usage error, refused with its message) or --help or --version ends the
+// reading.
+Parsed<CommandLine> parseCommandLine(const std::vector<std::string>& words);
 
 // The text printed by --help, the line printed by --version, and the short
 // reminder printed after a usage error.

@@ -1,63 +1,16 @@
 #include "app/driver.hpp"
 
-#include <algorithm>
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
-#include <ctime>
-#include <fstream>
 #include <utility>
 #include <vector>
 
 #include "app/basis_subscripts.hpp"
-#include "app/comparison_report.hpp"
-#include "app/console_input.hpp"
-#include "app/pass_csv.hpp"
-#include "app/prob_reader.hpp"
-#include "app/progress.hpp"
+#include "app/process_time.hpp"
 #include "app/report.hpp"
-#include "classical/classical_bounds.hpp"
-#include "moments/binomial_moments.hpp"
 #include "moments/moment_sweep.hpp"
 #include "moments/power_moments.hpp"
 #include "numeric/vector_ops.hpp"
 
 namespace unionbound {
-
-namespace {
-
-// The process clock in milliseconds.
-std::int64_t processMilliseconds() {
-    return static_cast<std::int64_t>(std::clock()) * 1000 / CLOCKS_PER_SEC;
-}
-
-}  // namespace
-
-std::vector<std::int64_t> apportionMilliseconds(std::int64_t total,
-                                                const std::vector<std::uint64_t>& weights) {
-    std::vector<std::int64_t> shares(weights.size(), 0);
-    long double sum = 0;
-    for (std::uint64_t w : weights) {
-        sum += static_cast<long double>(w);
-    }
-    if (total <= 0 || sum <= 0) {
-        return shares;
-    }
-    std::vector<std::pair<long double, std::size_t>> remainders;
-    std::int64_t given = 0;
-    for (std::size_t i = 0; i < weights.size(); ++i) {
-        const long double exact = static_cast<long double>(total) * weights[i] / sum;
-        shares[i] = static_cast<std::int64_t>(exact);
-        given += shares[i];
-        remainders.push_back({exact - static_cast<long double>(shares[i]), i});
-    }
-    std::stable_sort(remainders.begin(), remainders.end(),
-                     [](const auto& a, const auto& b) { return a.first > b.first; });
-    for (std::size_t k = 0; given < total && k < remainders.size(); ++k, ++given) {
-        ++shares[remainders[k].second];
-    }
-    return shares;
-}
 
 double thresholdPenalty(const RealVector& point) {
     for (double component : point) {
@@ -107,14 +60,6 @@ PassResult finishPass(std::int32_t l, std::int32_t m, PassTables tables, RealVec
 
 }  // namespace
 
-PassResult runPass(const RealVector& prob, std::int32_t n, std::int32_t l, std::int32_t m,
-                   std::int32_t mK) {
-    const std::int64_t start = processMilliseconds();
-    PassTables tables = passTables(n, l, mK);
-    RealVector moments = binomialMoments(prob, n, l, m, tables.pairs, tables.orders);
-    return finishPass(l, m, std::move(tables), std::move(moments), start);
-}
-
 RunSummary runPasses(const RealVector& prob, std::int32_t n, std::int32_t m, std::ostream& report,
                      const std::function<void(const PassResult&)>& afterPass) {
     const std::int32_t mK = m;
@@ -155,136 +100,6 @@ RunSummary runPasses(const RealVector& prob, std::int32_t n, std::int32_t m, std
         }
     }
     return best;
-}
-
-namespace {
-
-// From checked n and m to the closing lines: reads the probabilities, runs
-// the passes into the report (and the CSV file), writes the summary and, if
-// asked, the comparison. Returns the exit status.
-// The exit status of a run, and whether it got as far as the summary.
-struct RunOutcome {
-    int status;
-    bool summarised;
-};
-
-RunOutcome boundAndSummarise(std::int32_t n, std::int32_t m, std::ostream& out, std::ostream& err,
-                             const RunOptions& options) {
-    ProgressLine progress(options.progress);
-    const ProbabilityInput input = readIntersectionProbabilities(
-        n, m, options.inputPath, [&](std::int64_t numbersRead, std::int64_t expected) {
-            progress.show("reading \"" + options.inputPath + "\": " + std::to_string(numbersRead) +
-                          " of " + std::to_string(expected) + " numbers (" +
-                          std::to_string(numbersRead * 100 / expected) + "%)");
-        });
-    progress.clear();
-    if (!input.ok()) {
-        err << "error: " << input.error << std::endl;
-        return {kExitBadData, false};
-    }
-
-    std::ofstream csv;
-    if (!options.csvPath.empty()) {
-        csv.open(options.csvPath, std::ios::out | std::ios::trunc);
-        if (!csv) {
-            err << "error: cannot write the CSV file \"" << options.csvPath
-                << "\": " << std::strerror(errno) << std::endl;
-            return {kExitBadData, false};
-        }
-    }
-
-    // A report that cannot be written does not stop the passes or the
-    // summary, but the run does not count as a success: the report is its
-    // record.
-    std::ofstream report(options.reportPath, std::ios::out | std::ios::trunc);
-    const bool opened = static_cast<bool>(report);
-    if (!opened) {
-        err << "warning: cannot write the report \"" << options.reportPath
-            << "\": " << std::strerror(errno) << "; the passes run without it" << std::endl;
-    }
-    int writeErrno = 0;
-    std::int32_t passesWritten = 0;
-    std::vector<PassRow> rows;
-    const std::int32_t lengths = n / 2 - m + 1;
-    const RunSummary best = runPasses(input.values, n, m, report, [&](const PassResult& pass) {
-        if (report.fail()) {
-            writeErrno = writeErrno != 0 ? writeErrno : errno;
-        } else {
-            ++passesWritten;
-        }
-        const double bound = -pass.solution.value;
-        rows.push_back(
-            {pass.l, static_cast<std::int32_t>(pass.tables.counts.size()), bound, pass.elapsed});
-        char shown[32];
-        std::snprintf(shown, sizeof shown, "%.15g", bound);
-        progress.show("pass l=" + std::to_string(pass.l) + " done (" + std::to_string(rows.size()) +
-                      " of " + std::to_string(lengths) + "), bound " + shown);
-    });
-    report.close();
-    progress.clear();
-    if (opened && report.fail()) {
-        err << "warning: writing the report \"" << options.reportPath << "\" failed after "
-            << passesWritten << " complete pass blocks"
-            << (writeErrno != 0 ? std::string(": ") + std::strerror(writeErrno) : std::string())
-            << "; the report is incomplete" << std::endl;
-    }
-
-    writeConsoleSummary(out, best.bestValue, best.bestTime, best.bestL);
-    if (csv.is_open()) {
-        writePassCsv(csv, rows, best.bestL);
-        csv.close();
-        if (!csv) {
-            err << "warning: the CSV file \"" << options.csvPath
-                << "\" could not be written completely" << std::endl;
-        }
-    }
-    if (options.compare) {
-        writeComparison(out, -best.bestValue, best.bestL, m, classicalBounds(input.values, n, m));
-    }
-    return {opened && !report.fail() ? kExitSuccess : kExitReportFailed, true};
-}
-
-}  // namespace
-
-int runConsole(std::istream& in, std::ostream& out, std::ostream& err, const RunOptions& options) {
-    const ConsoleAnswers answers = askEventsAndOrder(in, out);
-    if (!answers.problem.empty()) {
-        err << "error: " << answers.problem << std::endl;
-        return kExitBadData;
-    }
-    const RunOutcome outcome = boundAndSummarise(answers.n, answers.m, out, err, options);
-    if (!outcome.summarised) {
-        return outcome.status;
-    }
-    out << "Press RETURN to continue" << std::flush;
-    std::string line;
-    std::getline(in, line);
-    std::getline(in, line);
-    return outcome.status;
-}
-
-int runConsole(std::istream& in, std::ostream& out, std::ostream& err, const std::string& inputPath,
-               const std::string& reportPath) {
-    RunOptions options;
-    options.inputPath = inputPath;
-    options.reportPath = reportPath;
-    return runConsole(in, out, err, options);
-}
-
-int runBatch(std::int64_t n, std::int64_t m, std::ostream& out, std::ostream& err,
-             const RunOptions& options) {
-    std::string problem = checkEvents(n);
-    if (problem.empty()) {
-        problem = checkOrder(n, m);
-    }
-    if (!problem.empty()) {
-        err << "error: " << problem << std::endl;
-        return kExitBadData;
-    }
-    const RunOutcome outcome = boundAndSummarise(static_cast<std::int32_t>(n),
-                                                 static_cast<std::int32_t>(m), out, err, options);
-    out << std::flush;
-    return outcome.status;
 }
 
 }  // namespace unionbound

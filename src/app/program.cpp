@@ -1,13 +1,19 @@
 #include "app/program.hpp"
 
 #include "app/command_line.hpp"
-#include "app/driver.hpp"
+#include "app/run.hpp"
+#include "cli/exit_status.hpp"
 
 namespace unionbound {
 
 int runCommandLine(const std::vector<std::string>& words, std::istream& in, std::ostream& out,
                    std::ostream& err, bool errIsTerminal) {
-    const CommandLine line = parseCommandLine(words);
+    const Parsed<CommandLine> parsed = parseCommandLine(words);
+    if (!parsed.ok()) {
+        err << "error: " << parsed.message() << '\n' << usageReminder() << std::flush;
+        return kExitUsage;
+    }
+    const CommandLine& line = parsed.value();
     switch (line.action) {
         case CommandLine::Action::help:
             out << usageText() << std::flush;
@@ -15,9 +21,6 @@ int runCommandLine(const std::vector<std::string>& words, std::istream& in, std:
         case CommandLine::Action::version:
             out << versionText() << std::flush;
             return kExitSuccess;
-        case CommandLine::Action::usageError:
-            err << "error: " << line.problem << '\n' << usageReminder() << std::flush;
-            return kExitUsage;
         case CommandLine::Action::run:
             break;
     }

@@ -22,6 +22,8 @@ void writePassBlock(std::ostream& out, std::int32_t l, std::int32_t m,
                     const BoundSolution& solution, double elapsed, const RealVector& moments,
                     const IntMatrix& basisRows) {
     out << std::endl << std::endl;
+    // "subsecuences" is kept as the report has always spelt it, so that stored
+    // reports and the scripts that read them still match.
     out << "The length of the subsecuences. l=" << l << std::endl;
     out << "Upper bound on the probability of the union:" << std::endl;
     out.precision(15);

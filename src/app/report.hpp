@@ -1,5 +1,6 @@
-// Everything the program writes: the report "result.txt" (a header line and
-// one block per pass) and the closing console lines.
+// The report "result.txt" (a header line and one block per pass) and the
+// closing console lines of the summary. The CSV file, the comparison and the
+// progress line are written by output/.
 #pragma once
 
 #include <cstdint>

@@ -1,5 +1,8 @@
 #include "cli/arguments.hpp"
 
+#include "text/numbers.hpp"
+#include "text/shown_word.hpp"
+
 namespace unionbound {
 
 std::string ArgumentWalker::nextOption() {
@@ -7,6 +10,7 @@ std::string ArgumentWalker::nextOption() {
     hasAttached_ = false;
     attached_.clear();
     isOption_ = word.size() >= 2 && word[0] == '-';
+    option_ = word;
     if (!isOption_) {
         return word;
     }
@@ -15,36 +19,45 @@ std::string ArgumentWalker::nextOption() {
         if (equals != std::string::npos) {
             hasAttached_ = true;
             attached_ = word.substr(equals + 1);
-            return word.substr(0, equals);
+            option_ = word.substr(0, equals);
         }
-        return word;
+        return option_;
     }
     if (word.size() > 2) {
         hasAttached_ = true;
         attached_ = word.substr(2);
     }
-    return word.substr(0, 2);
+    option_ = word.substr(0, 2);
+    return option_;
 }
 
-bool ArgumentWalker::value(std::string& text) {
+Parsed<std::string> ArgumentWalker::value() {
     if (hasAttached_) {
-        text = attached_;
-        return true;
+        return attached_;
     }
     if (done()) {
-        return false;
+        return refuse("option " + option_ + " needs a value");
     }
-    text = words_[next_++];
-    return true;
+    return words_[next_++];
 }
 
-std::string shownWord(const std::string& word) {
-    std::string shown;
-    for (std::size_t i = 0; i < word.size() && i < 40; ++i) {
-        const auto byte = static_cast<unsigned char>(word[i]);
-        shown += byte >= 0x20 && byte < 0x7f ? word[i] : '?';
+Parsed<std::int64_t> wholeNumberValue(ArgumentWalker& words, const std::string& meaning,
+                                      std::int64_t least, std::int64_t most) {
+    const Parsed<std::string> text = words.value();
+    if (!text.ok()) {
+        return refuse(text.message() + " (" + meaning + ")");
     }
-    return word.size() > 40 ? shown + "..." : shown;
+    const std::string option = words.currentOption();
+    const Parsed<std::int64_t> number = parseWholeNumber(text.value());
+    if (!number.ok()) {
+        return refuse(option + " (" + meaning + ") must be a whole number, not \"" +
+                      shownWord(text.value()) + "\"");
+    }
+    if (number.value() < least || number.value() > most) {
+        return refuse(option + " (" + meaning + ") must be between " + std::to_string(least) +
+                      " and " + std::to_string(most) + ", not " + std::to_string(number.value()));
+    }
+    return number;
 }
 
 }  // namespace unionbound

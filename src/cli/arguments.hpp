@@ -4,8 +4,11 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <vector>
+
+#include "text/parsed.hpp"
 
 namespace unionbound {
 
@@ -24,22 +27,30 @@ class ArgumentWalker {
 
     // The value of the current option: the part written into its word, or
     // else the following word (which is then consumed, even when it starts
-    // with '-', so "-n -5" reads -5). False when there is none.
-    bool value(std::string& text);
+    // with '-', so "-n -5" reads -5). Refused with "option NAME needs a
+    // value" when there is none.
+    Parsed<std::string> value();
 
     // True when the current word carried a value of its own ("--compare=1").
     bool hasAttachedValue() const { return hasAttached_; }
+
+    // The name of the current option ("-n", "--input"), as nextOption gave it.
+    const std::string& currentOption() const { return option_; }
 
   private:
     std::vector<std::string> words_;
     std::size_t next_ = 0;
     bool isOption_ = false;
     bool hasAttached_ = false;
+    std::string option_;
     std::string attached_;
 };
 
-// A word shown in a one-line message: at most 40 characters, other bytes
-// than printable ASCII as '?'.
-std::string shownWord(const std::string& word);
+// The value of the current option as a whole number within [least, most].
+// `meaning` names what the number stands for in the messages: "option -n
+// needs a value (the number of events)", "-n (the number of events) must be
+// a whole number, not "x"", "... must be between 1 and 9, not 12".
+Parsed<std::int64_t> wholeNumberValue(ArgumentWalker& words, const std::string& meaning,
+                                      std::int64_t least, std::int64_t most);
 
 }  // namespace unionbound

@@ -6,6 +6,7 @@
 #include "evaluator/coordinate_basis.hpp"
 #include "evaluator/mixed_moment_matrix.hpp"
 #include "evaluator/mixed_solve.hpp"
+#include "moments/moment_index.hpp"
 #include "numeric/vector_ops.hpp"
 
 namespace unionbound {
@@ -31,7 +32,7 @@ bool tablesFit(const RealMatrix& columns, const RealVector& shifts, const IntVec
         return coordinate >= 1 && static_cast<std::size_t>(coordinate) <= coordinates &&
                entry >= 0 && static_cast<std::size_t>(entry) < columns[coordinate - 1].size();
     };
-    const std::size_t groupSize = static_cast<std::size_t>(mixedGroupSize(m));
+    const std::size_t groupSize = static_cast<std::size_t>(mixedOrdersPerPair(m));
     const std::size_t mixedCount = momentIndex.size() - firstMixed;
     if (mixedCount > 0 && (groupSize == 0 || mixedCount % groupSize != 0)) {
         return false;

@@ -7,8 +7,8 @@
 
 namespace unionbound {
 
-// The cost of a value point of the coordinates (the driver's threshold
-// penalty: -1.0 where some event occurs).
+// The cost of a value point of the coordinates (for the union: -1.0 where
+// some event occurs, else 0.0).
 using Penalty = double (*)(const RealVector& point);
 
 struct BasisEvaluation {

@@ -1,19 +1,9 @@
 #include "evaluator/mixed_moment_matrix.hpp"
 
+#include "moments/moment_index.hpp"
 #include "numeric/vector_ops.hpp"
 
 namespace unionbound {
-
-std::int32_t mixedGroupSize(std::int32_t m) {
-    if (m < 2) {
-        return 0;
-    }
-    std::int32_t g = 1;
-    for (std::int32_t c = 1; c <= 2; ++c) {
-        g = ((m - 2 + c) * g) / c;
-    }
-    return g;
-}
 
 RealMatrix buildMixedMomentMatrix(const RealMatrix& columns, const IntMatrixList& momentIndex,
                                   const IntVector& orders, std::int32_t m) {
@@ -44,7 +34,7 @@ RealMatrix buildMixedMomentMatrix(const RealMatrix& columns, const IntMatrixList
         }
     }
 
-    const std::size_t groupSize = static_cast<std::size_t>(mixedGroupSize(m));
+    const std::size_t groupSize = static_cast<std::size_t>(mixedOrdersPerPair(m));
     for (std::size_t start = firstMixed; start < entries && groupSize > 0; start += groupSize) {
         RealVector U(mixedCount, 0.0);
         RealVector V = U;

@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "evaluator/mixed_moment_matrix.hpp"
+#include "moments/moment_index.hpp"
 #include "numeric/lin_solve.hpp"
 #include "numeric/vector_ops.hpp"
 
@@ -118,7 +119,7 @@ MixedSolution solveMixedColumnsByBlocks(const RealVector& mixedCosts,
         singles += order;
     }
     const std::size_t firstMixed = static_cast<std::size_t>(singles) + 1;
-    const std::size_t g = static_cast<std::size_t>(mixedGroupSize(m));
+    const std::size_t g = static_cast<std::size_t>(mixedOrdersPerPair(m));
     if (firstMixed >= momentIndex.size() || g == 0 || shiftedMoments.size() != momentIndex.size() ||
         columns.size() < orders.size()) {
         return dense();

@@ -10,6 +10,7 @@
 
 #include "generator/subset_walk.hpp"
 #include "numeric/double_double.hpp"
+#include "text/shown_word.hpp"
 
 namespace unionbound {
 
@@ -104,7 +105,7 @@ std::vector<std::string> splitFields(std::string_view line) {
 
 }  // namespace
 
-Observations parseObservations(std::string_view text, const std::string& name) {
+Parsed<Observations> parseObservations(std::string_view text, const std::string& name) {
     Observations data;
     std::map<std::vector<bool>, std::int64_t> counts;
     std::vector<std::vector<bool>> order;  // distinct rows in order of first appearance
@@ -134,22 +135,17 @@ Observations parseObservations(std::string_view text, const std::string& name) {
         }
         const std::string where = "\"" + name + "\", line " + std::to_string(lineNumber);
         if (static_cast<std::int32_t>(fields.size()) != data.events) {
-            data.error = where + ": expected " + std::to_string(data.events) +
-                         " comma-separated fields (one per event), found " +
-                         std::to_string(fields.size());
-            return data;
+            return refuse(where + ": expected " + std::to_string(data.events) +
+                          " comma-separated fields (one per event), found " +
+                          std::to_string(fields.size()));
         }
         std::vector<bool> row(fields.size());
         for (std::size_t f = 0; f < fields.size(); ++f) {
             if (fields[f] != "0" && fields[f] != "1") {
-                std::string shown = fields[f].substr(0, 40);
-                for (char& c : shown) {
-                    const auto byte = static_cast<unsigned char>(c);
-                    c = byte >= 0x20 && byte < 0x7f ? c : '?';
-                }
-                data.error = where + ", field " + std::to_string(f + 1) + ": \"" + shown +
-                             "\" is not 0 or 1";
-                return data;
+                // The first 40 characters only, without a mark for the rest.
+                return refuse(where + ", field " + std::to_string(f + 1) + ": \"" +
+                              shownWord(std::string_view(fields[f]).substr(0, 40)) +
+                              "\" is not 0 or 1");
             }
             row[f] = fields[f] == "1";
         }
@@ -160,8 +156,7 @@ Observations parseObservations(std::string_view text, const std::string& name) {
         data.rowsWithAnEvent += std::find(row.begin(), row.end(), true) != row.end() ? 1 : 0;
     }
     if (data.rows == 0) {
-        data.error = "\"" + name + "\" holds no observations (rows of 0 and 1)";
-        return data;
+        return refuse("\"" + name + "\" holds no observations (rows of 0 and 1)");
     }
     data.table = OutcomeTable(data.events);
     for (const std::vector<bool>& row : order) {
@@ -170,19 +165,15 @@ Observations parseObservations(std::string_view text, const std::string& name) {
     return data;
 }
 
-Observations readObservations(const std::string& path) {
+Parsed<Observations> readObservations(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     if (!in) {
-        Observations data;
-        data.error = "cannot open \"" + path + "\": " + std::strerror(errno);
-        return data;
+        return refuse("cannot open \"" + path + "\": " + std::strerror(errno));
     }
     std::ostringstream text;
     text << in.rdbuf();
     if (in.bad()) {
-        Observations data;
-        data.error = "cannot read \"" + path + "\"";
-        return data;
+        return refuse("cannot read \"" + path + "\"");
     }
     return parseObservations(text.str(), path);
 }

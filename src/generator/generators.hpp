@@ -12,6 +12,7 @@
 
 #include "generator/probability_sink.hpp"
 #include "numeric/types.hpp"
+#include "text/parsed.hpp"
 
 namespace unionbound {
 
@@ -63,7 +64,6 @@ struct Observations {
     std::int64_t rows = 0;
     std::int64_t rowsWithAnEvent = 0;
     OutcomeTable table{0};  // the distinct rows, weighted by how often they occur
-    std::string error;      // what is wrong and where; empty on success
 };
 
 // Reads comma-separated 0/1 rows. Fields may be padded with blanks; a
@@ -71,8 +71,8 @@ struct Observations {
 // are skipped. Refused with the line number: a row whose field count differs
 // from the first row's (or the header's), a field that is neither 0 nor 1.
 // No rows at all is refused too. `name` stands for the file in messages.
-Observations parseObservations(std::string_view text, const std::string& name);
-Observations readObservations(const std::string& path);
+Parsed<Observations> parseObservations(std::string_view text, const std::string& name);
+Parsed<Observations> readObservations(const std::string& path);
 
 // --- seeded random mixtures -----------------------------------------------
 

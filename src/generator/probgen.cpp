@@ -7,11 +7,12 @@
 #include <iostream>
 #include <limits>
 
-#include "app/console_input.hpp"
-#include "app/prob_reader.hpp"
 #include "cli/arguments.hpp"
+#include "cli/exit_status.hpp"
 #include "generator/generators.hpp"
 #include "moments/subsets.hpp"
+#include "text/numbers.hpp"
+#include "text/shown_word.hpp"
 
 #ifndef UNIONBOUND_VERSION
 #define UNIONBOUND_VERSION "unknown"
@@ -21,27 +22,15 @@ namespace unionbound {
 
 namespace {
 
-constexpr int kSuccess = 0;
-constexpr int kBadData = 1;
-constexpr int kUsage = 2;
 constexpr std::int64_t kMostOutcomes = 1000000;
 
-// A whole-number option within [least, most]; returns the problem or empty.
-std::string readBoundedNumber(ArgumentWalker& words, const std::string& option, const char* meaning,
-                              std::int64_t least, std::int64_t most, std::int64_t& number) {
-    std::string text;
-    if (!words.value(text)) {
-        return "option " + option + " needs a value (" + meaning + ")";
-    }
-    if (!parseWholeNumber(text, number)) {
-        return option + " (" + meaning + ") must be a whole number, not \"" + shownWord(text) +
-               "\"";
-    }
-    if (number < least || number > most) {
-        return option + " (" + meaning + ") must be between " + std::to_string(least) + " and " +
-               std::to_string(most) + ", not " + std::to_string(number);
-    }
-    return {};
+// A whole-number option within [least, most] into `number`; returns the
+// problem or empty.
+std::string readBoundedNumber(ArgumentWalker& words, const char* meaning, std::int64_t least,
+                              std::int64_t most, std::int64_t& number) {
+    const Parsed<std::int64_t> value = wholeNumberValue(words, meaning, least, most);
+    number = value.value();
+    return value.message();
 }
 
 // "0.1,0.25,0.5": probabilities in [0, 1]; returns the problem or empty.
@@ -50,9 +39,9 @@ std::string readProbabilityList(const std::string& text, RealVector& values) {
     for (std::size_t index = 1;; ++index) {
         const std::size_t comma = text.find(',', start);
         const std::string word = text.substr(start, comma - start);
-        double value = 0.0;
-        if (parseProbabilityToken(word, value) != TokenValue::number || !(value >= 0.0) ||
-            value > 1.0) {
+        const Parsed<double> read = parseDecimal(word);
+        const double value = read.value();
+        if (!read.ok() || !(value >= 0.0) || value > 1.0) {
             return "--independent: value " + std::to_string(index) + " \"" + shownWord(word) +
                    "\" is not a probability in [0, 1]";
         }
@@ -66,15 +55,13 @@ std::string readProbabilityList(const std::string& text, RealVector& values) {
 
 }  // namespace
 
-ProbgenCommand parseProbgenCommand(const std::vector<std::string>& words) {
+Parsed<ProbgenCommand> parseProbgenCommand(const std::vector<std::string>& words) {
     ProbgenCommand command;
     ArgumentWalker walker(words);
-    const auto fail = [&command](std::string problem) {
-        command.action = ProbgenCommand::Action::usageError;
-        command.problem = std::move(problem);
-        return command;
+    const auto fail = [](std::string problem) {
+        return Parsed<ProbgenCommand>(refuse(std::move(problem)));
     };
-    bool seenOutcomes = false, seenDensity = false, seenOutput = false;
+    bool seenOutcomes = false, seenDensity = false;
     std::int64_t n = 0, m = 0;
     std::vector<std::string> seen;
     while (!walker.done()) {
@@ -107,48 +94,49 @@ ProbgenCommand parseProbgenCommand(const std::vector<std::string>& words) {
             return fail("only one of --independent, --data and --mixture may be given");
         }
         std::string problem;
-        std::string text;
         if (option == "-n") {
-            problem = readBoundedNumber(walker, option, "the number of events", 1,
+            problem = readBoundedNumber(walker, "the number of events", 1,
                                         std::numeric_limits<std::int32_t>::max(), n);
         } else if (option == "-m") {
-            problem = readBoundedNumber(walker, option, "the maximum order of the intersections", 1,
+            problem = readBoundedNumber(walker, "the maximum order of the intersections", 1,
                                         std::numeric_limits<std::int32_t>::max(), m);
         } else if (option == "--independent") {
             command.source = ProbgenCommand::Source::independent;
-            problem = walker.value(text)
-                          ? readProbabilityList(text, command.probabilities)
-                          : "option --independent needs a value (probabilities such as "
-                            "0.1,0.2,0.3)";
+            const Parsed<std::string> text = walker.value();
+            problem = text.ok() ? readProbabilityList(text.value(), command.probabilities)
+                                : text.message() + " (probabilities such as 0.1,0.2,0.3)";
         } else if (option == "--data") {
             command.source = ProbgenCommand::Source::data;
-            if (!walker.value(command.dataPath) || command.dataPath.empty()) {
+            command.dataPath = walker.value().value();
+            if (command.dataPath.empty()) {
                 problem = "option --data needs a value (a CSV file path)";
             }
         } else if (option == "--mixture") {
             command.source = ProbgenCommand::Source::mixture;
             std::int64_t seed = 0;
-            problem = readBoundedNumber(walker, option, "the seed", 0,
+            problem = readBoundedNumber(walker, "the seed", 0,
                                         std::numeric_limits<std::int64_t>::max(), seed);
             command.seed = static_cast<std::uint64_t>(seed);
         } else if (option == "--outcomes") {
             seenOutcomes = true;
             std::int64_t outcomes = 0;
-            problem = readBoundedNumber(walker, option, "the number of outcome vectors", 1,
+            problem = readBoundedNumber(walker, "the number of outcome vectors", 1,
                                         kMostOutcomes, outcomes);
             command.outcomes = static_cast<std::int32_t>(outcomes);
         } else if (option == "--density") {
             seenDensity = true;
-            if (!walker.value(text)) {
-                problem = "option --density needs a value (a share of the events, in (0, 1])";
-            } else if (parseProbabilityToken(text, command.density) != TokenValue::number ||
-                       !(command.density > 0.0) || command.density > 1.0) {
+            const Parsed<std::string> text = walker.value();
+            const Parsed<double> density = parseDecimal(text.value());
+            command.density = density.value();
+            if (!text.ok()) {
+                problem = text.message() + " (a share of the events, in (0, 1])";
+            } else if (!density.ok() || !(command.density > 0.0) || command.density > 1.0) {
                 problem = "--density (a share of the events) must lie in (0, 1], not \"" +
-                          shownWord(text) + "\"";
+                          shownWord(text.value()) + "\"";
             }
         } else if (option == "--output") {
-            seenOutput = true;
-            if (!walker.value(command.outputPath) || command.outputPath.empty()) {
+            command.outputPath = walker.value().value();
+            if (command.outputPath.empty()) {
                 problem = "option --output needs a value (a file path, or - for standard output)";
             }
         } else {
@@ -158,7 +146,6 @@ ProbgenCommand parseProbgenCommand(const std::vector<std::string>& words) {
             return fail(problem);
         }
     }
-    (void)seenOutput;
     using Source = ProbgenCommand::Source;
     if (command.source == Source::none) {
         return fail("a source is needed: --independent, --data or --mixture");
@@ -235,19 +222,21 @@ Examples:
 }
 
 int runProbgen(const std::vector<std::string>& words, std::ostream& out, std::ostream& err) {
-    const ProbgenCommand command = parseProbgenCommand(words);
+    const Parsed<ProbgenCommand> parsed = parseProbgenCommand(words);
+    if (!parsed.ok()) {
+        err << "error: " << parsed.message() << '\n'
+            << "Run \"probgen --help\" for the usage.\n"
+            << std::flush;
+        return kExitUsage;
+    }
+    const ProbgenCommand& command = parsed.value();
     switch (command.action) {
         case ProbgenCommand::Action::help:
             out << probgenUsageText() << std::flush;
-            return kSuccess;
+            return kExitSuccess;
         case ProbgenCommand::Action::version:
             out << "probgen (unionbound) " << UNIONBOUND_VERSION << '\n' << std::flush;
-            return kSuccess;
-        case ProbgenCommand::Action::usageError:
-            err << "error: " << command.problem << '\n'
-                << "Run \"probgen --help\" for the usage.\n"
-                << std::flush;
-            return kUsage;
+            return kExitSuccess;
         case ProbgenCommand::Action::run:
             break;
     }
@@ -255,22 +244,23 @@ int runProbgen(const std::vector<std::string>& words, std::ostream& out, std::os
     std::int32_t n = command.n;
     Observations data;
     if (command.source == ProbgenCommand::Source::data) {
-        data = readObservations(command.dataPath);
-        if (!data.error.empty()) {
-            err << "error: " << data.error << std::endl;
-            return kBadData;
+        Parsed<Observations> read = readObservations(command.dataPath);
+        if (!read.ok()) {
+            err << "error: " << read.message() << std::endl;
+            return kExitBadData;
         }
+        data = std::move(read.value());
         if (n != 0 && n != data.events) {
             err << "error: \"" << command.dataPath << "\" has " << data.events
                 << " columns (events) but -n is " << n << std::endl;
-            return kBadData;
+            return kExitBadData;
         }
         n = data.events;
         if (intersectionCount(n, command.m) >= kCountTooLarge) {
             err << "error: n=" << n << ", m=" << command.m
                 << " need more intersection probabilities than a 32-bit integer can count"
                 << std::endl;
-            return kBadData;
+            return kExitBadData;
         }
     }
 
@@ -281,7 +271,7 @@ int runProbgen(const std::vector<std::string>& words, std::ostream& out, std::os
         if (!file) {
             err << "error: cannot write \"" << command.outputPath << "\": " << std::strerror(errno)
                 << std::endl;
-            return kBadData;
+            return kExitBadData;
         }
     }
     std::ostream& target = toStandardOutput ? out : file;
@@ -332,7 +322,7 @@ int runProbgen(const std::vector<std::string>& words, std::ostream& out, std::os
     }
     if (!target) {
         err << "error: writing \"" << command.outputPath << "\" failed" << std::endl;
-        return kBadData;
+        return kExitBadData;
     }
     closing << "Wrote " << written << " intersection probabilities for n=" << n
             << ", m=" << command.m << " to "
@@ -341,7 +331,7 @@ int runProbgen(const std::vector<std::string>& words, std::ostream& out, std::os
             << ".\n"
             << unionLine << '\n'
             << std::flush;
-    return kSuccess;
+    return kExitSuccess;
 }
 
 }  // namespace unionbound

@@ -8,14 +8,14 @@
 #include <vector>
 
 #include "numeric/types.hpp"
+#include "text/parsed.hpp"
 
 namespace unionbound {
 
 struct ProbgenCommand {
-    enum class Action { run, help, version, usageError };
+    enum class Action { run, help, version };
     enum class Source { none, independent, data, mixture };
     Action action = Action::run;
-    std::string problem;  // the usage error
 
     Source source = Source::none;
     std::int32_t n = 0;  // 0 when not given
@@ -28,14 +28,14 @@ struct ProbgenCommand {
     std::string outputPath = "prob.txt";  // "-" for standard output
 };
 
-// Reads the words after the program name; the first problem (or --help, or
-// --version) ends the reading.
-ProbgenCommand parseProbgenCommand(const std::vector<std::string>& words);
+// Reads the words after the program name; the first problem (a usage error,
+// refused with its message) or --help or --version ends the reading.
+Parsed<ProbgenCommand> parseProbgenCommand(const std::vector<std::string>& words);
 
 std::string probgenUsageText();
 
-// Parses and runs; returns the exit status (0, 1 for bad data, 2 for a
-// usage error). The probabilities go to the output file (or `out` for "-"),
+// Parses and runs; returns the exit status (cli/exit_status.hpp: success,
+// bad data, usage error). The probabilities go to the output file (or `out` for "-"),
 // the closing lines to `out`, problems to `err`.
 int runProbgen(const std::vector<std::string>& words, std::ostream& out, std::ostream& err);
 

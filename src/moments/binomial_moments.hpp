@@ -17,8 +17,9 @@ namespace unionbound {
 //   events in a and e events in b.
 // `prob` holds the intersection probabilities in the subset order for (n, m).
 // Every sum starts at 0.0 and adds its terms in increasing subset order.
-// Subsequence numbers outside 1 … q match no subset (their moments are 0.0).
-// Precondition: prob has intersectionCount(n, m) entries and 1 ≤ l ≤ n.
+// Throws std::invalid_argument unless n ≥ 1, m ≥ 1, prob has
+// intersectionCount(n, m) entries and the tables are the chain division of
+// n / l subsequences (isChainDivision): every order m, pairs (1,2) … (1,q).
 RealVector binomialMoments(const RealVector& prob, std::int32_t n, std::int32_t l, std::int32_t m,
                            const IntMatrix& pairs, const IntVector& orders);
 

@@ -13,7 +13,7 @@ namespace unionbound {
 namespace {
 
 // Signed 32-bit product that wraps like two's complement instead of being
-// undefined; the driver refuses every m for which a coefficient would wrap.
+// undefined; checkOrder refuses every m for which a coefficient would wrap.
 std::int32_t times(std::int32_t a, std::int32_t b) {
     return static_cast<std::int32_t>(static_cast<std::uint32_t>(a) * static_cast<std::uint32_t>(b));
 }

@@ -2,17 +2,21 @@
 
 #include <gtest/gtest.h>
 
-#include <sstream>
-
-#include "app/program.hpp"
 
 namespace unionbound {
 namespace {
 
 using Action = CommandLine::Action;
 
+// The command line that `words` make, which must be usable.
+CommandLine parsedLine(const std::vector<std::string>& words) {
+    const Parsed<CommandLine> line = parseCommandLine(words);
+    EXPECT_TRUE(line.ok()) << line.message();
+    return line.value();
+}
+
 TEST(CommandLineOptions, WithoutWordsRunTheConsoleOnTheDefaultFiles) {
-    const CommandLine line = parseCommandLine({});
+    const CommandLine line = parsedLine({});
     EXPECT_EQ(line.action, Action::run);
     EXPECT_FALSE(line.batch);
     EXPECT_FALSE(line.anyOption);
@@ -23,7 +27,7 @@ TEST(CommandLineOptions, WithoutWordsRunTheConsoleOnTheDefaultFiles) {
 }
 
 TEST(CommandLineOptions, ReadEveryOptionInBothSpellings) {
-    const CommandLine line = parseCommandLine({"-n", "10", "-m3", "--input", "in.txt",
+    const CommandLine line = parsedLine({"-n", "10", "-m3", "--input", "in.txt",
                                                "--report=out.txt", "--csv", "p.csv", "--compare"});
     EXPECT_EQ(line.action, Action::run);
     EXPECT_TRUE(line.batch);
@@ -37,7 +41,7 @@ TEST(CommandLineOptions, ReadEveryOptionInBothSpellings) {
 }
 
 TEST(CommandLineOptions, KeepPathsAndFlagsWithoutBatchMode) {
-    const CommandLine line = parseCommandLine({"--input=a b.txt", "--compare"});
+    const CommandLine line = parsedLine({"--input=a b.txt", "--compare"});
     EXPECT_FALSE(line.batch);
     EXPECT_EQ(line.inputPath, "a b.txt");
     EXPECT_TRUE(line.compare);
@@ -45,17 +49,17 @@ TEST(CommandLineOptions, KeepPathsAndFlagsWithoutBatchMode) {
 
 TEST(CommandLineOptions, LeaveTheRangeOfNAndMToTheConsoleChecks) {
     // Out-of-range numbers are bad data, refused when the run starts.
-    const CommandLine line = parseCommandLine({"-n", "-5", "-m", "+4"});
+    const CommandLine line = parsedLine({"-n", "-5", "-m", "+4"});
     EXPECT_EQ(line.action, Action::run);
     EXPECT_EQ(line.n, -5);
     EXPECT_EQ(line.m, 4);
 }
 
 TEST(CommandLineOptions, StopAtHelpOrVersion) {
-    EXPECT_EQ(parseCommandLine({"--help"}).action, Action::help);
-    EXPECT_EQ(parseCommandLine({"-h"}).action, Action::help);
-    EXPECT_EQ(parseCommandLine({"-n", "10", "--version", "--bogus"}).action, Action::version);
-    EXPECT_EQ(parseCommandLine({"--bogus", "--help"}).action, Action::usageError);
+    EXPECT_EQ(parsedLine({"--help"}).action, Action::help);
+    EXPECT_EQ(parsedLine({"-h"}).action, Action::help);
+    EXPECT_EQ(parsedLine({"-n", "10", "--version", "--bogus"}).action, Action::version);
+    EXPECT_FALSE(parseCommandLine({"--bogus", "--help"}).ok());
 }
 
 struct UsageCase {
@@ -66,9 +70,9 @@ struct UsageCase {
 class CommandLineUsageErrors : public ::testing::TestWithParam<UsageCase> {};
 
 TEST_P(CommandLineUsageErrors, AreReportedWithTheirExactMessage) {
-    const CommandLine line = parseCommandLine(GetParam().words);
-    EXPECT_EQ(line.action, Action::usageError);
-    EXPECT_EQ(line.problem, GetParam().message);
+    const Parsed<CommandLine> line = parseCommandLine(GetParam().words);
+    EXPECT_FALSE(line.ok());
+    EXPECT_EQ(line.message(), GetParam().message);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -105,42 +109,6 @@ INSTANTIATE_TEST_SUITE_P(
         UsageCase{{"--compare=yes"}, "option --compare takes no value"},
         UsageCase{{"--help=1"}, "option --help takes no value"},
         UsageCase{{"--version=2"}, "option --version takes no value"}));
-
-TEST(ProgramCommandLine, PrintsUsageErrorsWithAReminderAndStatusTwo) {
-    std::istringstream in;
-    std::ostringstream out, err;
-    EXPECT_EQ(runCommandLine({"--bogus"}, in, out, err, false), kExitUsage);
-    EXPECT_EQ(out.str(), "");
-    EXPECT_EQ(err.str(), "error: unknown option \"--bogus\"\n" + usageReminder());
-}
-
-TEST(ProgramCommandLine, PrintsHelpAndVersionOnStandardOutput) {
-    std::istringstream in;
-    std::ostringstream out, err;
-    EXPECT_EQ(runCommandLine({"--help"}, in, out, err, false), 0);
-    EXPECT_EQ(out.str(), usageText());
-    EXPECT_NE(usageText().find("Examples:"), std::string::npos);
-    std::ostringstream out2;
-    EXPECT_EQ(runCommandLine({"--version"}, in, out2, err, false), 0);
-    EXPECT_EQ(out2.str(), versionText());
-    EXPECT_EQ(versionText().rfind("unionbound ", 0), 0u);
-    EXPECT_EQ(err.str(), "");
-}
-
-TEST(ProgramCommandLine, RefusesBatchValuesAsTheConsoleDoesWithStatusOne) {
-    std::istringstream in;
-    std::ostringstream out, err;
-    EXPECT_EQ(runCommandLine({"-n", "10", "-m", "4"}, in, out, err, false), 1);
-    EXPECT_EQ(err.str(),
-              "error: m=4 is even: the maximum order m must be an odd number (an even m gives "
-              "no upper bound)\n");
-    std::ostringstream err2;
-    EXPECT_EQ(runCommandLine({"-n", "5", "-m", "3"}, in, out, err2, false), 1);
-    EXPECT_EQ(err2.str(),
-              "error: n=5 is too small: at least 6 events are needed (two subsequences of at "
-              "least 3 events each)\n");
-    EXPECT_EQ(out.str(), "");
-}
 
 }  // namespace
 }  // namespace unionbound

@@ -35,22 +35,6 @@ TEST(PassTables, SplitTheEventsWithTheRemainderInTheLastSubsequence) {
     EXPECT_EQ(passTables(10, 5, 3).counts, (RealMatrix{{0, 1, 2, 3, 4, 5}, {0, 1, 2, 3, 4, 5}}));
 }
 
-TEST(WalkTime, IsSharedInWholeMillisecondsThatAddUpToTheTotal) {
-    EXPECT_EQ(apportionMilliseconds(10, {1, 1, 2}), (std::vector<std::int64_t>{3, 2, 5}));
-    EXPECT_EQ(apportionMilliseconds(7, {0, 5, 0}), (std::vector<std::int64_t>{0, 7, 0}));
-    EXPECT_EQ(apportionMilliseconds(0, {3, 4}), (std::vector<std::int64_t>{0, 0}));
-    EXPECT_EQ(apportionMilliseconds(5, {0, 0}), (std::vector<std::int64_t>{0, 0}));
-    const std::vector<std::uint64_t> weights = {7, 11, 13, 17, 19};  // 67 in all
-    const std::vector<std::int64_t> shares = apportionMilliseconds(1000, weights);
-    std::int64_t sum = 0;
-    for (std::size_t i = 0; i < shares.size(); ++i) {
-        sum += shares[i];
-        // Within one millisecond of the exact share 1000·w/67.
-        EXPECT_LE(std::abs(shares[i] * 67 - 1000 * static_cast<std::int64_t>(weights[i])), 67);
-    }
-    EXPECT_EQ(sum, 1000);
-}
-
 // Slack for the rounding of the eliminations: the moments are sums of at
 // most a few hundred probabilities and the systems are small.
 constexpr double kRoundingSlack = 1e-9;
@@ -69,12 +53,12 @@ TEST(EveryPass, BoundsTheTrueProbabilityOfTheUnionFromAbove) {
             testing::randomMixture(n, 2 + static_cast<int>(random() % 8), density, random);
         const RealVector prob = testing::intersectionProbabilities(d, m);
         const double truth = testing::unionProbability(d);
-        for (std::int32_t l = m; l <= n / 2; ++l) {
-            const PassResult pass = runPass(prob, n, l, m, m);
+        std::ostringstream report;
+        runPasses(prob, n, m, report, [&](const PassResult& pass) {
             EXPECT_GE(-pass.solution.value, truth - kRoundingSlack)
-                << "n=" << n << " m=" << m << " l=" << l << " trial " << trial;
+                << "n=" << n << " m=" << m << " l=" << pass.l << " trial " << trial;
             ++passes;
-        }
+        });
     }
     EXPECT_GT(passes, 60);
 }
@@ -88,16 +72,17 @@ TEST(EveryPass, ChoosesTheSmallestBoundAndTheEarliestOfEqualOnes) {
     d = testing::randomMixture(n, 5, 0.3, random);
     const RealVector prob = testing::intersectionProbabilities(d, m);
     std::ostringstream report;
-    const RunSummary best = runPasses(prob, n, m, report);
     double smallest = std::numeric_limits<double>::infinity();
     std::int32_t first = 0;
-    for (std::int32_t l = m; l <= n / 2; ++l) {
-        const double bound = -runPass(prob, n, l, m, m).solution.value;
+    std::int32_t expectedL = m;
+    const RunSummary best = runPasses(prob, n, m, report, [&](const PassResult& pass) {
+        EXPECT_EQ(pass.l, expectedL++);  // every length, in increasing order
+        const double bound = -pass.solution.value;
         if (bound < smallest) {
             smallest = bound;
-            first = l;
+            first = pass.l;
         }
-    }
+    });
     EXPECT_EQ(-best.bestValue, smallest);
     EXPECT_EQ(best.bestL, first);
     // One block per pass, each after two empty lines.

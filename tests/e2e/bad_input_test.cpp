@@ -208,7 +208,7 @@ INSTANTIATE_TEST_SUITE_P(
                 {"\"0,25\" is not a number"}},
         Refusal{
             "FolderNamedProbTxt", kTen, kProbFolder, {"cannot read \"prob.txt\": Is a directory"}}),
-    [](const ::testing::TestParamInfo<Refusal>& info) { return std::string(info.param.name); });
+    [](const ::testing::TestParamInfo<Refusal>& test) { return std::string(test.param.name); });
 
 // --- Files that look odd but hold the right numbers: the same run as the clean file. ---
 
@@ -250,7 +250,7 @@ INSTANTIATE_TEST_SUITE_P(
         Tolerated{"MoreNumbersThanNeeded", [] { return cleanFile() + "0.5 0.25\n1\n"; }},
         Tolerated{"WordsAfterTheNumbers", [] { return cleanFile() + "\nend of the data\n"; }},
         Tolerated{"NoLineBreakAtAll", [] { return cleanNumbersWith(0, "") + "\t"; }}),
-    [](const ::testing::TestParamInfo<Tolerated>& info) { return std::string(info.param.name); });
+    [](const ::testing::TestParamInfo<Tolerated>& test) { return std::string(test.param.name); });
 
 // --- A report that cannot be written: the passes and the summary still run. ---
 

@@ -265,7 +265,7 @@ INSTANTIATE_TEST_SUITE_P(
             {"-n", "10", "-m", "3", "--mixture", "3", "--outcomes", "6", "--density", "0.6"},
             "10",
             "3"}),
-    [](const ::testing::TestParamInfo<GeneratedCase>& info) { return info.param.name; });
+    [](const ::testing::TestParamInfo<GeneratedCase>& test) { return test.param.name; });
 
 TEST(Probgen, WritesAsManyNumbersAsTheBoundExpectsInTheSubsetOrder) {
     ScratchDir dir;

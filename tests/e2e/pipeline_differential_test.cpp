@@ -68,11 +68,11 @@ TEST(WholeRun, PrintsTheSameReportAndConsoleAsTheReferencePipeline) {
         ASSERT_EQ(run.exitStatus, 0) << run.err;
 
         const ProbabilityInput input = parseIntersectionProbabilities(text, n, m, "prob.txt");
-        ASSERT_TRUE(input.ok()) << input.error;
+        ASSERT_TRUE(input.ok()) << input.message();
         std::ostringstream report, console;
         console << "Number of events. n=Maximum order of the intersections (must be an odd "
                    "number). m=";
-        reference::runPasses(input.values, n, m, report, console);
+        reference::runPasses(input.value(), n, m, report, console);
         console << "Press RETURN to continue";
 
         EXPECT_EQ(maskReportTimes(readFile(dir.path() / "result.txt")),

@@ -5,6 +5,7 @@
 
 #include <limits>
 #include <random>
+#include <tuple>
 
 #include "app/driver.hpp"
 #include "evaluator/basis_evaluator.hpp"
@@ -13,74 +14,18 @@
 #include "moments/moment_index.hpp"
 #include "moments/power_moments.hpp"
 #include "moments/subsets.hpp"
-#include "numeric/lin_solve.hpp"
 #include "reference/literal_pipeline.hpp"
 #include "reference/random_values.hpp"
+#include "support/capture.hpp"
 #include "solver/candidates.hpp"
 #include "solver/moment_shift.hpp"
 
 namespace unionbound::testing {
 namespace {
 
-// Values that make blocks singular, give zeros of both signs and, rarely,
-// overflow.
-double awkwardValue(std::mt19937_64& random) {
-    std::uniform_int_distribution<int> kind(0, 15);
-    switch (kind(random)) {
-        case 0:
-        case 1:
-            return 0.0;
-        case 2:
-            return -0.0;
-        case 3:
-            return 1.0;
-        case 4:
-            return -1.0;
-        case 5:
-            return 2.0;
-        case 6:
-            return 1e200;
-        case 7:
-            return -3.0;
-        default:
-            return std::uniform_real_distribution<double>(-4.0, 4.0)(random);
-    }
-}
-
 bool sameSolution(const MixedSolution& a, const MixedSolution& b) {
     return sameBits(a.weights, b.weights) && sameBits(a.residual, b.residual) &&
            sameBits(a.cost, b.cost);
-}
-
-TEST(LinSolve, MatchesGaussJordanOnRowVectors) {
-    std::mt19937_64 random(31);
-    for (int trial = 0; trial < 2000; ++trial) {
-        const std::size_t n = std::uniform_int_distribution<std::size_t>(1, 7)(random);
-        RealMatrix A(n, RealVector(n));
-        RealVector b(n);
-        for (RealVector& row : A) {
-            for (double& entry : row) {
-                entry = awkwardValue(random);
-            }
-        }
-        for (double& entry : b) {
-            entry = awkwardValue(random);
-        }
-        std::string fastText, literalText;
-        RealVector fast, literal;
-        {
-            CaptureOutput capture;
-            fast = LinSolve(A, b);
-            fastText = capture.text();
-        }
-        {
-            CaptureOutput capture;
-            literal = reference::LinSolve(A, b);
-            literalText = capture.text();
-        }
-        ASSERT_TRUE(sameBits(fast, literal)) << "trial " << trial;
-        ASSERT_EQ(fastText, literalText) << "trial " << trial;
-    }
 }
 
 struct MixedCase {
@@ -132,19 +77,8 @@ MixedCase randomMixedCase(std::mt19937_64& random, bool awkward, bool anyPairs =
 void expectSameAsWholeSolve(const MixedCase& c, int trial) {
     std::string fastText, literalText;
     MixedSolution fast, literal;
-    {
-        CaptureOutput capture;
-        fast = solveMixedColumnsByBlocks(c.mixedCosts, c.shiftedMoments, c.columns, c.momentIndex,
-                                         c.orders, c.m);
-        fastText = capture.text();
-    }
-    {
-        CaptureOutput capture;
-        literal = reference::solveMixedColumns(
-            c.mixedCosts, c.shiftedMoments,
-            reference::buildMixedMomentMatrix(c.columns, c.momentIndex, c.orders, c.m));
-        literalText = capture.text();
-    }
+    std::tie(fast, fastText) = captured([&] { return solveMixedColumnsByBlocks(c.mixedCosts, c.shiftedMoments, c.columns, c.momentIndex, c.orders, c.m); });
+    std::tie(literal, literalText) = captured([&] { return reference::solveMixedColumns( c.mixedCosts, c.shiftedMoments, reference::buildMixedMomentMatrix(c.columns, c.momentIndex, c.orders, c.m)); });
     ASSERT_TRUE(sameSolution(fast, literal)) << "trial " << trial;
     ASSERT_EQ(fastText, literalText) << "trial " << trial;
 }
@@ -203,21 +137,10 @@ TEST(MixedColumns, TakeTheLastRowOfTheWholeSystemWhenABlockIsSingular) {
     c.mixedCosts = {-1.0, -1.0};
     std::string text;
     MixedSolution fast;
-    {
-        CaptureOutput capture;
-        fast = solveMixedColumnsByBlocks(c.mixedCosts, c.shiftedMoments, c.columns, c.momentIndex,
-                                         c.orders, c.m);
-        text = capture.text();
-    }
+    std::tie(fast, text) = captured([&] { return solveMixedColumnsByBlocks(c.mixedCosts, c.shiftedMoments, c.columns, c.momentIndex, c.orders, c.m); });
     std::string literalText;
     MixedSolution literal;
-    {
-        CaptureOutput capture;
-        literal = reference::solveMixedColumns(
-            c.mixedCosts, c.shiftedMoments,
-            reference::buildMixedMomentMatrix(c.columns, c.momentIndex, c.orders, c.m));
-        literalText = capture.text();
-    }
+    std::tie(literal, literalText) = captured([&] { return reference::solveMixedColumns( c.mixedCosts, c.shiftedMoments, reference::buildMixedMomentMatrix(c.columns, c.momentIndex, c.orders, c.m)); });
     EXPECT_NE(text.find("(LinSolve) The matrix A is singular.\n"), std::string::npos);
     EXPECT_EQ(text, literalText);
     EXPECT_TRUE(sameSolution(fast, literal));

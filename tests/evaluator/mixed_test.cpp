@@ -10,13 +10,6 @@
 namespace unionbound {
 namespace {
 
-TEST(MixedGroupSize, IsMChooseTwo) {
-    EXPECT_EQ(mixedGroupSize(3), 3);
-    EXPECT_EQ(mixedGroupSize(5), 10);
-    EXPECT_EQ(mixedGroupSize(1), 0);
-    EXPECT_EQ(mixedGroupSize(2), 1);
-}
-
 TEST(MixedMomentMatrix, HoldsThePowersOfTheMixedPoints) {
     const IntMatrixList index = momentIndexList(3, {{1, 2}}, {3, 3});
     const RealMatrix matrix =

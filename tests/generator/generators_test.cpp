@@ -4,7 +4,6 @@
 
 #include <sstream>
 
-#include "generator/probgen.hpp"
 #include "moments/subsets.hpp"
 
 namespace unionbound {
@@ -61,8 +60,9 @@ TEST(ObservedData, GiveTheFrequencyOfEveryIntersectionAndOfTheUnion) {
         "\n"
         "0,1,1,1\n"
         "1,1,0,1\n";
-    const Observations data = parseObservations(csv, "obs.csv");
-    ASSERT_EQ(data.error, "");
+    const Parsed<Observations> parsed = parseObservations(csv, "obs.csv");
+    ASSERT_TRUE(parsed.ok()) << parsed.message();
+    const Observations& data = parsed.value();
     EXPECT_EQ(data.events, 4);
     EXPECT_EQ(data.rows, 5);
     EXPECT_EQ(data.rowsWithAnEvent, 4);
@@ -90,25 +90,26 @@ TEST(ObservedData, GiveTheFrequencyOfEveryIntersectionAndOfTheUnion) {
 }
 
 TEST(ObservedData, NeedNoHeader) {
-    const Observations data = parseObservations("1,0\n0,0\n", "obs.csv");
-    ASSERT_EQ(data.error, "");
+    const Parsed<Observations> parsed = parseObservations("1,0\n0,0\n", "obs.csv");
+    ASSERT_TRUE(parsed.ok()) << parsed.message();
+    const Observations& data = parsed.value();
     EXPECT_EQ(data.events, 2);
     EXPECT_EQ(data.rows, 2);
     EXPECT_EQ(data.rowsWithAnEvent, 1);
 }
 
 TEST(ObservedData, ReportBadRowsWithTheirLineNumber) {
-    EXPECT_EQ(parseObservations("x,y\n1,0\n1\n", "obs.csv").error,
+    EXPECT_EQ(parseObservations("x,y\n1,0\n1\n", "obs.csv").message(),
               "\"obs.csv\", line 3: expected 2 comma-separated fields (one per event), found 1");
-    EXPECT_EQ(parseObservations("1,0\n\n1,2\n", "obs.csv").error,
+    EXPECT_EQ(parseObservations("1,0\n\n1,2\n", "obs.csv").message(),
               "\"obs.csv\", line 3, field 2: \"2\" is not 0 or 1");
-    EXPECT_EQ(parseObservations("1,0,1\n1,yes,0\n", "obs.csv").error,
+    EXPECT_EQ(parseObservations("1,0,1\n1,yes,0\n", "obs.csv").message(),
               "\"obs.csv\", line 2, field 2: \"yes\" is not 0 or 1");
-    EXPECT_EQ(parseObservations("a,b\n\n", "obs.csv").error,
+    EXPECT_EQ(parseObservations("a,b\n\n", "obs.csv").message(),
               "\"obs.csv\" holds no observations (rows of 0 and 1)");
-    EXPECT_EQ(parseObservations("", "obs.csv").error,
+    EXPECT_EQ(parseObservations("", "obs.csv").message(),
               "\"obs.csv\" holds no observations (rows of 0 and 1)");
-    EXPECT_EQ(readObservations("/nonexistent/obs.csv").error,
+    EXPECT_EQ(readObservations("/nonexistent/obs.csv").message(),
               "cannot open \"/nonexistent/obs.csv\": No such file or directory");
 }
 
@@ -215,137 +216,6 @@ TEST(ProbabilitySink, WritesNumbersThatReadBackExactly) {
     }
     EXPECT_EQ(numbersOf(out.str()), (RealVector{0.1 + 0.2, 0.0, 1.0 / 3.0, 5e-324}));
     EXPECT_EQ(out.str().substr(0, 22), "0.30000000000000004\n0\n");
-}
-
-// --- the probgen command line ---------------------------------------------
-
-using Source = ProbgenCommand::Source;
-
-TEST(ProbgenOptions, RefuseATooLargeCountBeforeWideningOneProbability) {
-    // Found by fuzzing: 446666666 copies of one probability were made before
-    // the count of intersections was checked.
-    const ProbgenCommand huge = parseProbgenCommand({"-n446666666", "--independent", "0", "-m9"});
-    EXPECT_EQ(huge.action, ProbgenCommand::Action::usageError);
-    EXPECT_EQ(huge.problem,
-              "n=446666666, m=9 need more intersection probabilities than a 32-bit integer can "
-              "count");
-    EXPECT_EQ(huge.probabilities.size(), 1u);
-}
-
-TEST(ProbgenOptions, ReadEachSource) {
-    const ProbgenCommand independent =
-        parseProbgenCommand({"-m", "3", "--independent", "0.1,.5,1"});
-    EXPECT_EQ(independent.action, ProbgenCommand::Action::run);
-    EXPECT_EQ(independent.source, Source::independent);
-    EXPECT_EQ(independent.n, 3);
-    EXPECT_EQ(independent.probabilities, (RealVector{0.1, 0.5, 1.0}));
-    EXPECT_EQ(independent.outputPath, "prob.txt");
-
-    const ProbgenCommand repeated =
-        parseProbgenCommand({"-n", "4", "-m", "2", "--independent=0.2", "--output", "-"});
-    EXPECT_EQ(repeated.n, 4);
-    EXPECT_EQ(repeated.probabilities, RealVector{0.2});  // widened to n events when written
-    EXPECT_EQ(repeated.outputPath, "-");
-
-    const ProbgenCommand data = parseProbgenCommand({"-m", "3", "--data", "obs.csv"});
-    EXPECT_EQ(data.source, Source::data);
-    EXPECT_EQ(data.dataPath, "obs.csv");
-    EXPECT_EQ(data.n, 0);
-
-    const ProbgenCommand mixture = parseProbgenCommand(
-        {"-n", "60", "-m", "5", "--mixture", "7", "--outcomes", "30", "--density", "0.2"});
-    EXPECT_EQ(mixture.source, Source::mixture);
-    EXPECT_EQ(mixture.n, 60);
-    EXPECT_EQ(mixture.m, 5);
-    EXPECT_EQ(mixture.seed, 7u);
-    EXPECT_EQ(mixture.outcomes, 30);
-    EXPECT_EQ(mixture.density, 0.2);
-}
-
-struct ProbgenUsageCase {
-    std::vector<std::string> words;
-    const char* message;
-};
-
-class ProbgenUsageErrors : public ::testing::TestWithParam<ProbgenUsageCase> {};
-
-TEST_P(ProbgenUsageErrors, AreReportedWithTheirExactMessage) {
-    const ProbgenCommand command = parseProbgenCommand(GetParam().words);
-    EXPECT_EQ(command.action, ProbgenCommand::Action::usageError);
-    EXPECT_EQ(command.problem, GetParam().message);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    EveryKind, ProbgenUsageErrors,
-    ::testing::Values(
-        ProbgenUsageCase{{}, "a source is needed: --independent, --data or --mixture"},
-        ProbgenUsageCase{{"--independent", "0.5"},
-                         "option -m (the maximum order of the intersections) is required"},
-        ProbgenUsageCase{{"-m", "3", "--independent", "0.5", "--data", "x.csv"},
-                         "only one of --independent, --data and --mixture may be given"},
-        ProbgenUsageCase{{"-m", "3", "--mixture", "1"},
-                         "--mixture needs -n (the number of events)"},
-        ProbgenUsageCase{{"-m", "3", "--independent", "0.1,1.5"},
-                         "--independent: value 2 \"1.5\" is not a probability in [0, 1]"},
-        ProbgenUsageCase{{"-m", "3", "--independent", "0.1,,0.2"},
-                         "--independent: value 2 \"\" is not a probability in [0, 1]"},
-        ProbgenUsageCase{{"-m", "3", "--independent"},
-                         "option --independent needs a value (probabilities such as "
-                         "0.1,0.2,0.3)"},
-        ProbgenUsageCase{{"-n", "4", "-m", "3", "--independent", "0.1,0.2"},
-                         "--independent gives 2 probabilities but -n is 4"},
-        ProbgenUsageCase{{"-m", "0", "--independent", "0.1"},
-                         "-m (the maximum order of the intersections) must be between 1 and "
-                         "2147483647, not 0"},
-        ProbgenUsageCase{{"-n", "x", "-m", "3"},
-                         "-n (the number of events) must be a whole number, not \"x\""},
-        ProbgenUsageCase{{"-n", "10", "-m", "3", "--mixture", "-1"},
-                         "--mixture (the seed) must be between 0 and 9223372036854775807, not -1"},
-        ProbgenUsageCase{{"-n", "10", "-m", "3", "--mixture", "1", "--outcomes", "0"},
-                         "--outcomes (the number of outcome vectors) must be between 1 and "
-                         "1000000, not 0"},
-        ProbgenUsageCase{{"-n", "10", "-m", "3", "--mixture", "1", "--density", "0"},
-                         "--density (a share of the events) must lie in (0, 1], not \"0\""},
-        ProbgenUsageCase{{"-m", "3", "--independent", "0.1", "--outcomes", "5"},
-                         "--outcomes is only used with --mixture"},
-        ProbgenUsageCase{{"-m", "3", "--data", "x.csv", "--density", "0.5"},
-                         "--density is only used with --mixture"},
-        ProbgenUsageCase{{"-m", "3", "-m", "3"}, "option -m is given twice"},
-        ProbgenUsageCase{{"-m", "3", "--data"}, "option --data needs a value (a CSV file path)"},
-        ProbgenUsageCase{{"--output"},
-                         "option --output needs a value (a file path, or - for standard output)"},
-        ProbgenUsageCase{{"--frobnicate"}, "unknown option \"--frobnicate\""},
-        ProbgenUsageCase{{"data.csv"},
-                         "unexpected argument \"data.csv\": the program takes options only"},
-        ProbgenUsageCase{{"--help=no"}, "option --help takes no value"},
-        ProbgenUsageCase{{"-n", "3000", "-m", "5", "--mixture", "1"},
-                         "n=3000, m=5 need more intersection probabilities than a 32-bit integer "
-                         "can count"}));
-
-TEST(Probgen, WritesToStandardOutputAndItsClosingLinesToStandardError) {
-    std::ostringstream out, err;
-    EXPECT_EQ(runProbgen({"-m", "2", "--independent", "0.5,0.25", "--output", "-"}, out, err), 0);
-    EXPECT_EQ(out.str(), "0.5\n0.25\n0.125\n");
-    EXPECT_EQ(err.str(),
-              "Wrote 3 intersection probabilities for n=2, m=2 to standard output.\n"
-              "Probability of the union: 0.625\n");
-}
-
-TEST(Probgen, RefusesUsageErrorsWithStatusTwoAndBadDataWithStatusOne) {
-    std::ostringstream out, err;
-    EXPECT_EQ(runProbgen({"--bogus"}, out, err), 2);
-    EXPECT_EQ(err.str(),
-              "error: unknown option \"--bogus\"\nRun \"probgen --help\" for the usage.\n");
-    std::ostringstream err2;
-    EXPECT_EQ(runProbgen({"-m", "3", "--data", "/nonexistent/x.csv"}, out, err2), 1);
-    EXPECT_EQ(err2.str(), "error: cannot open \"/nonexistent/x.csv\": No such file or directory\n");
-    std::ostringstream err3;
-    EXPECT_EQ(runProbgen({"-m", "1", "--independent", "0.5", "--output", "/nonexistent/p.txt"}, out,
-                         err3),
-              1);
-    EXPECT_EQ(err3.str(),
-              "error: cannot write \"/nonexistent/p.txt\": No such file or directory\n");
-    EXPECT_EQ(out.str(), "");
 }
 
 }  // namespace

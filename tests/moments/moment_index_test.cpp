@@ -40,6 +40,23 @@ TEST(MomentIndexList, HasOneEntryPerMomentOfThePass) {
     }
 }
 
+TEST(MixedOrdersPerPair, IsMChooseTwo) {
+    // The bivariate orders (d, e) with d, e ≥ 1 and d + e ≤ m, counted one by one.
+    for (std::int32_t m : {1, 2, 3, 5, 11}) {
+        std::int32_t counted = 0;
+        for (std::int32_t e = 1; e < m; ++e) {
+            for (std::int32_t d = 1; d + e <= m; ++d) {
+                ++counted;
+            }
+        }
+        EXPECT_EQ(mixedOrdersPerPair(m), counted) << "m=" << m;
+    }
+    const std::int32_t expected[][2] = {{3, 3}, {5, 10}, {1, 0}, {2, 1}};
+    for (const auto& [m, size] : expected) {
+        EXPECT_EQ(mixedOrdersPerPair(m), size) << "m=" << m;
+    }
+}
+
 TEST(MomentIndexList, OffsetsOfMixedOrdersFollowTheListOrder) {
     const std::int32_t m = 5;
     const IntMatrixList list = momentIndexList(m, {{1, 2}}, {m, m});

@@ -4,6 +4,7 @@
 
 #include <random>
 #include <sstream>
+#include <stdexcept>
 #include <string>
 #include <utility>
 
@@ -25,7 +26,7 @@ RealVector randomProbabilities(std::mt19937_64& random, std::int32_t n, std::int
     return prob;
 }
 
-TEST(BinomialMoments, MatchTheScanOfEverySubsetForTheDriversTables) {
+TEST(BinomialMoments, MatchTheScanOfEverySubsetForTheProgramsTables) {
     std::mt19937_64 random(11);
     for (int trial = 0; trial < 300; ++trial) {
         const std::int32_t n = std::uniform_int_distribution<std::int32_t>(1, 13)(random);
@@ -39,72 +40,43 @@ TEST(BinomialMoments, MatchTheScanOfEverySubsetForTheDriversTables) {
     }
 }
 
-TEST(BinomialMoments, MatchTheScanForPairsAndOrdersTheDriverNeverBuilds) {
-    // Reversed and repeated pairs, a subsequence that does not exist, orders
-    // of 0 and above m.
-    std::mt19937_64 random(12);
-    for (int trial = 0; trial < 300; ++trial) {
-        const std::int32_t n = std::uniform_int_distribution<std::int32_t>(2, 12)(random);
-        const std::int32_t m = std::uniform_int_distribution<std::int32_t>(1, 5)(random);
-        const std::int32_t l = std::uniform_int_distribution<std::int32_t>(1, n)(random);
-        const std::int32_t q = n / l;
-        std::uniform_int_distribution<std::int32_t> member(0, q + 1);
-        IntMatrix pairs(std::uniform_int_distribution<int>(0, 4)(random));
-        for (IntVector& pair : pairs) {
-            pair = {member(random), member(random)};
-            if (pair[0] == pair[1]) {
-                pair[1] = pair[0] + 1;  // a subsequence with itself: see the next test
-            }
-        }
-        IntVector orders(std::uniform_int_distribution<int>(0, q + 1)(random));
-        for (std::int32_t& order : orders) {
-            order = std::uniform_int_distribution<std::int32_t>(-1, m + 1)(random);
-        }
-        const RealVector prob = randomProbabilities(random, n, m);
-        const RealVector fast = binomialMoments(prob, n, l, m, pairs, orders);
-        const RealVector literal = reference::binomialMoments(prob, n, l, m, pairs, orders);
-        std::ostringstream tables;
-        for (const IntVector& pair : pairs) {
-            tables << "(" << pair[0] << "," << pair[1] << ")";
-        }
-        tables << " orders";
-        for (std::int32_t order : orders) {
-            tables << " " << order;
-        }
-        for (std::size_t i = 0; i < fast.size() && i < literal.size(); ++i) {
-            if (!sameBits(fast[i], literal[i])) {
-                tables << " | entry " << i << ": " << fast[i] << " vs " << literal[i];
-            }
-        }
-        ASSERT_TRUE(sameBits(fast, literal))
-            << "n=" << n << " m=" << m << " l=" << l << " pairs " << tables.str();
-    }
-}
-
-TEST(BinomialMoments, OfASubsequencePairedWithItselfAreZero) {
-    // The program's choice for a pair the driver never builds: such a pair
-    // matches no subset.
+TEST(BinomialMoments, RefuseEveryDivisionButTheChain) {
+    // The chain for n = 8, l = 4, m = 3 is pairs {(1,2)}, orders {3, 3};
+    // each case changes one thing.
     const std::int32_t n = 8, m = 3, l = 4;
     const RealVector prob(static_cast<std::size_t>(intersectionCount(n, m)), 0.25);
-    const RealVector moments = binomialMoments(prob, n, l, m, {{2, 2}, {1, 2}}, {3, 3});
-    ASSERT_EQ(moments.size(), 1u + 6u + 6u);
-    for (std::size_t i = 7; i < 10; ++i) {
-        EXPECT_TRUE(sameBits(moments[i], 0.0)) << i;
+    const struct {
+        const char* change;
+        IntMatrix pairs;
+        IntVector orders;
+    } cases[] = {
+        {"a reversed pair", {{2, 1}}, {3, 3}},
+        {"a subsequence paired with itself", {{2, 2}}, {3, 3}},
+        {"a repeated pair", {{1, 2}, {1, 2}}, {3, 3}},
+        {"a missing pair", {}, {3, 3}},
+        {"a subsequence that does not exist", {{1, 3}}, {3, 3}},
+        {"an order below m", {{1, 2}}, {3, 2}},
+        {"an order above m", {{1, 2}}, {4, 3}},
+        {"a third subsequence", {{1, 2}, {1, 3}}, {3, 3, 3}},
+    };
+    EXPECT_NO_THROW(binomialMoments(prob, n, l, m, {{1, 2}}, {3, 3}));
+    for (const auto& c : cases) {
+        EXPECT_FALSE(isChainDivision(n, m, {l, c.pairs, c.orders})) << c.change;
+        EXPECT_THROW(binomialMoments(prob, n, l, m, c.pairs, c.orders), std::invalid_argument)
+            << c.change;
     }
-    EXPECT_EQ(moments[10], 16 * 0.25);  // (1,2),(1,1): 4 · 4 pairs of events
+    // Probabilities that are not those of (n, m), and sizes without intersections.
+    EXPECT_THROW(binomialMoments(RealVector(prob.size() - 1, 0.25), n, l, m, {{1, 2}}, {3, 3}),
+                 std::invalid_argument);
+    EXPECT_THROW(binomialMomentsOfPasses({}, 0, m, {}), std::invalid_argument);
+    EXPECT_THROW(binomialMomentsOfPasses({}, n, 0, {}), std::invalid_argument);
 }
 
-// The driver's passes of (n, m) and, beside them, the same divisions with
-// every pair reversed, which the walk over the rows does not take.
-std::vector<PassDivision> driverPasses(std::int32_t n, std::int32_t m, bool reversed) {
+// The program's passes of (n, m).
+std::vector<PassDivision> programPasses(std::int32_t n, std::int32_t m) {
     std::vector<PassDivision> passes;
     for (std::int32_t l = m; l <= n / 2; ++l) {
         PassTables t = passTables(n, l, m);
-        if (reversed) {
-            for (IntVector& pair : t.pairs) {
-                std::swap(pair[0], pair[1]);
-            }
-        }
         passes.push_back({l, t.pairs, t.orders});
     }
     return passes;
@@ -130,46 +102,29 @@ void expectEveryPassLikeTheScan(const std::vector<RealVector>& scanned, std::int
     }
 }
 
-TEST(BinomialMoments, OfAllPassesInOneWalkMatchEveryPassAloneForAnyPieceSize) {
+TEST(BinomialMoments, OfAllPassesInOneWalkMatchEveryPassAlone) {
     std::mt19937_64 random(13);
     for (int trial = 0; trial < 24; ++trial) {
         const std::int32_t m = trial % 2 == 0 ? 3 : 5;
         const std::int32_t n = std::uniform_int_distribution<std::int32_t>(2 * m, 15)(random);
         const RealVector prob = randomProbabilities(random, n, m);
-        for (bool reversed : {false, true}) {
-            const std::vector<PassDivision> passes = driverPasses(n, m, reversed);
-            const std::vector<RealVector> scanned = scannedMoments(prob, n, m, passes);
-            for (std::int64_t piece : {std::int64_t{1}, std::int64_t{2}, std::int64_t{7},
-                                       std::int64_t{61}, kMomentPiece}) {
-                // Every sum side by side, none, and a mix.
-                for (std::int64_t longRun :
-                     {std::int64_t{0}, std::int64_t{2}, kLongRun, std::int64_t{1} << 40}) {
-                    std::ostringstream label;
-                    label << "reversed=" << reversed << " piece=" << piece
-                          << " longRun=" << longRun;
-                    expectEveryPassLikeTheScan(
-                        scanned, n, m, passes,
-                        binomialMomentsOfPasses(prob, n, m, passes, piece, longRun), label.str());
-                }
-            }
-        }
+        const std::vector<PassDivision> passes = programPasses(n, m);
+        expectEveryPassLikeTheScan(scannedMoments(prob, n, m, passes), n, m, passes,
+                                   binomialMomentsOfPasses(prob, n, m, passes), "random");
     }
 }
 
 TEST(BinomialMoments, OfAllPassesWithLongRunsMatchEveryPassAlone) {
     // Subsequences of 9 events and more, so that runs of every length go
     // through the walk over the rows, short ones at once and long ones side
-    // by side; m = 7 as well. The reversed pairs take the walk in pieces.
+    // by side; m = 7 as well.
     std::mt19937_64 random(14);
     const std::pair<std::int32_t, std::int32_t> sizes[] = {{34, 3}, {22, 5}, {18, 3}, {16, 7}};
     for (const auto& [n, m] : sizes) {
         const RealVector prob = randomProbabilities(random, n, m);
-        for (bool reversed : {false, true}) {
-            const std::vector<PassDivision> passes = driverPasses(n, m, reversed);
-            expectEveryPassLikeTheScan(scannedMoments(prob, n, m, passes), n, m, passes,
-                                       binomialMomentsOfPasses(prob, n, m, passes),
-                                       reversed ? "reversed" : "driver");
-        }
+        const std::vector<PassDivision> passes = programPasses(n, m);
+        expectEveryPassLikeTheScan(scannedMoments(prob, n, m, passes), n, m, passes,
+                                   binomialMomentsOfPasses(prob, n, m, passes), "long runs");
     }
 }
 

@@ -4,6 +4,7 @@
 
 #include <limits>
 #include <random>
+#include <tuple>
 
 #include "app/driver.hpp"
 #include "moments/moment_index.hpp"
@@ -11,6 +12,7 @@
 #include "numeric/vector_ops.hpp"
 #include "reference/literal_pipeline.hpp"
 #include "reference/random_values.hpp"
+#include "support/capture.hpp"
 
 namespace unionbound::testing {
 namespace {
@@ -87,16 +89,8 @@ TEST(PowerMoments, WriteTheSizeMessageLikeTheProductWhenMomentsAreMissing) {
     const RealVector moments(5, 0.5);
     std::string fastText, denseText;
     RealVector fast, dense;
-    {
-        CaptureOutput capture;
-        fast = powerMoments(3, pairs, orders, moments);
-        fastText = capture.text();
-    }
-    {
-        CaptureOutput capture;
-        dense = MatVecProduct(reference::powerMomentMatrix(3, pairs, orders), moments);
-        denseText = capture.text();
-    }
+    std::tie(fast, fastText) = captured([&] { return powerMoments(3, pairs, orders, moments); });
+    std::tie(dense, denseText) = captured([&] { return MatVecProduct(reference::powerMomentMatrix(3, pairs, orders), moments); });
     EXPECT_TRUE(sameBits(fast, dense));
     EXPECT_EQ(fastText, denseText);
     EXPECT_NE(fastText, "");

@@ -2,6 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+#include <string>
+#include <tuple>
+
+#include "reference/literal_pipeline.hpp"
+#include "reference/random_values.hpp"
 #include "support/capture.hpp"
 
 namespace unionbound {
@@ -103,6 +109,29 @@ TEST(LinSolve, LeavesTheCallersSystemUnchanged) {
     // And the answer solves the system (entries are small integers).
     for (std::size_t i = 0; i < 3; ++i) {
         EXPECT_NEAR(A[i][0] * x[0] + A[i][1] * x[1] + A[i][2] * x[2], b[i], 1e-12);
+    }
+}
+
+TEST(LinSolve, MatchesGaussJordanOnRowVectors) {
+    std::mt19937_64 random(31);
+    for (int trial = 0; trial < 2000; ++trial) {
+        const std::size_t n = std::uniform_int_distribution<std::size_t>(1, 7)(random);
+        RealMatrix A(n, RealVector(n));
+        RealVector b(n);
+        for (RealVector& row : A) {
+            for (double& entry : row) {
+                entry = testing::awkwardValue(random);
+            }
+        }
+        for (double& entry : b) {
+            entry = testing::awkwardValue(random);
+        }
+        std::string fastText, literalText;
+        RealVector fast, literal;
+        std::tie(fast, fastText) = captured([&] { return LinSolve(A, b); });
+        std::tie(literal, literalText) = captured([&] { return reference::LinSolve(A, b); });
+        ASSERT_TRUE(testing::sameBits(fast, literal)) << "trial " << trial;
+        ASSERT_EQ(fastText, literalText) << "trial " << trial;
     }
 }
 

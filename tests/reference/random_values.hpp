@@ -1,6 +1,6 @@
 // Helpers of the differential tests: random values that include the awkward
-// ones (zeros of both signs, tiny and large magnitudes), comparison bit for
-// bit, and capture of what a call writes to standard output.
+// ones (zeros of both signs, tiny and large magnitudes) and comparison bit
+// for bit.
 #pragma once
 
 #include <bit>
@@ -53,18 +53,29 @@ inline double awkwardProbability(std::mt19937_64& random) {
     }
 }
 
-// Collects what the calls in its lifetime write to standard output.
-class CaptureOutput {
-  public:
-    CaptureOutput() : saved_(std::cout.rdbuf(text_.rdbuf())) {}
-    ~CaptureOutput() { std::cout.rdbuf(saved_); }
-    CaptureOutput(const CaptureOutput&) = delete;
-    CaptureOutput& operator=(const CaptureOutput&) = delete;
-    std::string text() const { return text_.str(); }
-
-  private:
-    std::ostringstream text_;
-    std::streambuf* saved_;
-};
+// Values that make blocks singular, give zeros of both signs and, rarely,
+// overflow.
+inline double awkwardValue(std::mt19937_64& random) {
+    std::uniform_int_distribution<int> kind(0, 15);
+    switch (kind(random)) {
+        case 0:
+        case 1:
+            return 0.0;
+        case 2:
+            return -0.0;
+        case 3:
+            return 1.0;
+        case 4:
+            return -1.0;
+        case 5:
+            return 2.0;
+        case 6:
+            return 1e200;
+        case 7:
+            return -3.0;
+        default:
+            return std::uniform_real_distribution<double>(-4.0, 4.0)(random);
+    }
+}
 
 }  // namespace unionbound::testing

@@ -1,19 +1,45 @@
-// The token reader's quick path (a whole-token finite parse) against the
-// full check of the characters that stream extraction gathers.
+// The reading of whole numbers and decimals from words: the decimal's quick
+// paths (a whole-word finite parse, the plain decimal scan) against the full
+// check of the characters that stream extraction gathers, and stream
+// extraction itself.
 #include <gtest/gtest.h>
 
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
 #include <limits>
+#include <locale>
+#include <sstream>
 #include <random>
 #include <string>
 
-#include "app/prob_reader.hpp"
+#include "text/numbers.hpp"
 #include "reference/random_values.hpp"
 
 namespace unionbound::testing {
 namespace {
+
+// The kinds of reading that parseDecimal tells apart by its messages.
+enum class TokenValue { number, notANumber, notFinite };
+
+TokenValue kindOf(std::string_view token, double& value) {
+    const Parsed<double> read = parseDecimal(token);
+    if (read.ok()) {
+        value = read.value();
+        return TokenValue::number;
+    }
+    EXPECT_TRUE(read.message() == "is not a number" || read.message() == "is not a finite number")
+        << read.message();
+    return read.message() == "is not a finite number" ? TokenValue::notFinite
+                                                      : TokenValue::notANumber;
+}
+
+bool quickReading(std::string_view token, double& value) {
+    const Parsed<double> read = readPlainDecimal(token);
+    value = read.ok() ? read.value() : value;
+    return read.ok();
+}
 
 // The reading of one token without the quick path.
 TokenValue checkedToken(std::string_view token, double& value) {
@@ -46,7 +72,7 @@ TokenValue checkedToken(std::string_view token, double& value) {
 
 void expectSameReading(const std::string& token) {
     double quick = -7.0, checked = -7.0;
-    const TokenValue a = parseProbabilityToken(token, quick);
+    const TokenValue a = kindOf(token, quick);
     const TokenValue b = checkedToken(token, checked);
     EXPECT_EQ(a, b) << token;
     if (a == TokenValue::number) {
@@ -112,12 +138,12 @@ TEST(ProbabilityToken, ReadsRandomDecimalsLikeTheFullCheck) {
 // one of the full reading; it must answer for the usual tokens.
 void expectSameQuickReading(const std::string& token, bool mustAnswer) {
     double quick = -7.0, full = -7.0;
-    const bool answered = readPlainDecimal(token, quick);
+    const bool answered = quickReading(token, quick);
     if (mustAnswer) {
         EXPECT_TRUE(answered) << token;
     }
     if (answered) {
-        ASSERT_EQ(parseProbabilityToken(token, full), TokenValue::number) << token;
+        ASSERT_EQ(kindOf(token, full), TokenValue::number) << token;
         EXPECT_TRUE(sameBits(quick, full)) << token << ": " << quick << " vs " << full;
     }
 }
@@ -133,7 +159,7 @@ TEST(PlainDecimal, ReadsLikeTheFullReading) {
                               "inf", "nan", "1e5", "1e-28", "1e-99999", "1234567890123456789",
                               "0.1234567890123456789", "1.00000000000000000000000000001"}) {
         double value = -7.0;
-        EXPECT_FALSE(readPlainDecimal(token, value)) << token;
+        EXPECT_FALSE(quickReading(token, value)) << token;
     }
 }
 
@@ -169,7 +195,7 @@ TEST(PlainDecimal, ReadsRandomDigitStringsLikeTheFullReading) {
             token += static_cast<char>('0' + random() % 10);
         }
         double value = 0.0;
-        answered += readPlainDecimal(token, value) ? 1 : 0;
+        answered += quickReading(token, value) ? 1 : 0;
         expectSameQuickReading(token, false);
     }
     if (std::numeric_limits<long double>::digits == 64) {
@@ -198,6 +224,84 @@ TEST(PlainDecimal, LeavesTheTiesToTheFullReadingOrRoundsThemToEven) {
         // The neighbours of the tie, one unit of the last digit away.
         expectSameQuickReading(std::to_string(w + 1), false);
         expectSameQuickReading(std::to_string(w - 1), false);
+    }
+}
+
+// The double that formatted stream extraction in the C locale gives.
+double extracted(const std::string& token) {
+    std::istringstream in(token);
+    in.imbue(std::locale::classic());
+    double value = 0.0;
+    in >> value;
+    return value;
+}
+
+TEST(ProbabilityTokens, ReadExactlyAsStreamExtraction) {
+    for (const char* token :
+         {"0.25", ".5", "5.", "1e-3", "2.5E-02", "+0.25", "0", "-0", "1",
+          "0.1000000000000000055511151231257827", "8.74999999999999944E-02", "1e-320", "4.9e-324",
+          "2e-330", "1e-400", "00.125", "1.e-2", "0.30000000000000004"}) {
+        double value = -7.0;
+        ASSERT_EQ(kindOf(token, value), TokenValue::number) << token;
+        const double expected = extracted(token);
+        EXPECT_EQ(value, expected) << token;
+        EXPECT_EQ(std::signbit(value), std::signbit(expected)) << token;
+    }
+}
+
+TEST(ProbabilityTokens, RefuseWhatStreamExtractionDoesNotTakeWhole) {
+    for (const char* token : {"abc", "inf", "nan", "infinity", "0x1p-3", "1e", "e5", ".", "+", "-",
+                              "++1", "+-1", "1,5", "0.5x", "1e5.3", "--1", "5%"}) {
+        double value = 0.0;
+        EXPECT_EQ(kindOf(token, value), TokenValue::notANumber) << token;
+    }
+}
+
+TEST(ProbabilityTokens, CallAnOverflowNotFinite) {
+    double value = 0.0;
+    EXPECT_EQ(kindOf("1e400", value), TokenValue::notFinite);
+    EXPECT_EQ(kindOf("-1e999", value), TokenValue::notFinite);
+}
+
+TEST(ParseWholeNumber, TakesAnOptionalSignAndDigits) {
+    const struct {
+        const char* word;
+        std::int64_t value;
+    } cases[] = {{"+10", 10},
+                 {"-9223372036854775808", std::numeric_limits<std::int64_t>::min()},
+                 {"9223372036854775807", std::numeric_limits<std::int64_t>::max()},
+                 {"007", 7}};
+    for (const auto& c : cases) {
+        const Parsed<std::int64_t> number = parseWholeNumber(c.word);
+        ASSERT_TRUE(number.ok()) << c.word << ": " << number.message();
+        EXPECT_EQ(number.value(), c.value) << c.word;
+    }
+}
+
+TEST(ParseWholeNumber, RefusesEverythingElseSayingWhetherItIsOutOfRange) {
+    const struct {
+        const char* word;
+        const char* message;
+    } cases[] = {{"", "is not a whole number"},
+                 {"+", "is not a whole number"},
+                 {"-", "is not a whole number"},
+                 {"+-1", "is not a whole number"},
+                 {"-+1", "is not a whole number"},
+                 {"++1", "is not a whole number"},
+                 {"1.0", "is not a whole number"},
+                 {"1e3", "is not a whole number"},
+                 {"0x10", "is not a whole number"},
+                 {" 1", "is not a whole number"},
+                 {"1 ", "is not a whole number"},
+                 {"ten", "is not a whole number"},
+                 {"9223372036854775808", "is too large to be counted"},
+                 {"+99999999999999999999", "is too large to be counted"},
+                 {"-9223372036854775809", "is too small to be counted"}};
+    for (const auto& c : cases) {
+        const Parsed<std::int64_t> number = parseWholeNumber(c.word);
+        EXPECT_FALSE(number.ok()) << c.word;
+        EXPECT_EQ(number.message(), c.message) << c.word;
+        EXPECT_EQ(hasWholeNumberForm(c.word), c.message[3] != 'n') << c.word;
     }
 }
 

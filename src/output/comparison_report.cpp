@@ -1,18 +1,13 @@
-#include "app/comparison_report.hpp"
+#include "output/comparison_report.hpp"
 
-#include <cstdio>
 #include <string>
 #include <vector>
+
+#include "output/number_format.hpp"
 
 namespace unionbound {
 
 namespace {
-
-std::string general15(double value) {
-    char text[40];
-    std::snprintf(text, sizeof text, "%.15g", value);
-    return text;
-}
 
 std::string padded(std::string text, std::size_t width) {
     if (text.size() < width) {

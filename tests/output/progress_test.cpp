@@ -1,4 +1,4 @@
-#include "app/progress.hpp"
+#include "output/progress.hpp"
 
 #include <gtest/gtest.h>
 

@@ -1,0 +1,58 @@
+# Checks that no file under SOURCE_DIR (src/) includes a header from a folder
+# above its own in the layering of ARCHITECTURE.md. Run as
+#   cmake -DSOURCE_DIR=<src> -P CheckLayering.cmake
+# Fails with the list of offending includes; a folder it does not know is an
+# offence too, so that a new folder gets its place here first.
+
+cmake_minimum_required(VERSION 3.25)
+
+# The folders each folder may include from, besides itself.
+set(allowed_text)
+set(allowed_numeric)
+set(allowed_lp)
+set(allowed_moments numeric text)
+set(allowed_solver evaluator moments numeric text)
+set(allowed_evaluator solver moments numeric text)
+set(allowed_classical moments numeric text)
+set(allowed_exact lp moments numeric text)
+set(allowed_sharpest lp moments numeric text)
+set(allowed_output classical exact sharpest moments numeric text)
+set(allowed_cli text)
+set(allowed_generator cli moments numeric text)
+set(allowed_app generator cli output classical exact sharpest solver evaluator lp moments numeric text)
+set(known text numeric lp moments solver evaluator classical exact sharpest output cli generator app)
+
+get_filename_component(SOURCE_DIR "${SOURCE_DIR}" ABSOLUTE)
+if(NOT IS_DIRECTORY "${SOURCE_DIR}")
+  message(FATAL_ERROR "SOURCE_DIR=${SOURCE_DIR} is not a folder")
+endif()
+file(GLOB_RECURSE files RELATIVE "${SOURCE_DIR}" "${SOURCE_DIR}/*.hpp" "${SOURCE_DIR}/*.cpp")
+set(offences)
+foreach(file IN LISTS files)
+  string(REGEX MATCH "^[^/]+" folder "${file}")
+  if(NOT folder IN_LIST known)
+    list(APPEND offences "${file}: the folder ${folder} has no place in the layering")
+    continue()
+  endif()
+  file(STRINGS "${SOURCE_DIR}/${file}" includes REGEX "^[ \t]*#[ \t]*include[ \t]*\"")
+  foreach(line IN LISTS includes)
+    string(REGEX REPLACE "^[ \t]*#[ \t]*include[ \t]*\"([^\"]*)\".*" "\\1" header "${line}")
+    if(NOT header MATCHES "/")
+      continue()  # a header beside the file
+    endif()
+    string(REGEX MATCH "^[^/]+" target "${header}")
+    if(target STREQUAL folder OR target IN_LIST allowed_${folder})
+      continue()
+    endif()
+    list(APPEND offences "${file} includes \"${header}\": ${folder}/ may not depend on ${target}/")
+  endforeach()
+endforeach()
+list(LENGTH files checked)
+if(offences)
+  list(JOIN offences "\n  " text)
+  message(FATAL_ERROR "Includes against the layering:\n  ${text}")
+endif()
+if(checked EQUAL 0)
+  message(FATAL_ERROR "No source files under ${SOURCE_DIR}")
+endif()
+message(STATUS "${checked} files follow the layering")

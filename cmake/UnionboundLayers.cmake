@@ -1,0 +1,73 @@
+# One static library per layer of src/, each linking only the layers below
+# it, so that the link order states the layering (ARCHITECTURE.md).
+#
+#   unionbound_add_layer(NAME SOURCES file... [DEPENDS layer...] [PRIVATE_LINKS target...])
+#
+# makes the target unionbound_NAME with the alias unionbound::NAME. Every
+# layer's public include directory is src/ (installed as include/unionbound),
+# so that "#include "numeric/types.hpp"" works alike in the tree and for a
+# consumer of the installed package. The project's warnings and
+# floating-point settings are build-only: they do not reach consumers.
+#
+#   unionbound_add_layer_copies(SUFFIX LAYERS layer... COMPILE_OPTIONS flag...)
+#
+# builds the listed layers and every layer below them again as
+# unionbound_NAME_SUFFIX, compiled with the extra flags (the fuzz targets'
+# coverage instrumentation), from the same sources.
+
+include_guard(GLOBAL)
+
+function(unionbound_add_layer name)
+  cmake_parse_arguments(PARSE_ARGV 1 layer "" "" "SOURCES;DEPENDS;PRIVATE_LINKS")
+  set(target unionbound_${name})
+  add_library(${target} ${layer_SOURCES})
+  add_library(unionbound::${name} ALIAS ${target})
+  set_target_properties(${target} PROPERTIES EXPORT_NAME ${name})
+  target_include_directories(${target} PUBLIC
+    $<BUILD_INTERFACE:${PROJECT_SOURCE_DIR}/src>
+    $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}/unionbound>)
+  set(public_links)
+  foreach(dependency IN LISTS layer_DEPENDS)
+    list(APPEND public_links unionbound_${dependency})
+  endforeach()
+  target_link_libraries(${target}
+    PUBLIC ${public_links}
+    PRIVATE $<BUILD_INTERFACE:unionbound_settings> ${layer_PRIVATE_LINKS})
+  # Kept for unionbound_add_layer_copies.
+  list(TRANSFORM layer_SOURCES PREPEND ${CMAKE_CURRENT_SOURCE_DIR}/)
+  set_property(GLOBAL PROPERTY unionbound_layer_${name}_sources ${layer_SOURCES})
+  set_property(GLOBAL PROPERTY unionbound_layer_${name}_depends ${layer_DEPENDS})
+  set_property(GLOBAL PROPERTY unionbound_layer_${name}_private_links ${layer_PRIVATE_LINKS})
+  set_property(GLOBAL APPEND PROPERTY unionbound_layers ${name})
+endfunction()
+
+function(unionbound_add_layer_copies)
+  cmake_parse_arguments(PARSE_ARGV 0 copy "" "SUFFIX" "LAYERS;COMPILE_OPTIONS")
+  # The listed layers and everything below them.
+  set(needed)
+  set(pending ${copy_LAYERS})
+  while(pending)
+    list(POP_FRONT pending name)
+    if(NOT name IN_LIST needed)
+      list(APPEND needed ${name})
+      get_property(depends GLOBAL PROPERTY unionbound_layer_${name}_depends)
+      list(APPEND pending ${depends})
+    endif()
+  endwhile()
+  foreach(name IN LISTS needed)
+    set(target unionbound_${name}_${copy_SUFFIX})
+    get_property(sources GLOBAL PROPERTY unionbound_layer_${name}_sources)
+    get_property(depends GLOBAL PROPERTY unionbound_layer_${name}_depends)
+    get_property(private_links GLOBAL PROPERTY unionbound_layer_${name}_private_links)
+    add_library(${target} STATIC ${sources})
+    target_include_directories(${target} PUBLIC ${PROJECT_SOURCE_DIR}/src)
+    list(TRANSFORM depends APPEND _${copy_SUFFIX})
+    list(TRANSFORM depends PREPEND unionbound_)
+    target_link_libraries(${target} PUBLIC ${depends} PRIVATE unionbound_settings ${private_links})
+    target_compile_options(${target} PRIVATE ${copy_COMPILE_OPTIONS})
+    get_target_property(definitions unionbound_${name} COMPILE_DEFINITIONS)
+    if(definitions)
+      target_compile_definitions(${target} PRIVATE ${definitions})
+    endif()
+  endforeach()
+endfunction()

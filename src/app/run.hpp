@@ -1,0 +1,36 @@
+// One run of the program around the passes: the console dialogue or the
+// batch sizes, the probabilities, the report, the CSV file, the summary and
+// the comparison, and the exit status (cli/exit_status.hpp).
+#pragma once
+
+#include <cstdint>
+#include <istream>
+#include <ostream>
+#include <string>
+
+namespace unionbound {
+
+// What a run does around the passes, as chosen on the command line.
+struct RunOptions {
+    std::string inputPath = "prob.txt";
+    std::string reportPath = "result.txt";
+    std::string csvPath;               // the per-pass CSV file; empty for none
+    bool compare = false;              // show the classical bounds after the summary
+    std::ostream* progress = nullptr;  // where progress lines go; null for none
+};
+
+// The interactive program: prompts for n and m on `out`, reads them from
+// `in`, reads the probabilities, writes the report and the summary to `out`,
+// then waits for RETURN. Refusals go to `err`; returns the exit status. A
+// report that cannot be opened or written in full is said on `err` and gives
+// kExitReportFailed, the passes and the summary running all the same.
+int runConsole(std::istream& in, std::ostream& out, std::ostream& err,
+               const RunOptions& options = {});
+
+// The same without the dialogue and without the wait: n and m are checked
+// as the console answers are (a refusal is bad data), and the run ends after
+// the summary (and the comparison).
+int runBatch(std::int64_t n, std::int64_t m, std::ostream& out, std::ostream& err,
+             const RunOptions& options);
+
+}  // namespace unionbound
