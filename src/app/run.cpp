@@ -100,7 +100,9 @@ RunOutcome boundAndSummarise(std::int32_t n, std::int32_t m, std::ostream& out, 
         }
     }
     if (options.compare) {
-        writeComparison(out, -best.bestValue, best.bestL, m, classicalBounds(input.value(), n, m));
+        Comparison comparison = classicalComparison(m, classicalBounds(input.value(), n, m));
+        comparison.aggregation = AggregationBound{-best.bestValue, best.bestL};
+        writeComparison(out, comparison);
     }
     return {opened && !report.fail() ? kExitSuccess : kExitReportFailed, true};
 }

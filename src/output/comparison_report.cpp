@@ -1,7 +1,7 @@
 #include "output/comparison_report.hpp"
 
-#include <string>
-#include <vector>
+#include <cmath>
+#include <cstdio>
 
 #include "output/number_format.hpp"
 
@@ -16,45 +16,99 @@ std::string padded(std::string text, std::size_t width) {
     return text;
 }
 
+// A distance between two bounds, to three significant digits.
+std::string distance(double value) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.3g", value);
+    return text;
+}
+
+// The names of the bounds that print like the best one; a not-a-number is
+// never the best.
+std::string namesOfBest(const std::vector<ComparedBound>& bounds, double best) {
+    std::string names;
+    for (const ComparedBound& bound : bounds) {
+        if (general15(bound.value) == general15(best)) {
+            names += (names.empty() ? "" : ", ") + bound.name;
+        }
+    }
+    return names;
+}
+
+// One side: `upper` keeps the smallest value, else the largest.
+void writeSide(std::ostream& out, const Comparison& comparison, bool upper) {
+    const std::vector<ComparedBound>& bounds = upper ? comparison.upper : comparison.lower;
+    const std::optional<double> sharpest =
+        upper ? comparison.sharpestUpper : comparison.sharpestLower;
+    std::vector<ComparedBound> all;
+    if (upper && comparison.aggregation) {
+        all.push_back({"aggregation", "", comparison.aggregation->value});
+    }
+    std::string beside;
+    if (upper && comparison.aggregation) {
+        beside = "(aggregation, l=" + std::to_string(comparison.aggregation->l) + ": " +
+                 general15(comparison.aggregation->value) + ")";
+    }
+    if (upper) {
+        out << (comparison.aggregation ? "Other upper bounds from the same probabilities:\n"
+                                       : "Upper bounds from the same probabilities:\n");
+    } else {
+        out << "Lower bounds from the same probabilities:\n";
+    }
+    for (const ComparedBound& bound : bounds) {
+        if (std::isnan(bound.value)) {
+            continue;
+        }
+        all.push_back(bound);
+        // The lower side has longer names; its values stand in the same column.
+        std::string line = "  " + padded(bound.name, upper ? 13 : 16) +
+                           padded(bound.formula, upper ? 31 : 28);
+        if (!beside.empty() || sharpest) {
+            line += padded(general15(bound.value), 20) + beside;
+        } else {
+            line += general15(bound.value);
+        }
+        if (sharpest && bound.name != "sharpest") {
+            const double gap = upper ? bound.value - *sharpest : *sharpest - bound.value;
+            line += std::string(beside.empty() ? "" : "  ") + "[" + distance(gap) +
+                    (upper ? " above" : " below") + " the sharpest]";
+        }
+        out << line << '\n';
+    }
+    if (all.empty()) {
+        return;
+    }
+    double best = all.front().value;
+    for (const ComparedBound& bound : all) {
+        if ((upper ? bound.value < best : bound.value > best) || std::isnan(best)) {
+            best = bound.value;
+        }
+    }
+    out << (upper ? "Smallest upper bound: " : "Largest lower bound: ") << general15(best) << " ("
+        << namesOfBest(all, best) << ")\n";
+}
+
 }  // namespace
 
-void writeComparison(std::ostream& out, double aggregationBound, std::int32_t bestL, std::int32_t m,
-                     const ClassicalBounds& bounds) {
-    struct Entry {
-        std::string name;
-        std::string formula;
-        double value;
-    };
-    const std::vector<Entry> classical{
+Comparison classicalComparison(std::int32_t m, const ClassicalBounds& bounds) {
+    Comparison comparison;
+    const std::string alone = "best from S1 ... S" + std::to_string(m) + " alone";
+    comparison.upper = {
         {"Boole", "min(1, S1)", bounds.boole},
         {"Bonferroni", "S1 - S2 + S3", bounds.bonferroni},
         {"Hunter", "S1 - heaviest spanning tree", bounds.hunter},
-        {"sharp", "best from S1 ... S" + std::to_string(m) + " alone", bounds.sharp.value},
+        {"sharp", alone, bounds.sharp.value},
     };
-    const std::string beside =
-        "(aggregation, l=" + std::to_string(bestL) + ": " + general15(aggregationBound) + ")";
-    out << "Other upper bounds from the same probabilities:\n";
-    for (const Entry& entry : classical) {
-        out << "  " << padded(entry.name, 13) << padded(entry.formula, 31)
-            << padded(general15(entry.value), 20) << beside << '\n';
-    }
-    // The smallest; values that print alike tie with it. A not-a-number
-    // (a bound that could not be formed) is never the smallest.
-    std::vector<Entry> all{{"aggregation", "", aggregationBound}};
-    all.insert(all.end(), classical.begin(), classical.end());
-    double smallest = all.front().value;
-    for (const Entry& entry : all) {
-        if (entry.value < smallest || smallest != smallest) {
-            smallest = entry.value;
-        }
-    }
-    std::string names;
-    for (const Entry& entry : all) {
-        if (general15(entry.value) == general15(smallest)) {
-            names += (names.empty() ? "" : ", ") + entry.name;
-        }
-    }
-    out << "Smallest upper bound: " << general15(smallest) << " (" << names << ")\n";
+    comparison.lower = {
+        {"Dawson-Sankoff", "2 S1/(k+1) - 2 S2/(k(k+1))", bounds.dawsonSankoff},
+        {"sharp", alone, bounds.sharpLower.value},
+    };
+    return comparison;
+}
+
+void writeComparison(std::ostream& out, const Comparison& comparison) {
+    writeSide(out, comparison, true);
+    writeSide(out, comparison, false);
 }
 
 }  // namespace unionbound
