@@ -1,13 +1,13 @@
 #include "exact/exact_bounds.hpp"
 
 #include <algorithm>
+#include <charconv>
 #include <chrono>
 #include <cmath>
 #include <limits>
 #include <memory>
 #include <numeric>
 #include <optional>
-#include <sstream>
 
 #include "exact/certificate.hpp"
 #include "exact/compact_lp.hpp"
@@ -112,12 +112,11 @@ std::optional<ProvenInterval> emptyMomentOutOfPlace(const PassProblem& problem, 
         if (check.provesNoDistribution(y, RealVector(layout.size(), 0.0))) {
             ProvenInterval interval = noValues("the data are inconsistent");
             interval.inconsistent = true;
-            std::ostringstream text;
-            text.precision(17);
-            text << layout.name(i) << " is " << problem.moments[i]
-                 << ", but no distribution can make it other than 0: its order exceeds the "
-                    "length of a subsequence";
-            interval.inconsistency = text.str();
+            char value[32];
+            const auto written = std::to_chars(value, value + sizeof value, problem.moments[i]);
+            interval.inconsistency = layout.name(i) + " is " + std::string(value, written.ptr) +
+                                     ", but no distribution can make it other than 0: its order "
+                                     "exceeds the length of a subsequence";
             return interval;
         }
     }
