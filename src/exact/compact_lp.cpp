@@ -282,6 +282,7 @@ CompactSolve CompactLp::solve(CompactGoal goal, std::int32_t roundLimit) {
     while (true) {
         outcome.result = solver_.solve();
         ++outcome.rounds;
+        outcome.iterations += outcome.result.iterations;
         if (outcome.result.rowDuals.size() != static_cast<std::size_t>(solver_.rowCount())) {
             outcome.result.status = lp::Status::failed;  // not the duals of these rows
         }
@@ -289,7 +290,7 @@ CompactSolve CompactLp::solve(CompactGoal goal, std::int32_t roundLimit) {
             return outcome;
         }
         std::vector<Cell> cells = priceCells(outcome.result);
-        if (cells.empty()) {
+        if (cells.empty() || (outcome.rounds > 1 && outcome.result.iterations == 0)) {
             outcome.settled = true;
             return outcome;
         }

@@ -52,7 +52,11 @@ enum class CompactGoal {
 struct CompactSolve {
     lp::Result result;       // the last solve
     std::int32_t rounds = 0; // solves in this goal
-    bool settled = false;    // no cell was left with a negative reduced cost
+    std::int64_t iterations = 0;  // simplex iterations of those solves
+    // No cell was left with a negative reduced cost, or the solver made no
+    // step after the last cells entered (their reduced costs were within its
+    // tolerance, and the check of the duals absorbs them).
+    bool settled = false;
 };
 
 class CompactLp {

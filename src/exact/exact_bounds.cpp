@@ -151,7 +151,7 @@ ExactPassResult solvePass(const PassProblem& problem, const lp::SolverFactory& m
     }
     const auto account = [&](const CompactSolve& solve) {
         statistics.rounds += solve.rounds;
-        statistics.iterations += solve.result.iterations;
+        statistics.iterations += solve.iterations;
     };
 
     std::unique_ptr<lp::Solver> solver = makeSolver();
