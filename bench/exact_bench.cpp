@@ -3,7 +3,10 @@
 // one walk, then solves each pass (one thread) and prints one line per pass
 // and the totals.
 //
-//   exact_bench <prob.txt> <n> <m> [--only l …] [--quiet]
+//   exact_bench <prob.txt> <n> <m> [--threads T] [--only l …] [--quiet]
+//
+// With T threads the passes are shared out one at a time; each pass's
+// result does not depend on T, only the wall time does.
 //
 // Inputs as in bench/run, e.g. B: probgen -n 80 -m 5 --mixture 2 --outcomes 20
 // --density 1 --output B.txt; D: probgen -n 500 -m 3 --mixture 4 --outcomes 20
@@ -13,7 +16,9 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <atomic>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "app/prob_reader.hpp"
@@ -43,10 +48,13 @@ int main(int argc, char** argv) {
     const auto m = static_cast<std::int32_t>(std::atoi(argv[3]));
     std::vector<std::int32_t> only;
     bool quiet = false;
+    int threads = 1;
     for (int i = 4; i < argc; ++i) {
         const std::string word = argv[i];
         if (word == "--quiet") {
             quiet = true;
+        } else if (word == "--threads" && i + 1 < argc) {
+            threads = std::max(1, std::atoi(argv[++i]));
         } else if (word != "--only") {
             only.push_back(static_cast<std::int32_t>(std::atoi(argv[i])));
         }
@@ -88,10 +96,26 @@ int main(int argc, char** argv) {
     double bestLower = -1.0;
     std::int32_t unproven = 0;
     start = std::chrono::steady_clock::now();
+    std::vector<ExactPassResult> results(divisions.size());
+    std::atomic<std::size_t> next{0};
+    const auto work = [&] {
+        for (std::size_t p = next++; p < divisions.size(); p = next++) {
+            const PassProblem problem = makePassProblem(n, divisions[p].l, m, moments[p].moments);
+            results[p] = solveExactPass(problem,
+                                        [] { return lp::makeSolver(exactSolverSettings()); });
+        }
+    };
+    std::vector<std::thread> helpers;
+    for (int t = 1; t < threads; ++t) {
+        helpers.emplace_back(work);
+    }
+    work();
+    for (std::thread& helper : helpers) {
+        helper.join();
+    }
+    const double wall = secondsSince(start);
     for (std::size_t p = 0; p < divisions.size(); ++p) {
-        const PassProblem problem = makePassProblem(n, divisions[p].l, m, moments[p].moments);
-        const ExactPassResult result = solveExactPass(
-            problem, [] { return lp::makeSolver(exactSolverSettings()); });
+        const ExactPassResult& result = results[p];
         const ExactPassStatistics& s = result.statistics;
         exactSeconds += s.seconds;
         if (s.seconds > slowest) {
@@ -104,8 +128,8 @@ int main(int argc, char** argv) {
         bestUpper = std::min(bestUpper, valueOr(result.bounds.upper, 2.0));
         bestLower = std::max(bestLower, valueOr(result.bounds.lower, -1.0));
         if (!quiet) {
-            std::printf("%5d %4zu %6d %7d %6d %8lld %9.4f  %.17f %.17f %9.1e %9.1e %9.1e %9.1e %s%s\n",
-                        divisions[p].l, problem.lengths.size(), s.rows, s.cells, s.rounds,
+            std::printf("%5d %4d %6d %7d %6d %8lld %9.4f  %.17f %.17f %9.1e %9.1e %9.1e %9.1e %s%s\n",
+                        divisions[p].l, n / divisions[p].l, s.rows, s.cells, s.rounds,
                         static_cast<long long>(s.iterations), s.seconds, upper, lower,
                         upper - s.claimedUpper, s.claimedLower - lower, s.upperRepair,
                         s.lowerRepair,
@@ -113,10 +137,9 @@ int main(int argc, char** argv) {
                         result.bounds.inconsistent ? result.bounds.inconsistency.c_str() : "");
         }
     }
-    const double wall = secondsSince(start);
-    std::printf("read %.3f s, moments %.3f s, exact bounds of %zu passes %.3f s (wall %.3f s, "
+    std::printf("read %.3f s, moments %.3f s, exact bounds of %zu passes %.3f s (wall %.3f s on %d threads, "
                 "slowest l = %d: %.3f s), %d values not proven\n",
-                readSeconds, momentSeconds, divisions.size(), exactSeconds, wall, slowestL, slowest,
+                readSeconds, momentSeconds, divisions.size(), exactSeconds, wall, threads, slowestL, slowest,
                 unproven);
     std::printf("best exact upper %.17g, best exact lower %.17g\n", bestUpper, bestLower);
     return 0;
