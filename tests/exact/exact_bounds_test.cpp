@@ -9,6 +9,7 @@
 #include <random>
 #include <thread>
 
+#include "app/driver.hpp"
 #include "exact/full_grid.hpp"
 #include "moments/moment_sweep.hpp"
 #include "moments/subsets.hpp"
@@ -85,6 +86,30 @@ TEST(ExactBounds, MatchTheFullGridProgramAndHoldTheTrueUnionOnSmallRandomPasses)
             EXPECT_NEAR(*bounds.upper.value, grid.largest, kTight) << where;
             EXPECT_NEAR(*bounds.lower.value, grid.smallest, kTight) << where;
             expectAroundTheTruth(bounds, truth, where);
+        }
+    }
+}
+
+TEST(ExactBounds, UpperBoundNeverExceedsTheStructuredBoundOfTheSamePass) {
+    // The structured bound comes from dual feasible points of the same
+    // maximisation, so the optimum is at most it, up to its own rounding.
+    constexpr double kStructuredRounding = 1e-12;
+    const Mixture mixtures[] = {{8, 3, 5, 0.3, 11}, {10, 3, 8, 0.2, 12}, {11, 5, 6, 0.3, 13},
+                                {12, 3, 20, 0.1, 14}, {9, 5, 4, 0.5, 15}};
+    for (const Mixture& mixture : mixtures) {
+        std::mt19937_64 random(mixture.seed);
+        const JointDistribution distribution =
+            testing::randomMixture(mixture.n, mixture.outcomes, mixture.density, random);
+        const RealVector prob = testing::intersectionProbabilities(distribution, mixture.m);
+        const double truth = testing::unionProbability(distribution);
+        for (std::int32_t l = mixture.m; l <= mixture.n / 2; ++l) {
+            const PassResult pass = runPass(prob, mixture.n, l, mixture.m, mixture.m);
+            const ProvenInterval bounds =
+                exactPassBounds(makePassProblem(mixture.n, l, mixture.m, pass.moments));
+            ASSERT_TRUE(bounds.upper.value && bounds.lower.value);
+            EXPECT_LE(*bounds.upper.value, -pass.solution.value + kStructuredRounding)
+                << "n=" << mixture.n << " m=" << mixture.m << " l=" << l;
+            expectAroundTheTruth(bounds, truth, "structured");
         }
     }
 }
