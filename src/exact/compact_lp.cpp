@@ -166,19 +166,13 @@ CompactLp::CompactLp(const PassProblem& problem, lp::Solver& solver, bool distan
             }
             const auto rank = static_cast<std::int32_t>(
                 std::lround(static_cast<double>(a) * length(c) / static_cast<double>(top_)));
-            for (std::int32_t z : {0, length(c), rank}) {
-                const Cell cell{c, a, z};
-                if (!hasCell(cell)) {
-                    present_[static_cast<std::size_t>(c - 2)]
-                            [static_cast<std::size_t>(a * (length(c) + 1) + z)] = 1;
-                    first.push_back(cell);
+            first.push_back({c, a, 0});
+            for (std::int32_t z : {rank, length(c)}) {
+                if (z != first.back().z && z != 0) {
+                    first.push_back({c, a, z});
                 }
             }
         }
-    }
-    for (const Cell& cell : first) {
-        present_[static_cast<std::size_t>(cell.c - 2)]
-                [static_cast<std::size_t>(cell.a * (length(cell.c) + 1) + cell.z)] = 1;
     }
     addCells(first);
 }
@@ -194,6 +188,9 @@ void CompactLp::addCells(const std::vector<Cell>& cells) {
     std::vector<lp::Column> columns;
     columns.reserve(cells.size());
     for (const Cell& cell : cells) {
+        const std::int32_t length = problem_.lengths[static_cast<std::size_t>(cell.c - 1)];
+        present_[static_cast<std::size_t>(cell.c - 2)]
+                [static_cast<std::size_t>(cell.a * (length + 1) + cell.z)] = 1;
         lp::Column column;
         for (std::int32_t k = 1; k <= m && k <= cell.z; ++k) {
             const std::size_t i = layout_.single(cell.c, k);
@@ -296,11 +293,6 @@ CompactSolve CompactLp::solve(CompactGoal goal, std::int32_t roundLimit) {
         }
         if (outcome.rounds >= roundLimit) {
             return outcome;
-        }
-        for (const Cell& cell : cells) {
-            const std::int32_t length = problem_.lengths[static_cast<std::size_t>(cell.c - 1)];
-            present_[static_cast<std::size_t>(cell.c - 2)]
-                    [static_cast<std::size_t>(cell.a * (length + 1) + cell.z)] = 1;
         }
         addCells(cells);
     }

@@ -10,6 +10,8 @@
 #include <thread>
 
 #include "app/driver.hpp"
+#include "exact/certificate.hpp"
+#include "exact/compact_lp.hpp"
 #include "exact/full_grid.hpp"
 #include "moments/moment_sweep.hpp"
 #include "moments/subsets.hpp"
@@ -210,6 +212,42 @@ TEST(ExactBounds, DataNoDistributionCanHaveAreProvenInconsistentAndNamed) {
     EXPECT_TRUE(bounds.inconsistent);
     EXPECT_NE(bounds.inconsistency.find("E[C(X_1,2)] is 0.3"), std::string::npos)
         << bounds.inconsistency;
+}
+
+TEST(ExactBounds, TheDistanceProgramGivesAFarkasCertificateExactlyWhenTheDataAreOutOfReach) {
+    // Consistent data lie at distance 0 from the attainable moments.
+    constexpr double kAtTheMoments = 1e-6;
+    RealVector raised = testing::intersectionProbabilities(disjointEvents(6), 2);
+    for (std::size_t i = 6; i < raised.size(); ++i) {
+        raised[i] = 1.0;
+    }
+    const std::pair<RealVector, bool> cases[] = {
+        {testing::intersectionProbabilities(disjointEvents(6), 2), false}, {raised, true}};
+    for (const auto& [prob, outOfReach] : cases) {
+        for (const PassProblem& problem : passesOf(prob, 6, 2)) {
+            const RealVector counts = passTermCounts(problem);
+            RealVector widening(counts.size()), allowed(counts.size());
+            for (std::size_t i = 0; i < counts.size(); ++i) {
+                widening[i] = counts[i] * kRoundingOfTheData;
+                allowed[i] = problem.errors[i] + widening[i];
+            }
+            auto solver = lp::makeSolver(exactSolverSettings());
+            CompactLp program(problem, *solver, true, allowed);
+            const CompactSolve solve = program.solve(CompactGoal::distance, 500);
+            ASSERT_EQ(solve.result.status, lp::Status::optimal);
+            RealVector ray = program.momentDuals(solve.result);
+            for (double& v : ray) {
+                v = -v;
+            }
+            const bool proven = GridCheck(problem).provesNoDistribution(ray, widening);
+            EXPECT_EQ(proven, outOfReach) << "q=" << problem.lengths.size();
+            if (outOfReach) {
+                EXPECT_GT(solve.result.objective, 1.0);
+            } else {
+                EXPECT_LT(solve.result.objective, kAtTheMoments);
+            }
+        }
+    }
 }
 
 TEST(ExactBounds, DataOffOnlyByTheRoundingAllowedForThemAreNotCalledInconsistent) {
