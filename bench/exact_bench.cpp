@@ -12,11 +12,11 @@
 // --density 1 --output B.txt; D: probgen -n 500 -m 3 --mixture 4 --outcomes 20
 // --density 1 --output D.txt.
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <atomic>
 #include <string>
 #include <thread>
 #include <vector>
@@ -85,8 +85,8 @@ int main(int argc, char** argv) {
     const double momentSeconds = secondsSince(start);
 
     if (!quiet) {
-        std::printf("%5s %4s %6s %7s %6s %8s %9s  %-19s %-19s %9s %9s %9s %9s\n", "l", "q", "rows", "cells",
-                    "solves", "iters", "seconds", "exact upper", "exact lower", "up-claim",
+        std::printf("%5s %4s %6s %7s %6s %8s %9s  %-19s %-19s %9s %9s %9s %9s\n", "l", "q", "rows",
+                    "cells", "solves", "iters", "seconds", "exact upper", "exact lower", "up-claim",
                     "claim-lo", "repair up", "repair lo");
     }
     double exactSeconds = 0.0;
@@ -101,8 +101,8 @@ int main(int argc, char** argv) {
     const auto work = [&] {
         for (std::size_t p = next++; p < divisions.size(); p = next++) {
             const PassProblem problem = makePassProblem(n, divisions[p].l, m, moments[p].moments);
-            results[p] = solveExactPass(problem,
-                                        [] { return lp::makeSolver(exactSolverSettings()); });
+            results[p] =
+                solveExactPass(problem, [] { return lp::makeSolver(exactSolverSettings()); });
         }
     };
     std::vector<std::thread> helpers;
@@ -128,19 +128,21 @@ int main(int argc, char** argv) {
         bestUpper = std::min(bestUpper, valueOr(result.bounds.upper, 2.0));
         bestLower = std::max(bestLower, valueOr(result.bounds.lower, -1.0));
         if (!quiet) {
-            std::printf("%5d %4d %6d %7d %6d %8lld %9.4f  %.17f %.17f %9.1e %9.1e %9.1e %9.1e %s%s\n",
-                        divisions[p].l, n / divisions[p].l, s.rows, s.cells, s.rounds,
-                        static_cast<long long>(s.iterations), s.seconds, upper, lower,
-                        upper - s.claimedUpper, s.claimedLower - lower, s.upperRepair,
-                        s.lowerRepair,
-                        result.bounds.upper.why.c_str(),
-                        result.bounds.inconsistent ? result.bounds.inconsistency.c_str() : "");
+            std::printf(
+                "%5d %4d %6d %7d %6d %8lld %9.4f  %.17f %.17f %9.1e %9.1e %9.1e %9.1e %s%s\n",
+                divisions[p].l, n / divisions[p].l, s.rows, s.cells, s.rounds,
+                static_cast<long long>(s.iterations), s.seconds, upper, lower,
+                upper - s.claimedUpper, s.claimedLower - lower, s.upperRepair, s.lowerRepair,
+                result.bounds.upper.why.c_str(),
+                result.bounds.inconsistent ? result.bounds.inconsistency.c_str() : "");
         }
     }
-    std::printf("read %.3f s, moments %.3f s, exact bounds of %zu passes %.3f s (wall %.3f s on %d threads, "
-                "slowest l = %d: %.3f s), %d values not proven\n",
-                readSeconds, momentSeconds, divisions.size(), exactSeconds, wall, threads, slowestL, slowest,
-                unproven);
+    std::printf(
+        "read %.3f s, moments %.3f s, exact bounds of %zu passes %.3f s (wall %.3f s on %d "
+        "threads, "
+        "slowest l = %d: %.3f s), %d values not proven\n",
+        readSeconds, momentSeconds, divisions.size(), exactSeconds, wall, threads, slowestL,
+        slowest, unproven);
     std::printf("best exact upper %.17g, best exact lower %.17g\n", bestUpper, bestLower);
     return 0;
 }

@@ -68,8 +68,8 @@ double GridCheck::lowestSlack(const RealVector& y, double unionWeight) const {
             for (std::int32_t e = 1; e <= m; ++e) {
                 double sum = y[layout_.single(c, e)];
                 for (std::int32_t d = 1; d + e <= m; ++d) {
-                    sum = addDown(sum, productDown(y[layout_.pair(c, d, e)],
-                                                   binomial_.lower(a, d), binomial_.upper(a, d)));
+                    sum = addDown(sum, productDown(y[layout_.pair(c, d, e)], binomial_.lower(a, d),
+                                                   binomial_.upper(a, d)));
                 }
                 alpha[static_cast<std::size_t>(e)] = sum;
             }
@@ -88,14 +88,16 @@ double GridCheck::lowestSlack(const RealVector& y, double unionWeight) const {
                 mu[static_cast<std::size_t>(c)] = least;
                 nu[static_cast<std::size_t>(c)] = leastAboveZero;
             } else {
-                rest[static_cast<std::size_t>(a)] = addDown(rest[static_cast<std::size_t>(a)], least);
+                rest[static_cast<std::size_t>(a)] =
+                    addDown(rest[static_cast<std::size_t>(a)], least);
             }
         }
     }
 
     double slack = y0;  // the point where no event occurs
     for (std::int32_t a = 1; a <= top; ++a) {
-        slack = lowest(slack, addDown(addDown(y0, rest[static_cast<std::size_t>(a)]), -unionWeight));
+        slack =
+            lowest(slack, addDown(addDown(y0, rest[static_cast<std::size_t>(a)]), -unionWeight));
     }
     if (q >= 2) {
         double sumMu = 0.0;

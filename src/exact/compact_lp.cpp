@@ -37,7 +37,9 @@ CompactLp::CompactLp(const PassProblem& problem, lp::Solver& solver, bool distan
       binomial_(longest(problem.lengths), problem.m) {
     const std::int32_t m = problem.m;
     const std::int32_t q = layout_.q;
-    const auto length = [&](std::int32_t c) { return problem.lengths[static_cast<std::size_t>(c - 1)]; };
+    const auto length = [&](std::int32_t c) {
+        return problem.lengths[static_cast<std::size_t>(c - 1)];
+    };
 
     // The scale of every moment row: its largest coefficient, 0 where the
     // moment adds no terms (its row would be all zeros).
@@ -49,7 +51,8 @@ CompactLp::CompactLp(const PassProblem& problem, lp::Solver& solver, bool distan
         }
         for (std::int32_t e = 1; c >= 2 && e < m; ++e) {
             for (std::int32_t d = 1; d + e <= m; ++d) {
-                scale_[layout_.pair(c, d, e)] = binomial_.lower(top_, d) * binomial_.lower(length(c), e);
+                scale_[layout_.pair(c, d, e)] =
+                    binomial_.lower(top_, d) * binomial_.lower(length(c), e);
             }
         }
     }
@@ -247,7 +250,8 @@ std::vector<CompactLp::Cell> CompactLp::priceCells(const lp::Result& result) con
                 }
                 alpha[static_cast<std::size_t>(e)] = sum;
             }
-            const double pi = rowDual[static_cast<std::size_t>(couplingRow0_ + (c - 2) * (top_ + 1) + a)];
+            const double pi =
+                rowDual[static_cast<std::size_t>(couplingRow0_ + (c - 2) * (top_ + 1) + a)];
             double best = -kPricingTolerance;
             Cell chosen{c, a, -1};
             for (std::int32_t z = 0; z <= length; ++z) {
@@ -256,7 +260,8 @@ std::vector<CompactLp::Cell> CompactLp::priceCells(const lp::Result& result) con
                     h += alpha[static_cast<std::size_t>(e)] * binomial_.lower(z, e);
                 }
                 if (a == 0) {
-                    h += rowDual[static_cast<std::size_t>(z >= 1 ? noEventRow_ : allZeroRow0_ + c - 2)];
+                    h += rowDual[static_cast<std::size_t>(z >= 1 ? noEventRow_
+                                                                 : allZeroRow0_ + c - 2)];
                 }
                 const double reduced = -h;
                 if (reduced < best && !hasCell({c, a, z})) {
@@ -273,7 +278,8 @@ std::vector<CompactLp::Cell> CompactLp::priceCells(const lp::Result& result) con
 }
 
 CompactSolve CompactLp::solve(CompactGoal goal, std::int32_t roundLimit) {
-    const bool fixArtificials = goal == CompactGoal::leastNoEvent || goal == CompactGoal::mostNoEvent;
+    const bool fixArtificials =
+        goal == CompactGoal::leastNoEvent || goal == CompactGoal::mostNoEvent;
     for (std::int32_t column : artificialColumns_) {
         solver_.setColumnBounds(column, 0.0, fixArtificials ? 0.0 : lp::kInfinity);
         solver_.setColumnCost(column, goal == CompactGoal::feasibility ? 1.0 : 0.0);

@@ -42,16 +42,16 @@
 namespace unionbound {
 
 enum class CompactGoal {
-    feasibility,  // min Σ (a⁺ + a⁻): the moments are attainable when this is 0
-    distance,     // min δ (the distance variant only)
-    leastNoEvent, // min t: the largest P(union) is 1 − t
-    mostNoEvent,  // min −s: the smallest P(union) is 1 − s
+    feasibility,   // min Σ (a⁺ + a⁻): the moments are attainable when this is 0
+    distance,      // min δ (the distance variant only)
+    leastNoEvent,  // min t: the largest P(union) is 1 − t
+    mostNoEvent,   // min −s: the smallest P(union) is 1 − s
 };
 
 // What one goal's column generation ended with.
 struct CompactSolve {
-    lp::Result result;       // the last solve
-    std::int32_t rounds = 0; // solves in this goal
+    lp::Result result;            // the last solve
+    std::int32_t rounds = 0;      // solves in this goal
     std::int64_t iterations = 0;  // simplex iterations of those solves
     // No cell was left with a negative reduced cost, or the solver made no
     // step after the last cells entered (their reduced costs were within its

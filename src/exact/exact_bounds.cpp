@@ -75,7 +75,8 @@ std::string mainMoments(const PassLayout& layout, const PassProblem& problem, co
     return names;
 }
 
-ProvenInterval inconsistent(const PassLayout& layout, const PassProblem& problem, const RealVector& y) {
+ProvenInterval inconsistent(const PassLayout& layout, const PassProblem& problem,
+                            const RealVector& y) {
     ProvenInterval interval = noValues("the data are inconsistent");
     interval.inconsistent = true;
     interval.inconsistency =
@@ -87,10 +88,13 @@ ProvenInterval inconsistent(const PassLayout& layout, const PassProblem& problem
 
 // A moment that adds no probabilities (an order above its subsequence's
 // length) is 0 for every distribution: a larger value is inconsistent.
-std::optional<ProvenInterval> emptyMomentOutOfPlace(const PassProblem& problem, const PassLayout& layout,
+std::optional<ProvenInterval> emptyMomentOutOfPlace(const PassProblem& problem,
+                                                    const PassLayout& layout,
                                                     const GridCheck& check) {
     const std::int32_t m = problem.m;
-    const auto length = [&](std::int32_t c) { return problem.lengths[static_cast<std::size_t>(c - 1)]; };
+    const auto length = [&](std::int32_t c) {
+        return problem.lengths[static_cast<std::size_t>(c - 1)];
+    };
     std::vector<std::size_t> empty;
     for (std::int32_t c = 1; c <= layout.q; ++c) {
         for (std::int32_t k = 1; k <= m; ++k) {
@@ -180,7 +184,8 @@ ExactPassResult solvePass(const PassProblem& problem, const lp::SolverFactory& m
                     allowed[i] = problem.errors[i] + widening[i];
                 }
                 CompactLp distanceProgram(problem, *second, true, allowed);
-                const CompactSolve distance = distanceProgram.solve(CompactGoal::distance, kRoundLimit);
+                const CompactSolve distance =
+                    distanceProgram.solve(CompactGoal::distance, kRoundLimit);
                 account(distance);
                 if (distance.result.status == lp::Status::optimal) {
                     ray = negated(distanceProgram.momentDuals(distance.result));

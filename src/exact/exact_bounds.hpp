@@ -61,9 +61,8 @@ ExactPassResult solveExactPass(const PassProblem& problem, const lp::SolverFacto
 lp::Settings exactSolverSettings();
 
 // The same, without the statistics, on the solver of this build.
-ProvenInterval exactPassBounds(const PassProblem& problem,
-                               const lp::SolverFactory& makeSolver = [] {
-                                   return lp::makeSolver(exactSolverSettings());
-                               });
+ProvenInterval exactPassBounds(
+    const PassProblem& problem,
+    const lp::SolverFactory& makeSolver = [] { return lp::makeSolver(exactSolverSettings()); });
 
 }  // namespace unionbound

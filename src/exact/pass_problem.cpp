@@ -26,8 +26,8 @@ std::string PassLayout::name(std::size_t i) const {
     }
     const auto position = static_cast<std::int32_t>(i) - 1;
     if (position < q * m) {
-        return "E[C(X_" + std::to_string(position / m + 1) + "," + std::to_string(position % m + 1) +
-               ")]";
+        return "E[C(X_" + std::to_string(position / m + 1) + "," +
+               std::to_string(position % m + 1) + ")]";
     }
     const std::int32_t perPair = mixedOrdersPerPair(m);
     const std::int32_t c = (position - q * m) / perPair + 2;

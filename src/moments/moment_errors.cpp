@@ -78,8 +78,8 @@ RealVector momentErrors(const IntMatrixList& index, const IntVector& lengths,
             mulUp(std::max(0.0, addUp(moments[i], spread)), addUp(1.0, mulUp(2.0, gamma)));
         const double fromRange = mulUp(n, addUp(1.0, probabilityTolerance));
         const double absoluteSum = std::min(fromSum, fromRange);
-        errors[i] = addUp(mulUp(addUp(gamma, kUnitRoundoff), absoluteSum),
-                          mulUp(n, kSmallestSpacing));
+        errors[i] =
+            addUp(mulUp(addUp(gamma, kUnitRoundoff), absoluteSum), mulUp(n, kSmallestSpacing));
         if (!std::isfinite(moments[i])) {
             errors[i] = kInfinity;
         }

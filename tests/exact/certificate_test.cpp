@@ -45,8 +45,8 @@ PassProblem problemOf(const Shape& shape, std::mt19937_64& random) {
     return problem;
 }
 
-const Shape kShapes[] = {{3, {4}},       {1, {3, 5}},    {2, {2, 3, 1}}, {3, {3, 3, 4}},
-                         {4, {5, 2}},    {5, {4, 3, 2}}, {3, {1, 1, 1, 1}}, {6, {7, 7}}};
+const Shape kShapes[] = {{3, {4}},    {1, {3, 5}},    {2, {2, 3, 1}},    {3, {3, 3, 4}},
+                         {4, {5, 2}}, {5, {4, 3, 2}}, {3, {1, 1, 1, 1}}, {6, {7, 7}}};
 
 TEST(GridCheck, LowestSlackIsAtMostTheExactMinimumOverEveryValuePointAndCloseToIt) {
     // Rounding of a few dozen operations on numbers up to about 1e4.
@@ -66,7 +66,8 @@ TEST(GridCheck, LowestSlackIsAtMostTheExactMinimumOverEveryValuePointAndCloseToI
                     for (std::size_t i = 0; i < phi.size(); ++i) {
                         g += mpq_class(y[i]) * mpq_class(phi[i]);
                     }
-                    const bool some = std::any_of(z.begin(), z.end(), [](std::int32_t v) { return v > 0; });
+                    const bool some =
+                        std::any_of(z.begin(), z.end(), [](std::int32_t v) { return v > 0; });
                     g -= some ? mpq_class(weight) : mpq_class(0);
                     if (first || g < least) {
                         least = g;

@@ -68,8 +68,8 @@ struct Mixture {
 };
 
 TEST(ExactBounds, MatchTheFullGridProgramAndHoldTheTrueUnionOnSmallRandomPasses) {
-    const Mixture mixtures[] = {{6, 3, 4, 0.3, 1},  {8, 5, 6, 0.4, 2}, {9, 2, 8, 0.2, 3},
-                                {7, 1, 5, 0.3, 4},  {10, 4, 10, 0.15, 5}, {8, 3, 3, 0.6, 6},
+    const Mixture mixtures[] = {{6, 3, 4, 0.3, 1},   {8, 5, 6, 0.4, 2},    {9, 2, 8, 0.2, 3},
+                                {7, 1, 5, 0.3, 4},   {10, 4, 10, 0.15, 5}, {8, 3, 3, 0.6, 6},
                                 {10, 3, 12, 0.1, 7}, {9, 6, 5, 0.35, 8}};
     for (const Mixture& mixture : mixtures) {
         std::mt19937_64 random(mixture.seed);
@@ -77,9 +77,9 @@ TEST(ExactBounds, MatchTheFullGridProgramAndHoldTheTrueUnionOnSmallRandomPasses)
             testing::randomMixture(mixture.n, mixture.outcomes, mixture.density, random);
         const double truth = testing::unionProbability(distribution);
         for (const PassProblem& problem : passesOf(distribution, mixture.m)) {
-            const std::string where = "n=" + std::to_string(mixture.n) + " m=" +
-                                      std::to_string(mixture.m) + " q=" +
-                                      std::to_string(problem.lengths.size());
+            const std::string where = "n=" + std::to_string(mixture.n) +
+                                      " m=" + std::to_string(mixture.m) +
+                                      " q=" + std::to_string(problem.lengths.size());
             const ProvenInterval bounds = exactPassBounds(problem);
             const testing::GridOptima grid = testing::solveFullGrid(problem);
             ASSERT_EQ(grid.status, lp::Status::optimal) << where;
@@ -96,8 +96,11 @@ TEST(ExactBounds, UpperBoundNeverExceedsTheStructuredBoundOfTheSamePass) {
     // The structured bound comes from dual feasible points of the same
     // maximisation, so the optimum is at most it, up to its own rounding.
     constexpr double kStructuredRounding = 1e-12;
-    const Mixture mixtures[] = {{8, 3, 5, 0.3, 11}, {10, 3, 8, 0.2, 12}, {11, 5, 6, 0.3, 13},
-                                {12, 3, 20, 0.1, 14}, {9, 5, 4, 0.5, 15}};
+    const Mixture mixtures[] = {{8, 3, 5, 0.3, 11},
+                                {10, 3, 8, 0.2, 12},
+                                {11, 5, 6, 0.3, 13},
+                                {12, 3, 20, 0.1, 14},
+                                {9, 5, 4, 0.5, 15}};
     for (const Mixture& mixture : mixtures) {
         std::mt19937_64 random(mixture.seed);
         const JointDistribution distribution =
@@ -138,7 +141,8 @@ JointDistribution independentEvents(const RealVector& p) {
         for (std::int32_t x = 0; x < n; ++x) {
             const bool occurs = ((mask >> x) & 1u) != 0;
             outcome.occurs[static_cast<std::size_t>(x)] = occurs;
-            outcome.weight *= occurs ? p[static_cast<std::size_t>(x)] : 1.0 - p[static_cast<std::size_t>(x)];
+            outcome.weight *=
+                occurs ? p[static_cast<std::size_t>(x)] : 1.0 - p[static_cast<std::size_t>(x)];
         }
         distribution.outcomes.push_back(outcome);
     }
@@ -207,7 +211,8 @@ TEST(ExactBounds, DataNoDistributionCanHaveAreProvenInconsistentAndNamed) {
         EXPECT_FALSE(bounds.upper.value || bounds.lower.value);
     }
     // An order above the length of a subsequence: that moment can only be 0.
-    const PassProblem shortSubsequences{2, {1, 1}, {1.0, 0.2, 0.3, 0.2, 0.0, 0.1}, RealVector(6, 0.0)};
+    const PassProblem shortSubsequences{
+        2, {1, 1}, {1.0, 0.2, 0.3, 0.2, 0.0, 0.1}, RealVector(6, 0.0)};
     const ProvenInterval bounds = exactPassBounds(shortSubsequences);
     EXPECT_TRUE(bounds.inconsistent);
     EXPECT_NE(bounds.inconsistency.find("E[C(X_1,2)] is 0.3"), std::string::npos)
@@ -263,7 +268,16 @@ TEST(ExactBounds, DataOffOnlyByTheRoundingAllowedForThemAreNotCalledInconsistent
 }
 
 // A solver that hands on the real one's work, then fails, stops or lies.
-enum class Lie { stops, fails, callsItInfeasible, zeroDuals, scaledDuals, noisyDuals, nanDuals, shortDuals };
+enum class Lie {
+    stops,
+    fails,
+    callsItInfeasible,
+    zeroDuals,
+    scaledDuals,
+    noisyDuals,
+    nanDuals,
+    shortDuals
+};
 
 class LyingSolver final : public lp::Solver {
   public:
@@ -275,25 +289,41 @@ class LyingSolver final : public lp::Solver {
     void setColumnBounds(std::int32_t column, double lower, double upper) override {
         inner_->setColumnBounds(column, lower, upper);
     }
-    void setColumnCost(std::int32_t column, double cost) override { inner_->setColumnCost(column, cost); }
+    void setColumnCost(std::int32_t column, double cost) override {
+        inner_->setColumnCost(column, cost);
+    }
     std::int32_t rowCount() const override { return inner_->rowCount(); }
     std::int32_t columnCount() const override { return inner_->columnCount(); }
     lp::Result solve() override {
         lp::Result result = inner_->solve();
         std::uniform_real_distribution<double> noise(-1e-3, 1e-3);
         switch (lie_) {
-            case Lie::stops: result.status = lp::Status::stopped; break;
-            case Lie::fails: result.status = lp::Status::failed; break;
-            case Lie::callsItInfeasible: result.status = lp::Status::infeasible; break;
-            case Lie::zeroDuals: result.rowDuals.assign(result.rowDuals.size(), 0.0); break;
+            case Lie::stops:
+                result.status = lp::Status::stopped;
+                break;
+            case Lie::fails:
+                result.status = lp::Status::failed;
+                break;
+            case Lie::callsItInfeasible:
+                result.status = lp::Status::infeasible;
+                break;
+            case Lie::zeroDuals:
+                result.rowDuals.assign(result.rowDuals.size(), 0.0);
+                break;
             case Lie::scaledDuals:
-                for (double& y : result.rowDuals) y *= 1.7;
+                for (double& y : result.rowDuals)
+                    y *= 1.7;
                 break;
             case Lie::noisyDuals:
-                for (double& y : result.rowDuals) y += noise(random_);
+                for (double& y : result.rowDuals)
+                    y += noise(random_);
                 break;
-            case Lie::nanDuals: result.rowDuals[0] = std::nan(""); break;
-            case Lie::shortDuals: result.rowDuals.pop_back(); break;
+            case Lie::nanDuals:
+                result.rowDuals[0] = std::nan("");
+                break;
+            case Lie::shortDuals:
+                result.rowDuals.pop_back();
+                break;
         }
         return result;
     }
@@ -305,17 +335,17 @@ class LyingSolver final : public lp::Solver {
 };
 
 TEST(ExactBounds, SolversThatFailStopOrLieNeverYieldAnUnprovenNumber) {
-    const Lie lies[] = {Lie::stops,     Lie::fails,       Lie::callsItInfeasible, Lie::zeroDuals,
-                        Lie::scaledDuals, Lie::noisyDuals, Lie::nanDuals,         Lie::shortDuals};
+    const Lie lies[] = {Lie::stops,       Lie::fails,      Lie::callsItInfeasible, Lie::zeroDuals,
+                        Lie::scaledDuals, Lie::noisyDuals, Lie::nanDuals,          Lie::shortDuals};
     std::mt19937_64 random(31);
     const JointDistribution distribution = testing::randomMixture(8, 6, 0.3, random);
     const double truth = testing::unionProbability(distribution);
     for (Lie lie : lies) {
-        const bool claimsNoOptimum =
-            lie == Lie::stops || lie == Lie::fails || lie == Lie::callsItInfeasible || lie == Lie::shortDuals;
+        const bool claimsNoOptimum = lie == Lie::stops || lie == Lie::fails ||
+                                     lie == Lie::callsItInfeasible || lie == Lie::shortDuals;
         for (const PassProblem& problem : passesOf(distribution, 3)) {
-            const ProvenInterval bounds = exactPassBounds(
-                problem, [lie] { return std::make_unique<LyingSolver>(lie, 5); });
+            const ProvenInterval bounds =
+                exactPassBounds(problem, [lie] { return std::make_unique<LyingSolver>(lie, 5); });
             const std::string where = "lie " + std::to_string(static_cast<int>(lie));
             EXPECT_FALSE(bounds.inconsistent) << where;
             expectAroundTheTruth(bounds, truth, where);
@@ -372,14 +402,16 @@ TEST(ExactBounds, MalformedProblemsGiveNoValuesAndSayWhatIsWrong) {
 
 TEST(ExactBounds, DoNotDependOnHowManyPassesRunAtOnce) {
     std::mt19937_64 random(41);
-    const std::vector<PassProblem> problems = passesOf(testing::randomMixture(9, 7, 0.3, random), 3);
+    const std::vector<PassProblem> problems =
+        passesOf(testing::randomMixture(9, 7, 0.3, random), 3);
     std::vector<ProvenInterval> alone;
     for (const PassProblem& problem : problems) {
         alone.push_back(exactPassBounds(problem));
     }
     std::vector<ProvenInterval> together(problems.size());
     std::thread other([&] {
-        for (std::size_t p = 1; p < problems.size(); p += 2) together[p] = exactPassBounds(problems[p]);
+        for (std::size_t p = 1; p < problems.size(); p += 2)
+            together[p] = exactPassBounds(problems[p]);
     });
     for (std::size_t p = 0; p < problems.size(); p += 2) {
         together[p] = exactPassBounds(problems[p]);

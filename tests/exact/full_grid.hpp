@@ -73,7 +73,8 @@ inline GridOptima solveFullGrid(const PassProblem& problem) {
     for (const IntVector& z : valuePoints(problem.lengths)) {
         const RealVector phi = momentFunctions(problem, z);
         lp::Column column;
-        column.cost = std::any_of(z.begin(), z.end(), [](std::int32_t v) { return v > 0; }) ? -1.0 : 0.0;
+        column.cost =
+            std::any_of(z.begin(), z.end(), [](std::int32_t v) { return v > 0; }) ? -1.0 : 0.0;
         for (std::size_t i = 0; i < phi.size(); ++i) {
             if (rowOf[i] >= 0 && phi[i] != 0.0) {
                 column.rows.push_back(rowOf[i]);

@@ -83,8 +83,9 @@ TEST(MomentErrors, BoundTheDistanceFromTheExactSumOfTheDecimalsOfTheFile) {
                 pairs.push_back({1, s});
             }
             const RealVector moments =
-                binomialMomentsOfPasses(input.values, c.n, c.m,
-                                        {{l, pairs, IntVector(static_cast<std::size_t>(q), c.m)}})[0]
+                binomialMomentsOfPasses(
+                    input.values, c.n, c.m,
+                    {{l, pairs, IntVector(static_cast<std::size_t>(q), c.m)}})[0]
                     .moments;
             const PassProblem problem = makePassProblem(c.n, l, c.m, moments);
             const PassLayout layout = passLayout(problem);
