@@ -40,7 +40,8 @@ std::string reasonOf(const CompactSolve& solve) {
         case lp::Status::stopped:
             return "the LP solver stopped at its iteration or time limit";
         case lp::Status::failed:
-            return "the LP solver failed (numerical trouble)";
+            return "the LP solver failed (numerical trouble, or an answer that does not fit "
+                   "the program)";
     }
     if (!solve.settled) {
         return "the column generation did not settle within " + std::to_string(kRoundLimit) +
