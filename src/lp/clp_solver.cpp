@@ -124,6 +124,12 @@ class ClpSolver final : public Solver {
         model_ = std::make_unique<ClpSimplex>();
         model_->setLogLevel(0);
         model_->setOptimizationDirection(1.0);
+        if (settings_.primalTolerance > 0.0) {
+            model_->setPrimalTolerance(settings_.primalTolerance);
+        }
+        if (settings_.dualTolerance > 0.0) {
+            model_->setDualTolerance(settings_.dualTolerance);
+        }
         solved_ = false;
     }
 

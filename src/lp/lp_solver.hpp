@@ -55,6 +55,10 @@ struct Result {
 struct Settings {
     std::int64_t iterationLimit = 10'000'000;  // simplex iterations of one solve
     double secondsLimit = 0.0;                 // wall seconds of one solve; 0 for none
+    // How far a row or bound may be missed, and how negative a reduced cost
+    // may be, at a claimed optimum; 0 keeps the library's own.
+    double primalTolerance = 0.0;
+    double dualTolerance = 0.0;
 };
 
 class Solver {

@@ -1,0 +1,262 @@
+#include "exact/exact_bounds.hpp"
+
+#include <algorithm>
+#include <charconv>
+#include <chrono>
+#include <cmath>
+#include <limits>
+#include <memory>
+#include <numeric>
+#include <optional>
+
+#include "exact/certificate.hpp"
+#include "exact/compact_lp.hpp"
+#include "numeric/directed_rounding.hpp"
+
+namespace unionbound {
+
+namespace {
+
+constexpr double kNotANumber = std::numeric_limits<double>::quiet_NaN();
+
+// LP solves of one goal before the column generation gives up.
+constexpr std::int32_t kRoundLimit = 500;
+
+// The feasibility goal is the sum of the artificial columns in the scaled
+// rows. Each moment may move by at least 1e-9 of its scale (N_i·1e-9, and
+// N_i is the scale), so a claimed sum at most this much leaves the moments
+// within the rounding allowed for the data: no inconsistency to look for.
+constexpr double kAttainableWithin = 1e-9;
+
+std::string reasonOf(const CompactSolve& solve) {
+    switch (solve.result.status) {
+        case lp::Status::optimal:
+            break;
+        case lp::Status::infeasible:
+            return "the LP solver found no distribution with these moments, but the data were "
+                   "not proven inconsistent beyond their rounding";
+        case lp::Status::unbounded:
+            return "the LP solver called the problem unbounded, which it cannot be";
+        case lp::Status::stopped:
+            return "the LP solver stopped at its iteration or time limit";
+        case lp::Status::failed:
+            return "the LP solver failed (numerical trouble, or an answer that does not fit "
+                   "the program)";
+    }
+    if (!solve.settled) {
+        return "the column generation did not settle within " + std::to_string(kRoundLimit) +
+               " LP solves";
+    }
+    return {};
+}
+
+RealVector negated(RealVector y) {
+    std::transform(y.begin(), y.end(), y.begin(), [](double v) { return -v; });
+    return y;
+}
+
+ProvenInterval noValues(const std::string& why) {
+    ProvenInterval interval;
+    interval.upper.why = why;
+    interval.lower.why = why;
+    return interval;
+}
+
+// The moments a Farkas certificate rests on most: the largest |y_i·moments_i|.
+std::string mainMoments(const PassLayout& layout, const PassProblem& problem, const RealVector& y) {
+    std::vector<std::size_t> order(y.size() - 1);
+    std::iota(order.begin(), order.end(), std::size_t{1});
+    const auto weight = [&](std::size_t i) { return std::fabs(y[i] * problem.moments[i]); };
+    std::stable_sort(order.begin(), order.end(),
+                     [&](std::size_t a, std::size_t b) { return weight(a) > weight(b); });
+    std::string names;
+    for (std::size_t k = 0; k < order.size() && k < 3 && weight(order[k]) > 0.0; ++k) {
+        names += (k == 0 ? "" : ", ") + layout.name(order[k]);
+    }
+    return names;
+}
+
+ProvenInterval inconsistent(const PassLayout& layout, const PassProblem& problem,
+                            const RealVector& y) {
+    ProvenInterval interval = noValues("the data are inconsistent");
+    interval.inconsistent = true;
+    interval.inconsistency =
+        "no joint distribution of the subsequence counts has these moments, even with every "
+        "probability moved by up to 1e-9 (proven by a Farkas certificate resting most on " +
+        mainMoments(layout, problem, y) + ")";
+    return interval;
+}
+
+// A moment that adds no probabilities (an order above its subsequence's
+// length) is 0 for every distribution: a larger value is inconsistent.
+std::optional<ProvenInterval> emptyMomentOutOfPlace(const PassProblem& problem,
+                                                    const PassLayout& layout,
+                                                    const GridCheck& check) {
+    const std::int32_t m = problem.m;
+    const auto length = [&](std::int32_t c) {
+        return problem.lengths[static_cast<std::size_t>(c - 1)];
+    };
+    std::vector<std::size_t> empty;
+    for (std::int32_t c = 1; c <= layout.q; ++c) {
+        for (std::int32_t k = 1; k <= m; ++k) {
+            if (k > length(c)) {
+                empty.push_back(layout.single(c, k));
+            }
+        }
+        for (std::int32_t e = 1; c >= 2 && e < m; ++e) {
+            for (std::int32_t d = 1; d + e <= m; ++d) {
+                if (d > length(1) || e > length(c)) {
+                    empty.push_back(layout.pair(c, d, e));
+                }
+            }
+        }
+    }
+    for (std::size_t i : empty) {
+        RealVector y(layout.size(), 0.0);
+        y[i] = problem.moments[i] > 0.0 ? -1.0 : 1.0;
+        if (check.provesNoDistribution(y, RealVector(layout.size(), 0.0))) {
+            ProvenInterval interval = noValues("the data are inconsistent");
+            interval.inconsistent = true;
+            char value[32];
+            const auto written = std::to_chars(value, value + sizeof value, problem.moments[i]);
+            interval.inconsistency = layout.name(i) + " is " + std::string(value, written.ptr) +
+                                     ", but no distribution can make it other than 0: its order "
+                                     "exceeds the length of a subsequence";
+            return interval;
+        }
+    }
+    return std::nullopt;
+}
+
+ExactPassResult solvePass(const PassProblem& problem, const lp::SolverFactory& makeSolver) {
+    ExactPassResult outcome;
+    ExactPassStatistics& statistics = outcome.statistics;
+    statistics.claimedUpper = kNotANumber;
+    statistics.claimedLower = kNotANumber;
+    statistics.upperRepair = kNotANumber;
+    statistics.lowerRepair = kNotANumber;
+    const std::string malformed = checkPassProblem(problem);
+    if (!malformed.empty()) {
+        outcome.bounds = noValues("the pass's data are malformed: " + malformed);
+        return outcome;
+    }
+    const PassLayout layout = passLayout(problem);
+    const GridCheck check(problem);
+    if (auto proven = emptyMomentOutOfPlace(problem, layout, check)) {
+        outcome.bounds = *proven;
+        return outcome;
+    }
+    // The rounding allowed for the data: 1e-9 for each probability a moment adds.
+    RealVector widening(layout.size(), 0.0);
+    {
+        const RealVector counts = passTermCounts(problem);
+        for (std::size_t i = 0; i < counts.size(); ++i) {
+            widening[i] = mulUp(counts[i], kRoundingOfTheData);
+        }
+    }
+    const auto account = [&](const CompactSolve& solve) {
+        statistics.rounds += solve.rounds;
+        statistics.iterations += solve.iterations;
+    };
+
+    std::unique_ptr<lp::Solver> solver = makeSolver();
+    if (!solver) {
+        outcome.bounds = noValues("no LP solver could be made");
+        return outcome;
+    }
+    CompactLp program(problem, *solver, false);
+    statistics.rows = solver->rowCount();
+
+    const CompactSolve feasibility = program.solve(CompactGoal::feasibility, kRoundLimit);
+    account(feasibility);
+    if (const std::string why = reasonOf(feasibility); !why.empty()) {
+        outcome.bounds = noValues(why);
+        statistics.cells = program.cellCount();
+        return outcome;
+    }
+    if (!(feasibility.result.objective <= kAttainableWithin)) {
+        // A Farkas certificate from the feasibility duals, else from the
+        // distance to the attainable moments in units of the allowed rounding.
+        RealVector ray = negated(program.momentDuals(feasibility.result));
+        if (!check.provesNoDistribution(ray, widening)) {
+            if (std::unique_ptr<lp::Solver> second = makeSolver()) {
+                RealVector allowed(layout.size(), 0.0);
+                for (std::size_t i = 0; i < allowed.size(); ++i) {
+                    allowed[i] = problem.errors[i] + widening[i];
+                }
+                CompactLp distanceProgram(problem, *second, true, allowed);
+                const CompactSolve distance =
+                    distanceProgram.solve(CompactGoal::distance, kRoundLimit);
+                account(distance);
+                if (distance.result.status == lp::Status::optimal) {
+                    ray = negated(distanceProgram.momentDuals(distance.result));
+                }
+            }
+        }
+        if (check.provesNoDistribution(ray, widening)) {
+            outcome.bounds = inconsistent(layout, problem, ray);
+            statistics.cells = program.cellCount();
+            return outcome;
+        }
+    }
+
+    // The largest P(union) is 1 − min t: multipliers e_0 − λ. The smallest
+    // is 1 − max s = 1 + min(−s): multipliers e_0 + λ.
+    const CompactSolve most = program.solve(CompactGoal::leastNoEvent, kRoundLimit);
+    account(most);
+    if (std::string why = reasonOf(most); !why.empty()) {
+        outcome.bounds.upper.why = why;
+    } else {
+        statistics.claimedUpper = 1.0 - most.result.objective;
+        RealVector y = negated(program.momentDuals(most.result));
+        y[0] += 1.0;
+        statistics.upperRepair = std::max(0.0, -check.lowestSlack(y, 1.0));
+        const double bound = check.upperBound(y);
+        if (std::isfinite(bound)) {
+            outcome.bounds.upper.value = bound;
+        } else {
+            outcome.bounds.upper.why = "the bound from the LP solver's duals could not be proven";
+        }
+    }
+    const CompactSolve least = program.solve(CompactGoal::mostNoEvent, kRoundLimit);
+    account(least);
+    if (std::string why = reasonOf(least); !why.empty()) {
+        outcome.bounds.lower.why = why;
+    } else {
+        statistics.claimedLower = 1.0 + least.result.objective;
+        RealVector y = program.momentDuals(least.result);
+        y[0] += 1.0;
+        statistics.lowerRepair = std::max(0.0, -check.lowestSlack(negated(y), -1.0));
+        const double bound = check.lowerBound(y);
+        if (std::isfinite(bound)) {
+            outcome.bounds.lower.value = bound;
+        } else {
+            outcome.bounds.lower.why = "the bound from the LP solver's duals could not be proven";
+        }
+    }
+    statistics.cells = program.cellCount();
+    return outcome;
+}
+
+}  // namespace
+
+ExactPassResult solveExactPass(const PassProblem& problem, const lp::SolverFactory& makeSolver) {
+    const auto start = std::chrono::steady_clock::now();
+    ExactPassResult outcome = solvePass(problem, makeSolver);
+    outcome.statistics.seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    return outcome;
+}
+
+lp::Settings exactSolverSettings() {
+    lp::Settings settings;
+    settings.primalTolerance = 1e-9;
+    settings.dualTolerance = 1e-9;
+    return settings;
+}
+
+ProvenInterval exactPassBounds(const PassProblem& problem, const lp::SolverFactory& makeSolver) {
+    return solveExactPass(problem, makeSolver).bounds;
+}
+
+}  // namespace unionbound

@@ -1,0 +1,425 @@
+// The exact bounds of a pass: against the full grid program, around the true
+// probability of known distributions, on hand-checkable cases, on
+// inconsistent data, and with solvers that fail or lie.
+#include "exact/exact_bounds.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <random>
+#include <sstream>
+#include <thread>
+
+#include "app/driver.hpp"
+#include "exact/certificate.hpp"
+#include "exact/compact_lp.hpp"
+#include "exact/full_grid.hpp"
+#include "moments/moment_sweep.hpp"
+#include "moments/subsets.hpp"
+#include "support/distribution.hpp"
+
+namespace unionbound {
+namespace {
+
+using testing::JointDistribution;
+using testing::Outcome;
+
+// The certified bounds are meant to be this close to the optimum.
+constexpr double kTight = 1e-9;
+// The intersection probabilities of a test distribution are rounded doubles,
+// so its true union may sit this far outside the bounds of those doubles.
+constexpr double kTruthRounding = 1e-13;
+
+// Every pass l = 1 … n of the distribution's probabilities up to order m.
+std::vector<PassProblem> passesOf(const RealVector& prob, std::int32_t n, std::int32_t m) {
+    std::vector<PassDivision> divisions;
+    for (std::int32_t l = 1; l <= n; ++l) {
+        IntMatrix pairs;
+        for (std::int32_t c = 2; c <= n / l; ++c) {
+            pairs.push_back({1, c});
+        }
+        divisions.push_back({l, pairs, IntVector(static_cast<std::size_t>(n / l), m)});
+    }
+    std::vector<PassProblem> problems;
+    const std::vector<PassMoments> moments = binomialMomentsOfPasses(prob, n, m, divisions);
+    for (std::size_t p = 0; p < divisions.size(); ++p) {
+        problems.push_back(makePassProblem(n, divisions[p].l, m, moments[p].moments));
+    }
+    return problems;
+}
+
+std::vector<PassProblem> passesOf(const JointDistribution& distribution, std::int32_t m) {
+    return passesOf(testing::intersectionProbabilities(distribution, m), distribution.n, m);
+}
+
+void expectAroundTheTruth(const ProvenInterval& bounds, double truth, const std::string& where) {
+    if (bounds.upper.value) {
+        EXPECT_GE(*bounds.upper.value, truth - kTruthRounding) << where;
+    }
+    if (bounds.lower.value) {
+        EXPECT_LE(*bounds.lower.value, truth + kTruthRounding) << where;
+    }
+}
+
+struct Mixture {
+    std::int32_t n, m;
+    int outcomes;
+    double density;
+    std::uint64_t seed;
+};
+
+TEST(ExactBounds, MatchTheFullGridProgramAndHoldTheTrueUnionOnSmallRandomPasses) {
+    const Mixture mixtures[] = {{6, 3, 4, 0.3, 1},   {8, 5, 6, 0.4, 2},    {9, 2, 8, 0.2, 3},
+                                {7, 1, 5, 0.3, 4},   {10, 4, 10, 0.15, 5}, {8, 3, 3, 0.6, 6},
+                                {10, 3, 12, 0.1, 7}, {9, 6, 5, 0.35, 8}};
+    for (const Mixture& mixture : mixtures) {
+        std::mt19937_64 random(mixture.seed);
+        const JointDistribution distribution =
+            testing::randomMixture(mixture.n, mixture.outcomes, mixture.density, random);
+        const double truth = testing::unionProbability(distribution);
+        for (const PassProblem& problem : passesOf(distribution, mixture.m)) {
+            const std::string where = "n=" + std::to_string(mixture.n) +
+                                      " m=" + std::to_string(mixture.m) +
+                                      " q=" + std::to_string(problem.lengths.size());
+            const ProvenInterval bounds = exactPassBounds(problem);
+            const testing::GridOptima grid = testing::solveFullGrid(problem);
+            ASSERT_EQ(grid.status, lp::Status::optimal) << where;
+            ASSERT_TRUE(bounds.upper.value && bounds.lower.value) << where << bounds.upper.why;
+            EXPECT_FALSE(bounds.inconsistent) << where;
+            EXPECT_NEAR(*bounds.upper.value, grid.largest, kTight) << where;
+            EXPECT_NEAR(*bounds.lower.value, grid.smallest, kTight) << where;
+            expectAroundTheTruth(bounds, truth, where);
+        }
+    }
+}
+
+TEST(ExactBounds, UpperBoundNeverExceedsTheStructuredBoundOfTheSamePass) {
+    // The structured bound comes from dual feasible points of the same
+    // maximisation, so the optimum is at most it, up to its own rounding.
+    constexpr double kStructuredRounding = 1e-12;
+    const Mixture mixtures[] = {{8, 3, 5, 0.3, 11},
+                                {10, 3, 8, 0.2, 12},
+                                {11, 5, 6, 0.3, 13},
+                                {12, 3, 20, 0.1, 14},
+                                {9, 5, 4, 0.5, 15}};
+    for (const Mixture& mixture : mixtures) {
+        std::mt19937_64 random(mixture.seed);
+        const JointDistribution distribution =
+            testing::randomMixture(mixture.n, mixture.outcomes, mixture.density, random);
+        const RealVector prob = testing::intersectionProbabilities(distribution, mixture.m);
+        const double truth = testing::unionProbability(distribution);
+        std::vector<PassResult> passes;
+        std::ostringstream report;
+        runPasses(prob, mixture.n, mixture.m, report,
+                  [&](const PassResult& pass) { passes.push_back(pass); });
+        ASSERT_EQ(passes.size(), static_cast<std::size_t>(mixture.n / 2 - mixture.m + 1));
+        for (const PassResult& pass : passes) {
+            const std::int32_t l = pass.l;
+            const ProvenInterval bounds =
+                exactPassBounds(makePassProblem(mixture.n, l, mixture.m, pass.moments));
+            ASSERT_TRUE(bounds.upper.value && bounds.lower.value);
+            EXPECT_LE(*bounds.upper.value, -pass.solution.value + kStructuredRounding)
+                << "n=" << mixture.n << " m=" << mixture.m << " l=" << l;
+            expectAroundTheTruth(bounds, truth, "structured");
+        }
+    }
+}
+
+JointDistribution disjointEvents(std::int32_t n) {
+    JointDistribution distribution{n, {}};
+    for (std::int32_t x = 0; x < n; ++x) {
+        Outcome outcome{std::vector<bool>(static_cast<std::size_t>(n)), 0.02 * (x + 1)};
+        outcome.occurs[static_cast<std::size_t>(x)] = true;
+        distribution.outcomes.push_back(outcome);
+    }
+    return distribution;
+}
+
+JointDistribution identicalEvents(std::int32_t n, double p) {
+    return {n, {{std::vector<bool>(static_cast<std::size_t>(n), true), p}}};
+}
+
+JointDistribution independentEvents(const RealVector& p) {
+    const auto n = static_cast<std::int32_t>(p.size());
+    JointDistribution distribution{n, {}};
+    for (std::uint32_t mask = 0; mask < (1u << n); ++mask) {
+        Outcome outcome{std::vector<bool>(static_cast<std::size_t>(n)), 1.0};
+        for (std::int32_t x = 0; x < n; ++x) {
+            const bool occurs = ((mask >> x) & 1u) != 0;
+            outcome.occurs[static_cast<std::size_t>(x)] = occurs;
+            outcome.weight *=
+                occurs ? p[static_cast<std::size_t>(x)] : 1.0 - p[static_cast<std::size_t>(x)];
+        }
+        distribution.outcomes.push_back(outcome);
+    }
+    return distribution;
+}
+
+TEST(ExactBounds, DisjointEventsGiveTheSumOfTheirProbabilitiesAsTheUpperBound) {
+    // P(A_x) = 0.02·x, x = 1 … 7: S1 = 1.12 > 1 would be clipped, so n = 6 (0.42).
+    const JointDistribution distribution = disjointEvents(6);
+    const double s1 = 0.42;
+    for (const PassProblem& problem : passesOf(distribution, 3)) {
+        const ProvenInterval bounds = exactPassBounds(problem);
+        ASSERT_TRUE(bounds.upper.value && bounds.lower.value);
+        EXPECT_NEAR(*bounds.upper.value, s1, kTight);
+        // With at most two subsequences no pair is left free: the union is S1.
+        if (problem.lengths.size() <= 2) {
+            EXPECT_NEAR(*bounds.lower.value, s1, kTight);
+        }
+        expectAroundTheTruth(bounds, s1, "disjoint");
+    }
+}
+
+TEST(ExactBounds, IdenticalEventsGiveTheProbabilityOfOneOfThem) {
+    for (std::int32_t m : {1, 2, 3, 5}) {
+        for (const PassProblem& problem : passesOf(identicalEvents(7, 0.37), m)) {
+            const ProvenInterval bounds = exactPassBounds(problem);
+            ASSERT_TRUE(bounds.upper.value && bounds.lower.value);
+            // With m = 1 only the means are known; from m = 2 on the counts
+            // are 0 or full and move together.
+            if (m >= 2) {
+                EXPECT_NEAR(*bounds.upper.value, 0.37, kTight) << "m=" << m;
+            }
+            EXPECT_NEAR(*bounds.lower.value, 0.37, kTight) << "m=" << m;
+            expectAroundTheTruth(bounds, 0.37, "identical");
+        }
+    }
+}
+
+TEST(ExactBounds, IndependentEventsAreBracketedByTheBoundsOfEveryPass) {
+    const RealVector p = {0.1, 0.05, 0.2, 0.15, 0.08, 0.12, 0.3};
+    double none = 1.0;
+    for (double v : p) {
+        none *= 1.0 - v;
+    }
+    for (std::int32_t m : {2, 3, 4}) {
+        for (const PassProblem& problem : passesOf(independentEvents(p), m)) {
+            const ProvenInterval bounds = exactPassBounds(problem);
+            ASSERT_TRUE(bounds.upper.value && bounds.lower.value);
+            expectAroundTheTruth(bounds, 1.0 - none, "independent m=" + std::to_string(m));
+        }
+    }
+}
+
+TEST(ExactBounds, DataNoDistributionCanHaveAreProvenInconsistentAndNamed) {
+    // Disjoint events with every pair probability raised to 1, far above the
+    // probabilities of single events (0.02 … 0.12).
+    RealVector prob = testing::intersectionProbabilities(disjointEvents(6), 2);
+    for (std::size_t i = 6; i < prob.size(); ++i) {
+        prob[i] = 1.0;
+    }
+    for (const PassProblem& problem : passesOf(prob, 6, 2)) {
+        const ProvenInterval bounds = exactPassBounds(problem);
+        EXPECT_TRUE(bounds.inconsistent) << "q=" << problem.lengths.size();
+        EXPECT_NE(bounds.inconsistency.find("no joint distribution"), std::string::npos);
+        EXPECT_NE(bounds.inconsistency.find("E[C(X_1,"), std::string::npos) << bounds.inconsistency;
+        EXPECT_FALSE(bounds.upper.value || bounds.lower.value);
+    }
+    // An order above the length of a subsequence: that moment can only be 0.
+    const PassProblem shortSubsequences{
+        2, {1, 1}, {1.0, 0.2, 0.3, 0.2, 0.0, 0.1}, RealVector(6, 0.0)};
+    const ProvenInterval bounds = exactPassBounds(shortSubsequences);
+    EXPECT_TRUE(bounds.inconsistent);
+    EXPECT_NE(bounds.inconsistency.find("E[C(X_1,2)] is 0.3"), std::string::npos)
+        << bounds.inconsistency;
+}
+
+TEST(ExactBounds, TheDistanceProgramGivesAFarkasCertificateExactlyWhenTheDataAreOutOfReach) {
+    // Consistent data lie at distance 0 from the attainable moments.
+    constexpr double kAtTheMoments = 1e-6;
+    RealVector raised = testing::intersectionProbabilities(disjointEvents(6), 2);
+    for (std::size_t i = 6; i < raised.size(); ++i) {
+        raised[i] = 1.0;
+    }
+    const std::pair<RealVector, bool> cases[] = {
+        {testing::intersectionProbabilities(disjointEvents(6), 2), false}, {raised, true}};
+    for (const auto& [prob, outOfReach] : cases) {
+        for (const PassProblem& problem : passesOf(prob, 6, 2)) {
+            const RealVector counts = passTermCounts(problem);
+            RealVector widening(counts.size()), allowed(counts.size());
+            for (std::size_t i = 0; i < counts.size(); ++i) {
+                widening[i] = counts[i] * kRoundingOfTheData;
+                allowed[i] = problem.errors[i] + widening[i];
+            }
+            auto solver = lp::makeSolver(exactSolverSettings());
+            CompactLp program(problem, *solver, true, allowed);
+            const CompactSolve solve = program.solve(CompactGoal::distance, 500);
+            ASSERT_EQ(solve.result.status, lp::Status::optimal);
+            RealVector ray = program.momentDuals(solve.result);
+            for (double& v : ray) {
+                v = -v;
+            }
+            const bool proven = GridCheck(problem).provesNoDistribution(ray, widening);
+            EXPECT_EQ(proven, outOfReach) << "q=" << problem.lengths.size();
+            if (outOfReach) {
+                EXPECT_GT(solve.result.objective, 1.0);
+            } else {
+                EXPECT_LT(solve.result.objective, kAtTheMoments);
+            }
+        }
+    }
+}
+
+TEST(ExactBounds, DataOffOnlyByTheRoundingAllowedForThemAreNotCalledInconsistent) {
+    // A pair probability of -5e-10, within the reader's range: the moments
+    // miss the attainable ones by less than 1e-9 per probability.
+    RealVector prob = testing::intersectionProbabilities(disjointEvents(6), 2);
+    prob[static_cast<std::size_t>(subsetPosition(6, 2, {1, 2}))] = -5e-10;
+    for (const PassProblem& problem : passesOf(prob, 6, 2)) {
+        const ProvenInterval bounds = exactPassBounds(problem);
+        EXPECT_FALSE(bounds.inconsistent) << bounds.inconsistency;
+        EXPECT_TRUE(bounds.upper.value || !bounds.upper.why.empty());
+    }
+}
+
+// A solver that hands on the real one's work, then fails, stops or lies.
+enum class Lie {
+    stops,
+    fails,
+    callsItInfeasible,
+    zeroDuals,
+    scaledDuals,
+    noisyDuals,
+    nanDuals,
+    shortDuals
+};
+
+class LyingSolver final : public lp::Solver {
+  public:
+    LyingSolver(Lie lie, std::uint64_t seed) : lie_(lie), random_(seed), inner_(lp::makeSolver()) {}
+    void setRows(const lp::Rows& rows) override { inner_->setRows(rows); }
+    std::int32_t addColumns(const std::vector<lp::Column>& columns) override {
+        return inner_->addColumns(columns);
+    }
+    void setColumnBounds(std::int32_t column, double lower, double upper) override {
+        inner_->setColumnBounds(column, lower, upper);
+    }
+    void setColumnCost(std::int32_t column, double cost) override {
+        inner_->setColumnCost(column, cost);
+    }
+    std::int32_t rowCount() const override { return inner_->rowCount(); }
+    std::int32_t columnCount() const override { return inner_->columnCount(); }
+    lp::Result solve() override {
+        lp::Result result = inner_->solve();
+        std::uniform_real_distribution<double> noise(-1e-3, 1e-3);
+        switch (lie_) {
+            case Lie::stops:
+                result.status = lp::Status::stopped;
+                break;
+            case Lie::fails:
+                result.status = lp::Status::failed;
+                break;
+            case Lie::callsItInfeasible:
+                result.status = lp::Status::infeasible;
+                break;
+            case Lie::zeroDuals:
+                result.rowDuals.assign(result.rowDuals.size(), 0.0);
+                break;
+            case Lie::scaledDuals:
+                for (double& y : result.rowDuals)
+                    y *= 1.7;
+                break;
+            case Lie::noisyDuals:
+                for (double& y : result.rowDuals)
+                    y += noise(random_);
+                break;
+            case Lie::nanDuals:
+                result.rowDuals[0] = std::nan("");
+                break;
+            case Lie::shortDuals:
+                result.rowDuals.pop_back();
+                break;
+        }
+        return result;
+    }
+
+  private:
+    Lie lie_;
+    std::mt19937_64 random_;
+    std::unique_ptr<lp::Solver> inner_;
+};
+
+TEST(ExactBounds, SolversThatFailStopOrLieNeverYieldAnUnprovenNumber) {
+    // Each lie, and the words of the reason where it leaves no optimum.
+    const std::pair<Lie, const char*> lies[] = {
+        {Lie::stops, "stopped at its iteration or time limit"},
+        {Lie::fails, "failed"},
+        {Lie::callsItInfeasible, "found no distribution"},
+        {Lie::shortDuals, "failed"},
+        {Lie::zeroDuals, nullptr},
+        {Lie::scaledDuals, nullptr},
+        {Lie::noisyDuals, nullptr},
+        {Lie::nanDuals, nullptr}};
+    std::mt19937_64 random(31);
+    const JointDistribution distribution = testing::randomMixture(8, 6, 0.3, random);
+    const double truth = testing::unionProbability(distribution);
+    for (const auto& [lie, words] : lies) {
+        for (const PassProblem& problem : passesOf(distribution, 3)) {
+            const ProvenInterval bounds = exactPassBounds(
+                problem, [lie = lie] { return std::make_unique<LyingSolver>(lie, 5); });
+            const std::string where = "lie " + std::to_string(static_cast<int>(lie));
+            EXPECT_FALSE(bounds.inconsistent) << where;
+            expectAroundTheTruth(bounds, truth, where);
+            if (words != nullptr) {
+                EXPECT_FALSE(bounds.upper.value || bounds.lower.value) << where;
+                EXPECT_NE(bounds.upper.why.find(words), std::string::npos) << bounds.upper.why;
+                EXPECT_NE(bounds.lower.why.find(words), std::string::npos) << bounds.lower.why;
+            }
+            // No multipliers but the constant: g = 1 everywhere proves only 1.
+            if (lie == Lie::zeroDuals) {
+                EXPECT_EQ(bounds.upper.value.value_or(-1.0), 1.0) << where;
+            }
+        }
+    }
+}
+
+TEST(ExactBounds, MalformedProblemsGiveNoValuesAndSayWhatIsWrong) {
+    const PassProblem good = passesOf(identicalEvents(4, 0.3), 2)[1];
+    struct Bad {
+        PassProblem problem;
+        const char* words;
+    };
+    std::vector<Bad> cases;
+    cases.push_back({{0, good.lengths, good.moments, good.errors}, "order m is 0"});
+    cases.push_back({{2, {}, good.moments, good.errors}, "no subsequences"});
+    cases.push_back({{2, {2, 0}, good.moments, good.errors}, "subsequence 2 has length 0"});
+    cases.push_back({{2, good.lengths, RealVector(3, 1.0), good.errors}, "moments and"});
+    PassProblem notANumber = good;
+    notANumber.moments[2] = std::nan("");
+    cases.push_back({notANumber, "not a finite number"});
+    PassProblem noTotal = good;
+    noTotal.moments[0] = 0.9;
+    cases.push_back({noTotal, "total probability 1"});
+    for (const Bad& bad : cases) {
+        const ProvenInterval bounds = exactPassBounds(bad.problem);
+        EXPECT_FALSE(bounds.upper.value || bounds.lower.value);
+        EXPECT_NE(bounds.upper.why.find(bad.words), std::string::npos) << bounds.upper.why;
+    }
+}
+
+TEST(ExactBounds, DoNotDependOnHowManyPassesRunAtOnce) {
+    std::mt19937_64 random(41);
+    const std::vector<PassProblem> problems =
+        passesOf(testing::randomMixture(9, 7, 0.3, random), 3);
+    std::vector<ProvenInterval> alone;
+    for (const PassProblem& problem : problems) {
+        alone.push_back(exactPassBounds(problem));
+    }
+    std::vector<ProvenInterval> together(problems.size());
+    std::thread other([&] {
+        for (std::size_t p = 1; p < problems.size(); p += 2)
+            together[p] = exactPassBounds(problems[p]);
+    });
+    for (std::size_t p = 0; p < problems.size(); p += 2) {
+        together[p] = exactPassBounds(problems[p]);
+    }
+    other.join();
+    for (std::size_t p = 0; p < problems.size(); ++p) {
+        EXPECT_EQ(alone[p].upper.value, together[p].upper.value) << p;
+        EXPECT_EQ(alone[p].lower.value, together[p].lower.value) << p;
+    }
+}
+
+}  // namespace
+}  // namespace unionbound
