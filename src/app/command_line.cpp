@@ -45,7 +45,7 @@ Parsed<CommandLine> parseCommandLine(const std::vector<std::string>& words) {
     line.anyOption = !words.empty();
     ArgumentWalker walker(words);
     bool seenN = false, seenM = false, seenInput = false, seenReport = false, seenCsv = false,
-         seenCompare = false;
+         seenCompare = false, seenExact = false;
     const auto fail = [](std::string problem) { return Parsed<CommandLine>(refuse(std::move(problem))); };
     const auto once = [](bool& seen) {
         const bool repeated = seen;
@@ -59,7 +59,8 @@ Parsed<CommandLine> parseCommandLine(const std::vector<std::string>& words) {
                         "\": the program takes options only");
         }
         const bool isFlag =
-            option == "--help" || option == "-h" || option == "--version" || option == "--compare";
+            option == "--help" || option == "-h" || option == "--version" || option == "--compare" ||
+                            option == "--exact";
         if (isFlag && walker.hasAttachedValue()) {
             return fail("option " + option + " takes no value");
         }
@@ -92,6 +93,9 @@ Parsed<CommandLine> parseCommandLine(const std::vector<std::string>& words) {
         } else if (option == "--compare") {
             problem = once(seenCompare) ? "" : "option --compare is given twice";
             line.compare = true;
+        } else if (option == "--exact") {
+            problem = once(seenExact) ? "" : "option --exact is given twice";
+            line.exact = true;
         } else {
             problem = "unknown option \"" + shownWord(option) + "\"";
         }
@@ -109,6 +113,7 @@ Parsed<CommandLine> parseCommandLine(const std::vector<std::string>& words) {
 
 std::string usageText() {
     return R"(Usage: unionbound [-n N -m M] [--input PATH] [--report PATH] [--csv PATH] [--compare]
+                  [--exact]
 
 Bounds the probability of the union of N events from the probabilities of all
 intersections of 1 to M of them (M odd), read from a text file in the subset
@@ -120,13 +125,22 @@ Options:
   -n N           the number of events (at least 6); with -m, batch mode:
                  no prompts and no wait for RETURN
   -m M           the maximum order of the intersections: odd, 3 <= M <= N/2
+                 (with --exact any 1 <= M <= N: where the structured passes
+                 cannot run, only the exact bounds are computed and no
+                 report is written)
   --input PATH   read the probabilities from PATH (default: prob.txt)
   --report PATH  write the per-pass report to PATH (default: result.txt)
   --csv PATH     also write one line per pass to PATH:
                  l,q,bound,seconds,best (best is 1 for the best pass, else 0)
-  --compare      after the summary, show the classical upper bounds from the
-                 same probabilities (Boole, Bonferroni, Hunter, and the sharp
-                 bound from S1 ... SM) beside this program's bound
+                 and with --exact also exact_upper,exact_lower
+  --compare      after the summary, show the classical bounds from the same
+                 probabilities beside this program's bound: upper (Boole,
+                 Bonferroni, Hunter, the sharp bound from S1 ... SM) and
+                 lower (Dawson-Sankoff, the sharp lower bound)
+  --exact        also the exact bounds of every pass: the largest and the
+                 smallest probability of the union that the pass's moments
+                 allow, each proven from the LP solver's dual solution; the
+                 best of them follow the summary
   -h, --help     show this text and exit
   --version      show the version and exit
 
@@ -140,6 +154,7 @@ Examples:
   unionbound                              # ask for n and m at the console
   unionbound -n 10 -m 3                   # batch run on prob.txt
   unionbound -n 10 -m 3 --compare --csv passes.csv
+  unionbound -n 10 -m 2 --exact           # pairwise data: the exact bounds only
   unionbound -n 60 -m 5 --input data/prob.txt --report data/result.txt
 )";
 }
@@ -150,7 +165,7 @@ std::string versionText() {
 
 std::string usageReminder() {
     return "Usage: unionbound [-n N -m M] [--input PATH] [--report PATH] [--csv PATH] "
-           "[--compare]\nRun \"unionbound --help\" for more information.\n";
+           "[--compare] [--exact]\nRun \"unionbound --help\" for more information.\n";
 }
 
 }  // namespace unionbound

@@ -21,6 +21,7 @@ struct CommandLine {
     std::string reportPath = "result.txt";
     std::string csvPath;  // empty: no CSV file
     bool compare = false;
+    bool exact = false;
     bool anyOption = false;  // at least one word was given
 };
 

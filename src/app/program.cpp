@@ -1,5 +1,8 @@
 #include "app/program.hpp"
 
+#include <algorithm>
+#include <thread>
+
 #include "app/command_line.hpp"
 #include "app/run.hpp"
 #include "cli/exit_status.hpp"
@@ -29,6 +32,8 @@ int runCommandLine(const std::vector<std::string>& words, std::istream& in, std:
     options.reportPath = line.reportPath;
     options.csvPath = line.csvPath;
     options.compare = line.compare;
+    options.exact = line.exact;
+    options.threads = static_cast<std::int32_t>(std::clamp(std::thread::hardware_concurrency(), 1u, 64u));
     options.progress = errIsTerminal && line.anyOption ? &err : nullptr;
     if (line.batch) {
         return runBatch(line.n, line.m, out, err, options);

@@ -1,6 +1,7 @@
 #include "app/run.hpp"
 
 #include <cerrno>
+#include <cmath>
 #include <cstring>
 #include <fstream>
 #include <string>
@@ -8,12 +9,17 @@
 
 #include "app/console_input.hpp"
 #include "app/driver.hpp"
+#include "app/exact_passes.hpp"
 #include "app/prob_reader.hpp"
 #include "app/report.hpp"
 #include "classical/classical_bounds.hpp"
+#include "classical/frechet.hpp"
 #include "cli/exit_status.hpp"
 #include "moments/problem_size.hpp"
+#include "moments/subsets.hpp"
+#include "numeric/proven_bound.hpp"
 #include "output/comparison_report.hpp"
+#include "output/exact_summary.hpp"
 #include "output/number_format.hpp"
 #include "output/pass_csv.hpp"
 #include "output/progress.hpp"
@@ -28,11 +34,45 @@ struct RunOutcome {
     bool summarised;
 };
 
+// The message for probabilities that break the Fréchet bounds of a pair.
+std::string inconsistentPair(const FrechetViolation& v, std::int32_t n, std::int32_t m,
+                             const std::string& name) {
+    const auto number = [&](const IntVector& events) {
+        return std::to_string(subsetPosition(n, m, events) + 1);
+    };
+    const std::string pair = "P(" + std::to_string(v.a) + "∩" + std::to_string(v.b) + ") = " +
+                             general15(v.pair) + " (number " + number({v.a, v.b}) + ")";
+    const auto single = [&](std::int32_t event, double p) {
+        return "P(" + std::to_string(event) + ") = " + general15(p) + " (number " +
+               number({event}) + ")";
+    };
+    std::string broken;
+    if (v.aboveEvent) {
+        const bool first = v.first <= v.second;
+        broken = pair + " is larger than " +
+                 (first ? single(v.a, v.first) : single(v.b, v.second));
+    } else {
+        broken = pair + " is smaller than " + single(v.a, v.first) + " + " +
+                 single(v.b, v.second) + " - 1";
+    }
+    return "the probabilities of \"" + name + "\" are inconsistent: " + broken +
+           "; no joint distribution of the events has them";
+}
+
+// The best exact bounds beside the other bounds of the comparison.
+void addExactBounds(Comparison& comparison, const BestExactBounds& best) {
+    comparison.upper.push_back({"exact", "best pass, l=" + std::to_string(best.upperL),
+                                best.upper ? *best.upper : std::nan("")});
+    comparison.lower.push_back({"exact", "best pass, l=" + std::to_string(best.lowerL),
+                                best.lower ? *best.lower : std::nan("")});
+}
+
 // From checked n and m to the closing lines: reads the probabilities, runs
-// the passes into the report (and the CSV file), writes the summary and, if
+// the exact passes (if asked) and the structured passes into the report (if
+// they can run for this order) and the CSV file, writes the summary and, if
 // asked, the comparison.
-RunOutcome boundAndSummarise(std::int32_t n, std::int32_t m, std::ostream& out, std::ostream& err,
-                             const RunOptions& options) {
+RunOutcome boundAndSummarise(std::int32_t n, std::int32_t m, bool structured, std::ostream& out,
+                             std::ostream& err, const RunOptions& options) {
     ProgressLine progress(options.progress);
     const ProbabilityInput input = readIntersectionProbabilities(
         n, m, options.inputPath, [&](std::int64_t numbersRead, std::int64_t expected) {
@@ -45,6 +85,12 @@ RunOutcome boundAndSummarise(std::int32_t n, std::int32_t m, std::ostream& out, 
         err << "error: " << input.message() << std::endl;
         return {kExitBadData, false};
     }
+    if (options.exact) {
+        if (const auto violation = firstFrechetViolation(input.value(), n, m, kRoundingOfTheData)) {
+            err << "error: " << inconsistentPair(*violation, n, m, options.inputPath) << std::endl;
+            return {kExitBadData, false};
+        }
+    }
 
     std::ofstream csv;
     if (!options.csvPath.empty()) {
@@ -56,43 +102,92 @@ RunOutcome boundAndSummarise(std::int32_t n, std::int32_t m, std::ostream& out, 
         }
     }
 
-    // A report that cannot be written does not stop the passes or the
-    // summary, but the run does not count as a success: the report is its
-    // record.
-    std::ofstream report(options.reportPath, std::ios::out | std::ios::trunc);
-    const bool opened = static_cast<bool>(report);
-    if (!opened) {
-        err << "warning: cannot write the report \"" << options.reportPath
-            << "\": " << std::strerror(errno) << "; the passes run without it" << std::endl;
-    }
-    int writeErrno = 0;
-    std::int32_t passesWritten = 0;
-    std::vector<PassRow> rows;
-    const std::int32_t lengths = n / 2 - m + 1;
-    const RunSummary best = runPasses(input.value(), n, m, report, [&](const PassResult& pass) {
-        if (report.fail()) {
-            writeErrno = writeErrno != 0 ? writeErrno : errno;
-        } else {
-            ++passesWritten;
+    // The exact passes come first: data that no distribution has are
+    // refused before the report is touched.
+    std::vector<ExactPass> exact;
+    if (options.exact) {
+        exact = runExactPasses(input.value(), n, m, options.threads,
+                               [&](std::size_t done, std::size_t total) {
+                                   progress.show("exact bounds: " + std::to_string(done) + " of " +
+                                                 std::to_string(total) + " passes solved");
+                               });
+        progress.clear();
+        for (const ExactPass& pass : exact) {
+            if (pass.bounds.inconsistent) {
+                err << "error: the probabilities of \"" << options.inputPath
+                    << "\" are inconsistent: no joint distribution of the events has them, as "
+                       "the pass l="
+                    << pass.l << " proves: " << pass.bounds.inconsistency << std::endl;
+                return {kExitBadData, false};
+            }
         }
-        const double bound = -pass.solution.value;
-        rows.push_back(
-            {pass.l, static_cast<std::int32_t>(pass.tables.counts.size()), bound, pass.elapsed});
-        progress.show("pass l=" + std::to_string(pass.l) + " done (" + std::to_string(rows.size()) +
-                      " of " + std::to_string(lengths) + "), bound " + general15(bound));
-    });
-    report.close();
-    progress.clear();
-    if (opened && report.fail()) {
-        err << "warning: writing the report \"" << options.reportPath << "\" failed after "
-            << passesWritten << " complete pass blocks"
-            << (writeErrno != 0 ? std::string(": ") + std::strerror(writeErrno) : std::string())
-            << "; the report is incomplete" << std::endl;
+        for (const ExactPass& pass : exact) {
+            for (const auto& [side, bound] : {std::pair{"upper", &pass.bounds.upper},
+                                              std::pair{"lower", &pass.bounds.lower}}) {
+                if (!bound->value) {
+                    err << "warning: pass l=" << pass.l << ": no exact " << side
+                        << " bound: " << bound->why << std::endl;
+                }
+            }
+        }
     }
 
-    writeConsoleSummary(out, best.bestValue, best.bestTime, best.bestL);
+    std::vector<PassRow> rows;
+    bool reportWritten = true;
+    RunSummary best{kSearchStart, 0.0, 0};
+    if (structured) {
+        // A report that cannot be written does not stop the passes or the
+        // summary, but the run does not count as a success: the report is
+        // its record.
+        std::ofstream report(options.reportPath, std::ios::out | std::ios::trunc);
+        const bool opened = static_cast<bool>(report);
+        if (!opened) {
+            err << "warning: cannot write the report \"" << options.reportPath
+                << "\": " << std::strerror(errno) << "; the passes run without it" << std::endl;
+        }
+        int writeErrno = 0;
+        std::int32_t passesWritten = 0;
+        const std::int32_t lengths = n / 2 - m + 1;
+        best = runPasses(input.value(), n, m, report, [&](const PassResult& pass) {
+            if (report.fail()) {
+                writeErrno = writeErrno != 0 ? writeErrno : errno;
+            } else {
+                ++passesWritten;
+            }
+            const double bound = -pass.solution.value;
+            rows.push_back({pass.l, static_cast<std::int32_t>(pass.tables.counts.size()), bound,
+                            pass.elapsed});
+            progress.show("pass l=" + std::to_string(pass.l) + " done (" +
+                          std::to_string(rows.size()) + " of " + std::to_string(lengths) +
+                          "), bound " + general15(bound));
+        });
+        report.close();
+        progress.clear();
+        if (opened && report.fail()) {
+            err << "warning: writing the report \"" << options.reportPath << "\" failed after "
+                << passesWritten << " complete pass blocks"
+                << (writeErrno != 0 ? std::string(": ") + std::strerror(writeErrno)
+                                    : std::string())
+                << "; the report is incomplete" << std::endl;
+        }
+        reportWritten = opened && !report.fail();
+        writeConsoleSummary(out, best.bestValue, best.bestTime, best.bestL);
+    } else {
+        for (const ExactPass& pass : exact) {
+            rows.push_back({pass.l, pass.q, std::nullopt, std::nullopt});
+        }
+    }
+    // The exact passes and the structured ones are the same lengths l = m … n/2.
+    for (std::size_t i = 0; i < exact.size() && i < rows.size(); ++i) {
+        rows[i].exactUpper = exact[i].bounds.upper.value;
+        rows[i].exactLower = exact[i].bounds.lower.value;
+    }
+    const BestExactBounds bestExact = bestExactBounds(exact);
+    if (options.exact) {
+        writeExactSummary(out, bestExact);
+    }
     if (csv.is_open()) {
-        writePassCsv(csv, rows, best.bestL);
+        writePassCsv(csv, rows, best.bestL, options.exact);
         csv.close();
         if (!csv) {
             err << "warning: the CSV file \"" << options.csvPath
@@ -101,10 +196,15 @@ RunOutcome boundAndSummarise(std::int32_t n, std::int32_t m, std::ostream& out, 
     }
     if (options.compare) {
         Comparison comparison = classicalComparison(m, classicalBounds(input.value(), n, m));
-        comparison.aggregation = AggregationBound{-best.bestValue, best.bestL};
+        if (structured) {
+            comparison.aggregation = AggregationBound{-best.bestValue, best.bestL};
+        }
+        if (options.exact) {
+            addExactBounds(comparison, bestExact);
+        }
         writeComparison(out, comparison);
     }
-    return {opened && !report.fail() ? kExitSuccess : kExitReportFailed, true};
+    return {reportWritten ? kExitSuccess : kExitReportFailed, true};
 }
 
 }  // namespace
@@ -116,7 +216,7 @@ int runConsole(std::istream& in, std::ostream& out, std::ostream& err, const Run
         return kExitBadData;
     }
     const RunOutcome outcome =
-        boundAndSummarise(answers.value().n, answers.value().m, out, err, options);
+        boundAndSummarise(answers.value().n, answers.value().m, true, out, err, options);
     if (!outcome.summarised) {
         return outcome.status;
     }
@@ -129,12 +229,21 @@ int runConsole(std::istream& in, std::ostream& out, std::ostream& err, const Run
 
 int runBatch(std::int64_t n, std::int64_t m, std::ostream& out, std::ostream& err,
              const RunOptions& options) {
-    const Parsed<ProblemSize> size = checkOrder(n, m);
+    // The exact methods hold for any order; the structured passes need an
+    // odd m of at least 3 and at most n/2.
+    const Parsed<ProblemSize> forStructured = checkOrder(n, m);
+    const Parsed<ProblemSize> size = options.exact ? checkAnyOrder(n, m) : forStructured;
     if (!size.ok()) {
         err << "error: " << size.message() << std::endl;
         return kExitBadData;
     }
-    const RunOutcome outcome = boundAndSummarise(size.value().n, size.value().m, out, err, options);
+    if (!forStructured.ok()) {
+        err << "note: no structured passes: " << forStructured.message()
+            << "; only the exact bounds are computed, and \"" << options.reportPath
+            << "\" is not written" << std::endl;
+    }
+    const RunOutcome outcome = boundAndSummarise(size.value().n, size.value().m,
+                                                 forStructured.ok(), out, err, options);
     out << std::flush;
     return outcome.status;
 }

@@ -16,6 +16,8 @@ struct RunOptions {
     std::string reportPath = "result.txt";
     std::string csvPath;               // the per-pass CSV file; empty for none
     bool compare = false;              // show the classical bounds after the summary
+    bool exact = false;                // the exact bounds of every pass
+    std::int32_t threads = 1;          // threads for the exact passes (at least 1)
     std::ostream* progress = nullptr;  // where progress lines go; null for none
 };
 

@@ -103,4 +103,28 @@ Parsed<ProblemSize> checkOrder(std::int64_t n, std::int64_t m) {
     return size;
 }
 
+Parsed<ProblemSize> checkAnyOrder(std::int64_t n, std::int64_t m) {
+    if (n < 1) {
+        return refuse("n=" + std::to_string(n) + " is too small: at least 1 event is needed");
+    }
+    if (n > kInt32Max) {
+        return refuse("n=" + std::to_string(n) + " is too large: at most " +
+                      std::to_string(kInt32Max) + " events can be counted");
+    }
+    const std::string named = "m=" + std::to_string(m);
+    if (m < 1) {
+        return refuse(named + " is too small: the maximum order m must be at least 1");
+    }
+    if (m > n) {
+        return refuse(named + " is larger than n=" + std::to_string(n) +
+                      ": no intersection has more events than there are");
+    }
+    const ProblemSize size{static_cast<std::int32_t>(n), static_cast<std::int32_t>(m)};
+    if (intersectionCount(size.n, size.m) >= kCountTooLarge) {
+        return refuse("n=" + std::to_string(n) + ", " + named +
+                      " need more intersection probabilities than a 32-bit integer can count");
+    }
+    return size;
+}
+
 }  // namespace unionbound

@@ -26,6 +26,12 @@ Parsed<std::int32_t> checkEvents(std::int64_t n);
 // Defined for every pair of 64-bit numbers.
 Parsed<ProblemSize> checkOrder(std::int64_t n, std::int64_t m);
 
+// n and m for the methods that hold for any order (the exact and the
+// sharpest bounds), or why they cannot be used: 1 ≤ m ≤ n, n at most
+// 2^31 - 1, and the intersection count within 32 bits. Defined for every
+// pair of 64-bit numbers.
+Parsed<ProblemSize> checkAnyOrder(std::int64_t n, std::int64_t m);
+
 // True when every integer coefficient of the conversion matrix for order m,
 // S(k,k')·k'! and S(e,e')·S(d,d')·e'!·d'!, fits in a signed 32-bit integer.
 bool coefficientsFit(std::int64_t m);

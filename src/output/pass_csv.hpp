@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <ostream>
 #include <vector>
 
@@ -10,13 +11,22 @@ namespace unionbound {
 struct PassRow {
     std::int32_t l;  // subsequence length
     std::int32_t q;  // number of subsequences
-    double bound;    // the pass's upper bound on the probability of the union
-    double seconds;  // the pass's running time, as in the report
+    // The structured pass: its upper bound on the probability of the union
+    // and its running time, as in the report (none when those passes could
+    // not run for this order).
+    std::optional<double> bound;
+    std::optional<double> seconds;
+    // The pass's proven exact bounds (none where none was proven).
+    std::optional<double> exactUpper = std::nullopt;
+    std::optional<double> exactLower = std::nullopt;
 };
 
-// The header "l,q,bound,seconds,best", then one line per pass; best is 1 for
-// the pass of length bestL and 0 otherwise. The reals are written with 17
-// significant digits (%.17g), so they read back to the same doubles.
-void writePassCsv(std::ostream& out, const std::vector<PassRow>& rows, std::int32_t bestL);
+// The header "l,q,bound,seconds,best" (with `exactColumns`, followed by
+// ",exact_upper,exact_lower"), then one line per pass; best is 1 for the
+// pass of length bestL and 0 otherwise. The reals are written with 17
+// significant digits (%.17g), so they read back to the same doubles; a
+// value that is missing leaves its cell empty.
+void writePassCsv(std::ostream& out, const std::vector<PassRow>& rows, std::int32_t bestL,
+                  bool exactColumns = false);
 
 }  // namespace unionbound

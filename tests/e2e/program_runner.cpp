@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cmath>
 #include <cstdlib>
 #include <fstream>
 #include <random>
@@ -161,6 +162,17 @@ std::string maskReportTimes(const std::string& report) {
 std::string maskConsoleTimes(const std::string& console) {
     static const std::regex fixed3(R"(Running time: \n\d+\.\d{3}\n)");
     return std::regex_replace(console, fixed3, "Running time: \n<fixed3>\n");
+}
+
+double printedNumber(const std::string& text, const std::string& label) {
+    const std::size_t at = text.find(label);
+    if (at == std::string::npos) {
+        return std::nan("");
+    }
+    const char* start = text.c_str() + at + label.size();
+    char* end = nullptr;
+    const double value = std::strtod(start, &end);
+    return end == start ? std::nan("") : value;
 }
 
 }  // namespace unionbound::testing

@@ -42,6 +42,10 @@ class ScratchDir {
 std::string readFile(const std::filesystem::path& file);
 void writeFile(const std::filesystem::path& file, const std::string& text);
 
+// The number printed right after the first `label` in `text` (white space
+// skipped), or not-a-number when there is none.
+double printedNumber(const std::string& text, const std::string& label);
+
 // The report with every running time replaced by a mark of its notation:
 // <general> for the first block's form, <fixed15> for the later blocks'.
 std::string maskReportTimes(const std::string& report);

@@ -26,5 +26,17 @@ TEST(PassCsv, WritesRealsThatReadBackToTheSameDoubles) {
     EXPECT_EQ(std::strtod(row.substr(second + 1).c_str(), nullptr), tiny);
 }
 
+TEST(PassCsv, AddsTheExactColumnsWithEmptyCellsWhereNothingWasProvenOrRun) {
+    std::ostringstream out;
+    writePassCsv(out,
+                 {{3, 3, 0.5, 0.0, 0.375, std::nullopt},
+                  {4, 2, std::nullopt, std::nullopt, std::nullopt, 0.125}},
+                 3, true);
+    EXPECT_EQ(out.str(),
+              "l,q,bound,seconds,best,exact_upper,exact_lower\n"
+              "3,3,0.5,0,1,0.375,\n"
+              "4,2,,,0,,0.125\n");
+}
+
 }  // namespace
 }  // namespace unionbound

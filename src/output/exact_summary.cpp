@@ -1,0 +1,46 @@
+#include "output/exact_summary.hpp"
+
+#include <string>
+
+#include "output/number_format.hpp"
+
+namespace unionbound {
+
+namespace {
+
+void writeExactSide(std::ostream& out, const char* label, const std::optional<double>& value,
+                    std::int32_t l) {
+    out << label;
+    if (value) {
+        out << general15(*value) << " (l=" << l << ")\n";
+    } else {
+        out << "none proven\n";
+    }
+}
+
+void writeSharpestSide(std::ostream& out, const char* label, const ProvenBound& bound) {
+    out << label;
+    if (bound.value) {
+        out << general15(*bound.value) << '\n';
+    } else {
+        out << "none proven (" << bound.why << ")\n";
+    }
+}
+
+}  // namespace
+
+void writeExactSummary(std::ostream& out, const BestExactBounds& best) {
+    writeExactSide(out, "Exact upper bound: ", best.upper, best.upperL);
+    writeExactSide(out, "Exact lower bound: ", best.lower, best.lowerL);
+    if (best.upper && best.lower) {
+        out << "Exact interval: [" << general15(*best.lower) << ", " << general15(*best.upper)
+            << "]\n";
+    }
+}
+
+void writeSharpestSummary(std::ostream& out, const ProvenInterval& sharpest) {
+    writeSharpestSide(out, "Sharpest upper bound: ", sharpest.upper);
+    writeSharpestSide(out, "Sharpest lower bound: ", sharpest.lower);
+}
+
+}  // namespace unionbound

@@ -1,0 +1,31 @@
+// The closing lines of the exact methods: the best proven bounds of the
+// passes (--exact) and the sharpest bounds from all the data (--sharpest).
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <ostream>
+
+#include "numeric/proven_bound.hpp"
+
+namespace unionbound {
+
+// The smallest proven upper bound and the largest proven lower bound over
+// the exact passes, each with the subsequence length of its pass.
+struct BestExactBounds {
+    std::optional<double> upper;
+    std::int32_t upperL = 0;
+    std::optional<double> lower;
+    std::int32_t lowerL = 0;
+};
+
+// "Exact upper bound: V (l=L)", "Exact lower bound: V (l=L)" and, when both
+// were proven, "Exact interval: [lower, upper]"; a side no pass proved says
+// "none proven". Values with 15 significant digits, as the summary.
+void writeExactSummary(std::ostream& out, const BestExactBounds& best);
+
+// "Sharpest upper bound: V" and "Sharpest lower bound: V", or "none proven"
+// with the reason.
+void writeSharpestSummary(std::ostream& out, const ProvenInterval& sharpest);
+
+}  // namespace unionbound
