@@ -15,7 +15,7 @@ double readingError(double p) {
 
 MultiplierProof proveMultipliers(const OutcomeRows& rows, std::span<const double> y,
                                  std::span<const double> prob, MultiplierSide side, double target,
-                                 double slack, std::vector<double>& scratch) {
+                                 double slack, bool floatZeroRows, ProofScratch& scratch) {
     MultiplierProof proof;
     for (double value : y) {
         if (!std::isfinite(value)) {
@@ -23,22 +23,29 @@ MultiplierProof proveMultipliers(const OutcomeRows& rows, std::span<const double
         }
     }
     const bool atLeast = side == MultiplierSide::atLeast;
-    placeOnLattice(rows, y, scratch);
+    std::vector<double>& prices = scratch.prices;
+    placeOnLattice(rows, y, prices);
     if (atLeast) {
-        zetaTransformDown(scratch);
+        zetaTransformDown(prices);
     } else {
-        zetaTransformUp(scratch);
+        zetaTransformUp(prices);
     }
-    // The largest violation, rounded up: t − F for atLeast, F − t for atMost.
+    if (floatZeroRows) {
+        markOutcomesOfZeroIntersections(rows, prob, scratch.marks);
+    }
+    // The largest violations, rounded up: t − F for atLeast, F − t for
+    // atMost; apart for the outcomes with an intersection of probability 0.
     double violation = 0.0;
-    for (std::size_t omega = 0; omega < scratch.size(); ++omega) {
+    double zeroViolation = 0.0;
+    for (std::size_t omega = 0; omega < prices.size(); ++omega) {
         const double t = omega == 0 ? 0.0 : target;
-        const double v = atLeast ? addUp(t, -scratch[omega]) : addUp(scratch[omega], -t);
+        const double v = atLeast ? addUp(t, -prices[omega]) : addUp(prices[omega], -t);
         if (std::isnan(v)) {
             return proof;
         }
-        if (v > violation) {
-            violation = v;
+        double& largest = floatZeroRows && scratch.marks[omega] != 0 ? zeroViolation : violation;
+        if (v > largest) {
+            largest = v;
         }
     }
     // Σ y_S·p_S and Σ |y_S|·(error of p_S), both rounded outward.
@@ -46,11 +53,15 @@ MultiplierProof proveMultipliers(const OutcomeRows& rows, std::span<const double
     double error = 0.0;
     for (std::size_t row = 1; row < y.size(); ++row) {
         const double p = prob[row - 1];
-        bound = atLeast ? addUp(bound, mulUp(y[row], p)) : addDown(bound, mulDown(y[row], p));
-        error = addUp(error, mulUp(std::fabs(y[row]), addUp(readingError(p), slack)));
+        double multiplier = y[row];
+        if (floatZeroRows && p == 0.0) {
+            multiplier = atLeast ? addUp(multiplier, zeroViolation) : addDown(multiplier, -zeroViolation);
+        }
+        bound = atLeast ? addUp(bound, mulUp(multiplier, p)) : addDown(bound, mulDown(multiplier, p));
+        error = addUp(error, mulUp(std::fabs(multiplier), addUp(readingError(p), slack)));
     }
     bound = atLeast ? addUp(bound, error) : addDown(bound, -error);
-    if (!std::isfinite(bound) || !std::isfinite(violation)) {
+    if (!std::isfinite(bound) || !std::isfinite(violation) || !std::isfinite(zeroViolation)) {
         return proof;
     }
     proof.valid = true;

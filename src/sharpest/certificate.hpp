@@ -9,6 +9,7 @@
 // distribution P (weak duality), and the mirror image holds for F ≤ t.
 #pragma once
 
+#include <cstdint>
 #include <span>
 #include <vector>
 
@@ -20,6 +21,12 @@ namespace unionbound {
 enum class MultiplierSide {
     atLeast,  // F(ω) ≥ t(ω): the multipliers bound Σ P(ω)·t(ω) from above
     atMost,   // F(ω) ≤ t(ω): they bound it from below
+};
+
+// Working memory of the proofs, 2^n doubles and 2^n bytes, reused between calls.
+struct ProofScratch {
+    std::vector<double> prices;
+    std::vector<std::uint8_t> marks;
 };
 
 struct MultiplierProof {
@@ -38,11 +45,19 @@ struct MultiplierProof {
 // which covers the exact decimal each double was read from; so `bound` is at
 // least target·P(at least one event) for every distribution with those
 // intersection probabilities. For atMost, `bound` is at most that, likewise.
-// `prob` is in the subset order (row S is prob[S − 1]); `scratch` is working
-// memory of 2^n doubles, reused between calls.
+//
+// With `floatZeroRows`, the outcomes that contain an intersection of
+// probability exactly 0 are repaired apart: the multiplier of every such
+// intersection is moved (up for atLeast, down for atMost) by their largest
+// violation, which costs at most that times the reading error of 0 each,
+// and y_0 only by the largest violation among the other outcomes. This is
+// what lets column generation leave those outcomes out. (Not for a proof
+// with a slack: the data within the slack of 0 need not be 0.)
+//
+// `prob` is in the subset order (row S is prob[S − 1]).
 MultiplierProof proveMultipliers(const OutcomeRows& rows, std::span<const double> y,
                                  std::span<const double> prob, MultiplierSide side, double target,
-                                 double slack, std::vector<double>& scratch);
+                                 double slack, bool floatZeroRows, ProofScratch& scratch);
 
 // An upper bound on |d − p| for the exact decimal d that a double p was
 // correctly rounded from: the spacing of the doubles just above |p|.

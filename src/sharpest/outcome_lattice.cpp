@@ -89,6 +89,26 @@ void placeOnLattice(const OutcomeRows& rows, std::span<const double> rowValues,
     }
 }
 
+void markOutcomesOfZeroIntersections(const OutcomeRows& rows, std::span<const double> prob,
+                                     std::vector<std::uint8_t>& marks) {
+    marks.assign(static_cast<std::size_t>(rows.outcomeCount()), 0);
+    for (std::int32_t row = 1; row < rows.rowCount(); ++row) {
+        if (prob[static_cast<std::size_t>(row - 1)] == 0.0) {
+            marks[rows.maskOfRow(row)] = 1;
+        }
+    }
+    // An outcome is marked when one of its subsets is: the zeta transform
+    // with "or" in place of the sum.
+    for (std::int32_t i = 0; i < rows.events(); ++i) {
+        const std::size_t bit = std::size_t{1} << i;
+        for (std::size_t w = 0; w < marks.size(); w += 2 * bit) {
+            for (std::size_t k = w; k < w + bit; ++k) {
+                marks[k + bit] |= marks[k];
+            }
+        }
+    }
+}
+
 namespace {
 
 // Events below this are transformed block by block, each block of 2^12

@@ -56,6 +56,12 @@ class OutcomeRows {
 void placeOnLattice(const OutcomeRows& rows, std::span<const double> rowValues,
                     std::vector<double>& values);
 
+// Marks the outcomes that no distribution with these data can have: marks[ω]
+// = 1 when ω contains an intersection S (1 ≤ |S| ≤ m) whose probability
+// prob[row of S − 1] is exactly 0, else 0. `marks` gets 2^n entries.
+void markOutcomesOfZeroIntersections(const OutcomeRows& rows, std::span<const double> prob,
+                                     std::vector<std::uint8_t>& marks);
+
 // The zeta transform over the subset lattice, in place: afterwards
 // values[ω] = Σ_{S ⊆ ω} (values before)[S], for all 2^n outcomes (n·2^(n−1)
 // additions, rounded to nearest). `values` holds 2^n entries.

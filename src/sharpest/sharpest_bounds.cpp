@@ -1,6 +1,7 @@
 #include "sharpest/sharpest_bounds.hpp"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstdio>
 #include <optional>
@@ -54,7 +55,15 @@ class ColumnGeneration {
         const std::int32_t r = rows_.rowCount();
         perRound_ = options.columnsPerRound > 0 ? options.columnsPerRound
                                                 : std::max<std::int32_t>(50, r / 2);
-        inWorkingSet_.assign(static_cast<std::size_t>((rows_.outcomeCount() + 63) / 64), 0);
+        // Outcomes are ranked by their violation over the length of their
+        // column (the square root of its nonzeros), so that a large outcome,
+        // whose price sums many duals, does not win by its size alone.
+        for (std::int32_t k = 0; k <= n; ++k) {
+            std::vector<std::int32_t> rowsOfK;
+            rows_.rowsOfOutcome((OutcomeMask{1} << k) - 1, rowsOfK);
+            scale_.push_back(1.0 / std::sqrt(static_cast<double>(rowsOfK.size())));
+        }
+        markOutcomesOfZeroIntersections(rows_, prob_, state_);
     }
 
     // Sets up the rows, the deviation columns and the first outcomes.
@@ -78,11 +87,14 @@ class ColumnGeneration {
             }
         }
         solver_->addColumns(deviations);
-        // The outcomes of at most m events: one per row, a triangular system
-        // (each intersection's own outcome), so every row is met at once.
+        // The outcomes of at most m events that may have probability: one
+        // per row of a positive intersection, a triangular system (each
+        // intersection's own outcome), so that every row is met at once.
         std::vector<OutcomeMask> first;
         for (std::int32_t row = 0; row < rows_.rowCount(); ++row) {
-            first.push_back(rows_.maskOfRow(row));
+            if (state_[rows_.maskOfRow(row)] == kMayJoin) {
+                first.push_back(rows_.maskOfRow(row));
+            }
         }
         addOutcomes(first);
     }
@@ -141,11 +153,21 @@ class ColumnGeneration {
         }
     }
 
+    // Lets the outcomes with an intersection of probability 0 join too (for
+    // data that miss every distribution: they may then lessen the miss).
+    void admitEveryOutcome() {
+        for (std::uint8_t& state : state_) {
+            if (state == kExcluded) {
+                state = kMayJoin;
+            }
+        }
+    }
+
     const OutcomeRows& rows() const { return rows_; }
     const std::string& why() const { return why_; }
     std::int32_t rounds() const { return rounds_; }
     std::int64_t workingSet() const { return static_cast<std::int64_t>(outcomes_.size()); }
-    std::vector<double>& scratch() { return lattice_; }
+    ProofScratch& scratch() { return scratch_; }
 
   private:
     std::int32_t firstOutcomeColumn() const { return 2 * rows_.rowCount(); }
@@ -160,10 +182,6 @@ class ColumnGeneration {
         return stage_ == SharpestStage::upper ? -1.0 : 1.0;
     }
 
-    bool inWorkingSet(OutcomeMask outcome) const {
-        return (inWorkingSet_[outcome / 64] >> (outcome % 64) & 1U) != 0;
-    }
-
     void addOutcomes(const std::vector<OutcomeMask>& outcomes) {
         std::vector<lp::Column> columns;
         columns.reserve(outcomes.size());
@@ -173,7 +191,7 @@ class ColumnGeneration {
             rows_.rowsOfOutcome(outcome, column.rows);
             column.values.assign(column.rows.size(), 1.0);
             columns.push_back(std::move(column));
-            inWorkingSet_[outcome / 64] |= std::uint64_t{1} << (outcome % 64);
+            state_[outcome] = kInWorkingSet;
             outcomes_.push_back(outcome);
         }
         if (!columns.empty()) {
@@ -182,25 +200,30 @@ class ColumnGeneration {
     }
 
     // Prices every outcome: its reduced cost c(ω) − F(ω), F the zeta
-    // transform of the duals. Returns the most violated outcomes outside the
-    // working set (at most perRound_, most violated first) and sets
-    // `largest` to the largest violation over all outcomes.
+    // transform of the duals. Returns the most violated outcomes that may
+    // join (at most perRound_, most violated first) and sets `largest` to
+    // the largest violation over all outcomes that are not excluded.
     std::vector<OutcomeMask> price(const std::vector<double>& duals, double& largest) {
-        placeOnLattice(rows_, duals, lattice_);
-        zetaTransform(lattice_);
+        std::vector<double>& prices = scratch_.prices;
+        placeOnLattice(rows_, duals, prices);
+        zetaTransform(prices);
         // A max-heap on the reduced cost keeps the perRound_ most negative.
         std::vector<std::pair<double, OutcomeMask>> heap;
         largest = 0.0;
         const double costWithEvents = costOf(1);
-        for (std::size_t w = 0; w < lattice_.size(); ++w) {
+        for (std::size_t w = 0; w < prices.size(); ++w) {
             const auto outcome = static_cast<OutcomeMask>(w);
-            const double reduced = (w == 0 ? 0.0 : costWithEvents) - lattice_[w];
+            if (state_[w] == kExcluded) {
+                continue;
+            }
+            const double reduced = (w == 0 ? 0.0 : costWithEvents) - prices[w];
             if (!(reduced >= -kPricingTolerance)) {
                 largest = std::max(largest, std::isnan(reduced) ? HUGE_VAL : -reduced);
-                if (inWorkingSet(outcome) || std::isnan(reduced)) {
+                if (state_[w] != kMayJoin || std::isnan(reduced)) {
                     continue;
                 }
-                const std::pair<double, OutcomeMask> entry{reduced, outcome};
+                const std::pair<double, OutcomeMask> entry{
+                    reduced * scale_[static_cast<std::size_t>(std::popcount(outcome))], outcome};
                 if (heap.size() < static_cast<std::size_t>(perRound_)) {
                     heap.push_back(entry);
                     std::push_heap(heap.begin(), heap.end());
@@ -226,9 +249,14 @@ class ColumnGeneration {
     const SharpestOptions& options_;
     std::unique_ptr<lp::Solver> solver_;
     std::int32_t perRound_ = 0;
-    std::vector<OutcomeMask> outcomes_;       // by column, after the deviation columns
-    std::vector<std::uint64_t> inWorkingSet_;  // one bit per outcome
-    std::vector<double> lattice_;             // 2^n prices
+    std::vector<OutcomeMask> outcomes_;  // by column, after the deviation columns
+    // What each outcome is to the column generation.
+    static constexpr std::uint8_t kMayJoin = 0;
+    static constexpr std::uint8_t kExcluded = 1;  // contains an intersection of probability 0
+    static constexpr std::uint8_t kInWorkingSet = 2;
+    std::vector<std::uint8_t> state_;
+    ProofScratch scratch_;
+    std::vector<double> scale_;               // by the number of events of an outcome
     SharpestStage stage_ = SharpestStage::consistency;
     bool deviationsFixed_ = false;
     std::int32_t rounds_ = 0;
@@ -253,7 +281,7 @@ ProvenBound proveSide(ColumnGeneration& generation, const lp::Result& result, co
     const MultiplierProof proof =
         proveMultipliers(generation.rows(), y, prob,
                          upper ? MultiplierSide::atLeast : MultiplierSide::atMost, 1.0, 0.0,
-                         generation.scratch());
+                         true, generation.scratch());
     ProvenBound bound;
     if (!proof.valid) {
         bound.why = std::string("the LP solver's duals for ") + stageName(stage) +
@@ -316,15 +344,21 @@ SharpestRun sharpestBoundsInDetail(std::int32_t n, std::int32_t m, const RealVec
     // Are the data consistent? The least total deviation Σ|Ax − b| over the
     // distributions; its duals z have F ≤ 0 everywhere, so −z is a Farkas
     // candidate: a combination of the rows that no distribution makes negative.
-    const std::optional<lp::Result> check = generation.run(SharpestStage::consistency, run.consistency);
+    // Outcomes with an intersection of probability 0 stay out at first: no
+    // distribution with these data gives them probability.
+    std::optional<lp::Result> check = generation.run(SharpestStage::consistency, run.consistency);
+    if (check && check->objective > kConsistentDeviation) {
+        generation.admitEveryOutcome();
+        check = generation.run(SharpestStage::consistency, run.consistency);
+    }
     if (!check) {
         noValues(run, generation.why());
         return finish();
     }
-    if (check->objective > 0.0) {
-        const MultiplierProof farkas =
-            proveMultipliers(generation.rows(), negated(check->rowDuals), prob,
-                             MultiplierSide::atLeast, 0.0, kRoundingOfTheData, generation.scratch());
+    if (check->objective > kConsistentDeviation) {
+        const MultiplierProof farkas = proveMultipliers(
+            generation.rows(), negated(check->rowDuals), prob, MultiplierSide::atLeast, 0.0,
+            kRoundingOfTheData, false, generation.scratch());
         run.consistency.certifiedValue = farkas.bound;
         run.consistency.shift = farkas.shift;
         if (farkas.valid && farkas.bound < 0.0) {
@@ -337,12 +371,10 @@ SharpestRun sharpestBoundsInDetail(std::int32_t n, std::int32_t m, const RealVec
             noValues(run, "the data are inconsistent");
             return finish();
         }
-        if (check->objective > kConsistentDeviation) {
-            noValues(run, "the data miss every distribution by " + format("%.3g", check->objective) +
-                              " in total, but no inconsistency beyond the 1e-9 allowed for "
-                              "rounding could be proven");
-            return finish();
-        }
+        noValues(run, "the data miss every distribution by " + format("%.3g", check->objective) +
+                          " in total, but no inconsistency beyond the 1e-9 allowed for rounding "
+                          "could be proven");
+        return finish();
     }
 
     for (SharpestStage stage : {SharpestStage::upper, SharpestStage::lower}) {
