@@ -66,10 +66,10 @@ int runCase(const Case& c, const std::filesystem::path& file, double truth, bool
     unionbound::SharpestOptions options;
     if (showRounds) {
         options.progress = [](const unionbound::SharpestRound& round) {
-            std::printf("    round %d (stage %d): working set %lld, largest violation %.3g, added %d\n",
-                        round.round, static_cast<int>(round.stage),
-                        static_cast<long long>(round.workingSet), round.largestViolation,
-                        round.added);
+            std::printf(
+                "    round %d (stage %d): working set %lld, largest violation %.3g, added %d\n",
+                round.round, static_cast<int>(round.stage),
+                static_cast<long long>(round.workingSet), round.largestViolation, round.added);
             std::fflush(stdout);
         };
     }
@@ -110,8 +110,9 @@ int runCase(const Case& c, const std::filesystem::path& file, double truth, bool
 
 int main(int argc, char** argv) {
     if (argc < 3) {
-        std::fprintf(stderr,
-                     "usage: sharpest_bench <probgen> <data folder> [--seed S] [--rounds] [CASE ...]\n");
+        std::fprintf(
+            stderr,
+            "usage: sharpest_bench <probgen> <data folder> [--seed S] [--rounds] [CASE ...]\n");
         return 2;
     }
     const std::filesystem::path probgen = std::filesystem::absolute(argv[1]);
@@ -133,7 +134,8 @@ int main(int argc, char** argv) {
         Case c;
         char tail[16] = "";
         if (std::sscanf(word.c_str(), "%d-%d-%15s", &c.n, &c.m, tail) < 2) {
-            std::fprintf(stderr, "sharpest_bench: a case is N-M or N-M-whole, not %s\n", word.c_str());
+            std::fprintf(stderr, "sharpest_bench: a case is N-M or N-M-whole, not %s\n",
+                         word.c_str());
             return 2;
         }
         c.whole = std::string(tail) == "whole";

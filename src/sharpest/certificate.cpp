@@ -55,9 +55,11 @@ MultiplierProof proveMultipliers(const OutcomeRows& rows, std::span<const double
         const double p = prob[row - 1];
         double multiplier = y[row];
         if (floatZeroRows && p == 0.0) {
-            multiplier = atLeast ? addUp(multiplier, zeroViolation) : addDown(multiplier, -zeroViolation);
+            multiplier =
+                atLeast ? addUp(multiplier, zeroViolation) : addDown(multiplier, -zeroViolation);
         }
-        bound = atLeast ? addUp(bound, mulUp(multiplier, p)) : addDown(bound, mulDown(multiplier, p));
+        bound =
+            atLeast ? addUp(bound, mulUp(multiplier, p)) : addDown(bound, mulDown(multiplier, p));
         error = addUp(error, mulUp(std::fabs(multiplier), addUp(readingError(p), slack)));
     }
     bound = atLeast ? addUp(bound, error) : addDown(bound, -error);

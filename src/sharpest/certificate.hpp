@@ -30,9 +30,9 @@ struct ProofScratch {
 };
 
 struct MultiplierProof {
-    bool valid = false;   // false when a multiplier, the shift or the bound is not finite
-    double bound = 0.0;   // the proven bound (see proveMultipliers)
-    double shift = 0.0;   // the move of y_0 that made the multipliers feasible, ≥ 0
+    bool valid = false;  // false when a multiplier, the shift or the bound is not finite
+    double bound = 0.0;  // the proven bound (see proveMultipliers)
+    double shift = 0.0;  // the move of y_0 that made the multipliers feasible, ≥ 0
 };
 
 // Proves what the multipliers y give for the target t(ω) = target for every

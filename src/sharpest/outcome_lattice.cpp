@@ -65,7 +65,8 @@ void OutcomeRows::rowsOfOutcome(OutcomeMask outcome, std::vector<std::int32_t>& 
     for (std::int32_t size = 1; size <= m_; ++size) {
         grown.clear();
         for (OutcomeMask s : frontier) {
-            const OutcomeMask above = s == 0 ? outcome : outcome & ~((OutcomeMask{2} << (31 - std::countl_zero(s))) - 1);
+            const OutcomeMask above =
+                s == 0 ? outcome : outcome & ~((OutcomeMask{2} << (31 - std::countl_zero(s))) - 1);
             for (OutcomeMask rest = above; rest != 0; rest &= rest - 1) {
                 grown.push_back(s | (rest & (~rest + 1)));
             }

@@ -140,7 +140,8 @@ class ColumnGeneration {
             SharpestRound round;
             round.stage = stage;
             round.round = rounds_;
-            const std::vector<OutcomeMask> violated = price(result.rowDuals, round.largestViolation);
+            const std::vector<OutcomeMask> violated =
+                price(result.rowDuals, round.largestViolation);
             addOutcomes(violated);
             round.added = static_cast<std::int32_t>(violated.size());
             round.workingSet = static_cast<std::int64_t>(outcomes_.size());
@@ -282,7 +283,7 @@ class ColumnGeneration {
     static constexpr std::uint8_t kInWorkingSet = 2;
     std::vector<std::uint8_t> state_;
     ProofScratch scratch_;
-    std::vector<double> scale_;               // by the number of events of an outcome
+    std::vector<double> scale_;  // by the number of events of an outcome
     SharpestStage stage_ = SharpestStage::consistency;
     bool deviationsFixed_ = false;
     std::int32_t rounds_ = 0;
@@ -297,17 +298,16 @@ std::vector<double> negated(const std::vector<double>& values) {
 
 // Proves one side from the final duals of its stage; `claim` is the solver's
 // optimum of the probability of the union.
-ProvenBound proveSide(ColumnGeneration& generation, const lp::Result& result, const RealVector& prob,
-                      SharpestStage stage, SharpestSideReport& report) {
+ProvenBound proveSide(ColumnGeneration& generation, const lp::Result& result,
+                      const RealVector& prob, SharpestStage stage, SharpestSideReport& report) {
     const bool upper = stage == SharpestStage::upper;
     // The LP minimises −P(union) for the upper side, so its duals have
     // F ≤ −1 on outcomes with events; their negation has F ≥ 1.
     const std::vector<double> y = upper ? negated(result.rowDuals) : result.rowDuals;
     const double claim = upper ? -result.objective : result.objective;
-    const MultiplierProof proof =
-        proveMultipliers(generation.rows(), y, prob,
-                         upper ? MultiplierSide::atLeast : MultiplierSide::atMost, 1.0, 0.0,
-                         true, generation.scratch());
+    const MultiplierProof proof = proveMultipliers(
+        generation.rows(), y, prob, upper ? MultiplierSide::atLeast : MultiplierSide::atMost, 1.0,
+        0.0, true, generation.scratch());
     ProvenBound bound;
     if (!proof.valid) {
         bound.why = std::string("the LP solver's duals for ") + stageName(stage) +
@@ -342,8 +342,8 @@ SharpestRun sharpestBoundsInDetail(std::int32_t n, std::int32_t m, const RealVec
         return run;
     }
     if (n > largestSharpestEvents(m)) {
-        noValues(run, "n = " + std::to_string(n) + " is too many events: " +
-                          describeSharpestMemoryPlan(m));
+        noValues(run, "n = " + std::to_string(n) +
+                          " is too many events: " + describeSharpestMemoryPlan(m));
         return run;
     }
     if (static_cast<std::int64_t>(prob.size()) != intersectionCount(n, m)) {

@@ -21,10 +21,10 @@ enum class SharpestStage {
 // One round of column generation, as the progress callback sees it.
 struct SharpestRound {
     SharpestStage stage = SharpestStage::consistency;
-    std::int32_t round = 0;           // from 1, counted over all stages
-    std::int64_t workingSet = 0;      // outcomes in the LP after this round's additions
-    double largestViolation = 0.0;    // largest dual violation over all 2^n outcomes
-    std::int32_t added = 0;           // outcomes added in this round
+    std::int32_t round = 0;         // from 1, counted over all stages
+    std::int64_t workingSet = 0;    // outcomes in the LP after this round's additions
+    double largestViolation = 0.0;  // largest dual violation over all 2^n outcomes
+    std::int32_t added = 0;         // outcomes added in this round
 };
 
 struct SharpestOptions {
@@ -40,10 +40,10 @@ struct SharpestOptions {
 
 // What one side (or the consistency stage) came to, beyond its proven value.
 struct SharpestSideReport {
-    std::int32_t rounds = 0;        // rounds of this stage
-    double solverValue = 0.0;       // the LP solver's claimed optimum (a claim only)
-    double certifiedValue = 0.0;    // the bound its multipliers prove, before clipping to [0, 1]
-    double shift = 0.0;             // how far the proven pricing moved the multiplier of row 0
+    std::int32_t rounds = 0;      // rounds of this stage
+    double solverValue = 0.0;     // the LP solver's claimed optimum (a claim only)
+    double certifiedValue = 0.0;  // the bound its multipliers prove, before clipping to [0, 1]
+    double shift = 0.0;           // how far the proven pricing moved the multiplier of row 0
 };
 
 // A whole computation: the proven interval and how it was reached.
@@ -52,8 +52,8 @@ struct SharpestRun {
     SharpestSideReport consistency;
     SharpestSideReport upper;
     SharpestSideReport lower;
-    std::int32_t rounds = 0;        // over all stages
-    std::int64_t workingSet = 0;    // outcomes in the LP at the end
+    std::int32_t rounds = 0;      // over all stages
+    std::int64_t workingSet = 0;  // outcomes in the LP at the end
 };
 
 }  // namespace unionbound

@@ -40,7 +40,7 @@ struct ProofCase {
     const char* name;
     std::vector<double> rule;  // multiplier by intersection size
     MultiplierSide side;
-    double shift;              // the violation the proof must find (exact)
+    double shift;  // the violation the proof must find (exact)
 };
 
 // n = 4, m = 2, all p_i = 1/4, all p_ij = 1/16 (independent events).
@@ -110,13 +110,15 @@ TEST(Certificate, ProvesNothingFromMultipliersThatAreNotFinite) {
     for (double bad : {NAN, INFINITY, -INFINITY}) {
         const std::vector<double> y = {0.0, bad, 1.0};
         EXPECT_FALSE(
-            proveMultipliers(rows, y, prob, MultiplierSide::atLeast, 1.0, 0.0, true, scratch).valid);
+            proveMultipliers(rows, y, prob, MultiplierSide::atLeast, 1.0, 0.0, true, scratch)
+                .valid);
     }
     // Finite multipliers whose bound overflows.
     const std::vector<double> huge = {0.0, 1e308, 1e308};
     const RealVector certain = {1.0, 1.0};
     EXPECT_FALSE(
-        proveMultipliers(rows, huge, certain, MultiplierSide::atLeast, 1.0, 0.0, true, scratch).valid);
+        proveMultipliers(rows, huge, certain, MultiplierSide::atLeast, 1.0, 0.0, true, scratch)
+            .valid);
 }
 
 TEST(Certificate, ChargesTheSlackOfEveryProbabilityToAFarkasProof) {

@@ -27,7 +27,8 @@ constexpr double kWholeAgreement = 1e-9;
 // A mixture whose weights are multiples of 1/1024, so that its intersection
 // probabilities and its union are exact doubles: a proven bound must then
 // lie on the right side of the truth with no slack at all.
-JointDistribution dyadicMixture(std::int32_t n, int count, double density, std::mt19937_64& random) {
+JointDistribution dyadicMixture(std::int32_t n, int count, double density,
+                                std::mt19937_64& random) {
     std::uniform_int_distribution<int> share(1, 1024 / count - 1);
     std::uniform_real_distribution<double> unit(0.0, 1.0);
     JointDistribution distribution{n, {}};
@@ -45,7 +46,8 @@ JointDistribution dyadicMixture(std::int32_t n, int count, double density, std::
 }
 
 // Outcomes from 0/1 rows with weights.
-JointDistribution fromRows(std::int32_t n, const std::vector<std::pair<std::vector<int>, double>>& rows) {
+JointDistribution fromRows(std::int32_t n,
+                           const std::vector<std::pair<std::vector<int>, double>>& rows) {
     JointDistribution distribution{n, {}};
     for (const auto& [occurs, weight] : rows) {
         Outcome outcome{std::vector<bool>(static_cast<std::size_t>(n)), weight};
@@ -163,15 +165,21 @@ std::vector<KnownCase> knownCases() {
         {"independent events, every order", independent(p), 4, union4, union4},
         // Singletons only: max P_i ≤ P(union) ≤ min(1, Σ P_i).
         {"independent events, order 1", independent({0.25, 0.125, 0.5}), 1, 0.5, 0.875},
-        {"disjoint events", fromRows(4, {{{1, 0, 0, 0}, 0.125}, {{0, 1, 0, 0}, 0.25},
-                                         {{0, 0, 1, 0}, 0.0625}, {{0, 0, 0, 1}, 0.5},
-                                         {{0, 0, 0, 0}, 0.0625}}),
+        {"disjoint events",
+         fromRows(4, {{{1, 0, 0, 0}, 0.125},
+                      {{0, 1, 0, 0}, 0.25},
+                      {{0, 0, 1, 0}, 0.0625},
+                      {{0, 0, 0, 1}, 0.5},
+                      {{0, 0, 0, 0}, 0.0625}}),
          2, 0.9375, 0.9375},
         {"identical events", fromRows(5, {{{1, 1, 1, 1, 1}, 0.375}, {{0, 0, 0, 0, 0}, 0.625}}), 3,
          0.375, 0.375},
-        {"nested events", fromRows(4, {{{1, 1, 1, 1}, 0.0625}, {{1, 1, 1, 0}, 0.0625},
-                                       {{1, 1, 0, 0}, 0.125}, {{1, 0, 0, 0}, 0.25},
-                                       {{0, 0, 0, 0}, 0.5}}),
+        {"nested events",
+         fromRows(4, {{{1, 1, 1, 1}, 0.0625},
+                      {{1, 1, 1, 0}, 0.0625},
+                      {{1, 1, 0, 0}, 0.125},
+                      {{1, 0, 0, 0}, 0.25},
+                      {{0, 0, 0, 0}, 0.5}}),
          2, 0.5, 0.5},
         // Pairwise independent halves: every distribution with these pairs
         // has P(union) = 3/4 + P(1∩2∩3), and P(1∩2∩3) ranges over [0, 1/4].
@@ -234,8 +242,12 @@ class FaultySolver final : public lp::Solver {
   public:
     explicit FaultySolver(Fault fault) : fault_(fault), real_(lp::makeSolver()) {}
     void setRows(const lp::Rows& rows) override { real_->setRows(rows); }
-    std::int32_t addColumns(const std::vector<lp::Column>& c) override { return real_->addColumns(c); }
-    void setColumnBounds(std::int32_t j, double l, double u) override { real_->setColumnBounds(j, l, u); }
+    std::int32_t addColumns(const std::vector<lp::Column>& c) override {
+        return real_->addColumns(c);
+    }
+    void setColumnBounds(std::int32_t j, double l, double u) override {
+        real_->setColumnBounds(j, l, u);
+    }
     void setColumnCost(std::int32_t j, double c) override { real_->setColumnCost(j, c); }
     std::int32_t rowCount() const override { return real_->rowCount(); }
     std::int32_t columnCount() const override { return real_->columnCount(); }
@@ -245,10 +257,17 @@ class FaultySolver final : public lp::Solver {
         std::normal_distribution<double> noise(0.0, 1e-3);
         for (double& y : result.rowDuals) {
             switch (fault_) {
-                case Fault::nanDuals: y = NAN; break;
-                case Fault::halvedDuals: y *= 0.5; break;
-                case Fault::noisyDuals: y += noise(random); break;
-                default: break;
+                case Fault::nanDuals:
+                    y = NAN;
+                    break;
+                case Fault::halvedDuals:
+                    y *= 0.5;
+                    break;
+                case Fault::noisyDuals:
+                    y += noise(random);
+                    break;
+                default:
+                    break;
             }
         }
         if (fault_ == Fault::fails) {
