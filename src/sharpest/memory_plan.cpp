@@ -28,10 +28,14 @@ double plannedSharpestBytes(std::int32_t n, std::int32_t m) {
         rows += binomial(n, k);
         averageNonzeros += binomial(n, k) / std::ldexp(1.0, k);
     }
-    const double pricing = 8.125 * std::ldexp(1.0, n);
+    const double pricing = 10.0 * std::ldexp(1.0, n);
     const double lp =
         (2.0 * rows + kPlannedOutcomesPerRow * rows * averageNonzeros) * kPlannedBytesPerNonzero;
     return pricing + lp;
+}
+
+std::int64_t plannedWorkingSet(std::int32_t rows) {
+    return static_cast<std::int64_t>(kPlannedOutcomesPerRow) * rows;
 }
 
 std::int32_t largestSharpestEvents(std::int32_t m) {

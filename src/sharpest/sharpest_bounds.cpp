@@ -142,6 +142,13 @@ class ColumnGeneration {
             round.round = rounds_;
             const std::vector<OutcomeMask> violated =
                 price(result.rowDuals, round.largestViolation);
+            if (workingSet() + static_cast<std::int64_t>(violated.size()) >
+                plannedWorkingSet(rows_.rowCount())) {
+                why_ = "the working set of outcomes outgrew the memory plan (" +
+                       std::to_string(plannedWorkingSet(rows_.rowCount())) + " outcomes), in " +
+                       stageName(stage);
+                return std::nullopt;
+            }
             addOutcomes(violated);
             round.added = static_cast<std::int32_t>(violated.size());
             round.workingSet = static_cast<std::int64_t>(outcomes_.size());
