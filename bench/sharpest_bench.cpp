@@ -82,7 +82,7 @@ int runCase(const Case& c, const std::filesystem::path& file, double truth, bool
     std::printf("  sharpest: %.3f s wall, %.3f s CPU, %d rounds, %lld outcomes in the LP\n", wall,
                 cpu, run.rounds, static_cast<long long>(run.workingSet));
     std::printf("    upper %s (solver %.15g, shift %.2g)\n", describe(run.interval.upper).c_str(),
-                -run.upper.solverValue, run.upper.shift);
+                run.upper.solverValue, run.upper.shift);
     std::printf("    lower %s (solver %.15g, shift %.2g)\n", describe(run.interval.lower).c_str(),
                 run.lower.solverValue, run.lower.shift);
     std::printf("    truth %.15g\n", truth);

@@ -40,8 +40,10 @@ struct SharpestOptions {
 
 // What one side (or the consistency stage) came to, beyond its proven value.
 struct SharpestSideReport {
-    std::int32_t rounds = 0;      // rounds of this stage
-    double solverValue = 0.0;     // the LP solver's claimed optimum (a claim only)
+    std::int32_t rounds = 0;  // rounds of this stage
+    // The LP's claimed optimum, a claim only: the probability of the union
+    // on the sides, the least total deviation from the data in the check.
+    double solverValue = 0.0;
     double certifiedValue = 0.0;  // the bound its multipliers prove, before clipping to [0, 1]
     double shift = 0.0;           // how far the proven pricing moved the multiplier of row 0
 };
