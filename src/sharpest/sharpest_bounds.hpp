@@ -8,7 +8,14 @@
 // the LP interface: the LP holds a working set of outcomes, every one of the
 // 2^n outcomes is priced exactly from the LP's duals by a zeta transform over
 // the subset lattice, and the most violated outcomes join the working set
-// until none is violated. The bounds returned rest on the final duals alone,
+// until none is violated. Outcomes that contain an intersection of
+// probability 0 never join (no distribution with the data gives them
+// probability); the proof repairs them through that intersection's
+// multiplier. A first stage finds the least deviation from the data (with a
+// deviation column of each sign per row), which either proves the data
+// inconsistent or gives the later stages a feasible start; then the upper
+// and the lower side go on from the same working set and basis.
+// The bounds returned rest on the final duals alone,
 // proven by a pricing in directed rounding (see certificate.hpp), never on
 // the solver's word.
 #pragma once
