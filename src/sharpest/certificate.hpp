@@ -1,0 +1,66 @@
+// Proofs from multipliers: whatever numbers an LP solver hands back as its
+// duals, these functions find, in proven arithmetic, what they establish
+// about every distribution with the given intersection probabilities.
+//
+// Multipliers y hold one number per row of OutcomeRows: y_0 for the total
+// probability, y_S for the intersection S. Their value at an outcome is
+// F(ω) = Σ_{S ⊆ ω, |S| ≤ m} y_S (y_0 counted at every outcome). If
+// F(ω) ≥ t(ω) at every outcome, then Σ_ω P(ω)·t(ω) ≤ Σ_S y_S·P(∩S) for every
+// distribution P (weak duality), and the mirror image holds for F ≤ t.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <vector>
+
+#include "sharpest/outcome_lattice.hpp"
+
+namespace unionbound {
+
+// Which side of the target the multipliers' values must lie on.
+enum class MultiplierSide {
+    atLeast,  // F(ω) ≥ t(ω): the multipliers bound Σ P(ω)·t(ω) from above
+    atMost,   // F(ω) ≤ t(ω): they bound it from below
+};
+
+// Working memory of the proofs, 2^n doubles and 2^n bytes, reused between calls.
+struct ProofScratch {
+    std::vector<double> prices;
+    std::vector<std::uint8_t> marks;
+};
+
+struct MultiplierProof {
+    bool valid = false;  // false when a multiplier, the shift or the bound is not finite
+    double bound = 0.0;  // the proven bound (see proveMultipliers)
+    double shift = 0.0;  // the move of y_0 that made the multipliers feasible, ≥ 0
+};
+
+// Proves what the multipliers y give for the target t(ω) = target for every
+// outcome ω ≠ ∅ and t(∅) = 0. The proven pricing (the zeta transform with
+// every addition rounded towards the side that could fail) finds the largest
+// violation v of F against t over all 2^n outcomes; y_0 is moved by v (up for
+// atLeast, down for atMost) so that the inequality holds everywhere. Then,
+// for atLeast, `bound` ≥ Σ_S y_S·d_S for every data vector d (d_0 = 1) whose
+// entries lie within `slack` plus the spacing of the double prob_S of prob_S,
+// which covers the exact decimal each double was read from; so `bound` is at
+// least target·P(at least one event) for every distribution with those
+// intersection probabilities. For atMost, `bound` is at most that, likewise.
+//
+// With `floatZeroRows`, the outcomes that contain an intersection of
+// probability exactly 0 are repaired apart: the multiplier of every such
+// intersection is moved (up for atLeast, down for atMost) by their largest
+// violation, which costs at most that times the reading error of 0 each,
+// and y_0 only by the largest violation among the other outcomes. This is
+// what lets column generation leave those outcomes out. (Not for a proof
+// with a slack: the data within the slack of 0 need not be 0.)
+//
+// `prob` is in the subset order (row S is prob[S − 1]).
+MultiplierProof proveMultipliers(const OutcomeRows& rows, std::span<const double> y,
+                                 std::span<const double> prob, MultiplierSide side, double target,
+                                 double slack, bool floatZeroRows, ProofScratch& scratch);
+
+// An upper bound on |d − p| for the exact decimal d that a double p was
+// correctly rounded from: the spacing of the doubles just above |p|.
+double readingError(double p);
+
+}  // namespace unionbound

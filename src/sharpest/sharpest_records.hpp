@@ -1,0 +1,61 @@
+// The records of the sharpest bounds: what a caller can set, what each round
+// of column generation reports, and what a whole computation found.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "lp/lp_solver.hpp"
+#include "numeric/proven_bound.hpp"
+
+namespace unionbound {
+
+// The three problems solved in turn on one working set of outcomes.
+enum class SharpestStage {
+    consistency,  // the least total deviation from the data (are they consistent?)
+    upper,        // the largest probability of the union
+    lower,        // the smallest probability of the union
+};
+
+// One round of column generation, as the progress callback sees it.
+struct SharpestRound {
+    SharpestStage stage = SharpestStage::consistency;
+    std::int32_t round = 0;         // from 1, counted over all stages
+    std::int64_t workingSet = 0;    // outcomes in the LP after this round's additions
+    double largestViolation = 0.0;  // largest dual violation over all 2^n outcomes
+    std::int32_t added = 0;         // outcomes added in this round
+};
+
+struct SharpestOptions {
+    // Makes the LP solver; empty for this build's LP library with its defaults.
+    lp::SolverFactory solverFactory;
+    // Told of every round (may be empty).
+    std::function<void(const SharpestRound&)> progress;
+    // Rounds of column generation over all stages before giving up.
+    std::int32_t roundLimit = 2000;
+    // Outcomes added per round at most; 0 chooses from the size of the problem.
+    std::int32_t columnsPerRound = 0;
+};
+
+// What one side (or the consistency stage) came to, beyond its proven value.
+struct SharpestSideReport {
+    std::int32_t rounds = 0;  // rounds of this stage
+    // The LP's claimed optimum, a claim only: the probability of the union
+    // on the sides, the least total deviation from the data in the check.
+    double solverValue = 0.0;
+    double certifiedValue = 0.0;  // the bound its multipliers prove, before clipping to [0, 1]
+    double shift = 0.0;           // how far the proven pricing moved the multiplier of row 0
+};
+
+// A whole computation: the proven interval and how it was reached.
+struct SharpestRun {
+    ProvenInterval interval;
+    SharpestSideReport consistency;
+    SharpestSideReport upper;
+    SharpestSideReport lower;
+    std::int32_t rounds = 0;      // over all stages
+    std::int64_t workingSet = 0;  // outcomes in the LP at the end
+};
+
+}  // namespace unionbound

@@ -1,0 +1,126 @@
+#include "sharpest/outcome_lattice.hpp"
+
+#include <gmpxx.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <random>
+#include <vector>
+
+#include "moments/subsets.hpp"
+
+namespace unionbound {
+namespace {
+
+OutcomeMask maskOf(const IntVector& subset) {
+    OutcomeMask mask = 0;
+    for (std::int32_t event : subset) {
+        mask |= OutcomeMask{1} << (event - 1);
+    }
+    return mask;
+}
+
+struct Size {
+    std::int32_t n;
+    std::int32_t m;
+};
+constexpr Size kSizes[] = {{1, 1}, {4, 2}, {6, 3}, {7, 7}, {9, 4}, {12, 5}};
+
+TEST(OutcomeRows, NumberTheIntersectionsInTheSubsetOrderOfTheProbabilities) {
+    for (const Size size : kSizes) {
+        const OutcomeRows rows(size.n, size.m);
+        ASSERT_EQ(rows.rowCount(), 1 + intersectionCount(size.n, size.m));
+        EXPECT_EQ(rows.maskOfRow(0), 0U);
+        for (std::int32_t row = 1; row < rows.rowCount(); ++row) {
+            const OutcomeMask mask = maskOf(subsetAtPosition(size.n, size.m, row - 1));
+            ASSERT_EQ(rows.maskOfRow(row), mask) << "n=" << size.n << " m=" << size.m;
+            ASSERT_EQ(rows.rowOf(mask), row) << "n=" << size.n << " m=" << size.m;
+        }
+    }
+}
+
+TEST(OutcomeRows, GiveAnOutcomeTheRowOfEverySubsetItContains) {
+    for (const Size size : kSizes) {
+        if (size.n > 9) {
+            continue;  // every outcome against every row
+        }
+        const OutcomeRows rows(size.n, size.m);
+        std::vector<std::int32_t> got;
+        for (OutcomeMask omega = 0; omega < rows.outcomeCount(); ++omega) {
+            std::vector<std::int32_t> expected;
+            for (std::int32_t row = 0; row < rows.rowCount(); ++row) {
+                if ((rows.maskOfRow(row) & ~omega) == 0) {
+                    expected.push_back(row);
+                }
+            }
+            rows.rowsOfOutcome(omega, got);
+            ASSERT_EQ(got, expected) << "n=" << size.n << " m=" << size.m << " outcome " << omega;
+        }
+    }
+}
+
+// The exact sum over the subsets of every `stride`-th outcome, by walking
+// its submasks.
+std::vector<mpq_class> directSums(const std::vector<double>& values, std::size_t stride) {
+    std::vector<mpq_class> sums(values.size());
+    for (std::size_t omega = 0; omega < values.size(); omega += stride) {
+        for (std::size_t s = omega;; s = (s - 1) & omega) {
+            sums[omega] += mpq_class(values[s]);
+            if (s == 0) {
+                break;
+            }
+        }
+    }
+    return sums;
+}
+
+// Values in [−1, 1]: partial sums stay below 2^14, and each of the n
+// roundings along a chain costs at most 2^-53 of one: far below this.
+constexpr double kZetaRounding = 1e-9;
+
+TEST(ZetaTransform, PricesEveryOutcomeAsTheSumOverItsSubsetsWithDirectedRoundingOnEitherSide) {
+    std::mt19937_64 random(20260101);
+    std::uniform_real_distribution<double> value(-1.0, 1.0);
+    for (int n : {1, 2, 5, 11, 13, 14}) {
+        std::vector<double> values(std::size_t{1} << n);
+        for (double& v : values) {
+            // Mixed magnitudes, so that the sums round.
+            v = value(random) * (value(random) > 0.0 ? 1.0 : 1e-7);
+        }
+        // Above 12 events (the sweeps over two events at a time), a sample.
+        const std::size_t stride = n > 12 ? 31 : 1;
+        const std::vector<mpq_class> exact = directSums(values, stride);
+        std::vector<double> nearest = values;
+        std::vector<double> down = values;
+        std::vector<double> up = values;
+        zetaTransform(nearest);
+        zetaTransformDown(down);
+        zetaTransformUp(up);
+        for (std::size_t omega = 0; omega < values.size(); omega += stride) {
+            ASSERT_LE(mpq_class(down[omega]), exact[omega]) << "n=" << n << " outcome " << omega;
+            ASSERT_GE(mpq_class(up[omega]), exact[omega]) << "n=" << n << " outcome " << omega;
+            ASSERT_NEAR(nearest[omega], exact[omega].get_d(), kZetaRounding) << "n=" << n;
+        }
+    }
+}
+
+TEST(ZeroIntersections, MarkExactlyTheOutcomesThatContainOne) {
+    const std::int32_t n = 6;
+    const std::int32_t m = 3;
+    const OutcomeRows rows(n, m);
+    RealVector prob(static_cast<std::size_t>(rows.rowCount() - 1), 0.5);
+    const std::vector<OutcomeMask> zeros = {0b000011, 0b101000, 0b010100 | 0b000001};
+    for (OutcomeMask zero : zeros) {
+        prob[static_cast<std::size_t>(rows.rowOf(zero) - 1)] = 0.0;
+    }
+    std::vector<std::uint8_t> marks;
+    markOutcomesOfZeroIntersections(rows, prob, marks);
+    for (OutcomeMask omega = 0; omega < rows.outcomeCount(); ++omega) {
+        const bool contains = std::any_of(zeros.begin(), zeros.end(),
+                                          [&](OutcomeMask z) { return (z & ~omega) == 0; });
+        ASSERT_EQ(marks[omega] != 0, contains) << "outcome " << omega;
+    }
+}
+
+}  // namespace
+}  // namespace unionbound
