@@ -45,7 +45,7 @@ Parsed<CommandLine> parseCommandLine(const std::vector<std::string>& words) {
     line.anyOption = !words.empty();
     ArgumentWalker walker(words);
     bool seenN = false, seenM = false, seenInput = false, seenReport = false, seenCsv = false,
-         seenCompare = false, seenExact = false;
+         seenCompare = false, seenExact = false, seenSharpest = false;
     const auto fail = [](std::string problem) { return Parsed<CommandLine>(refuse(std::move(problem))); };
     const auto once = [](bool& seen) {
         const bool repeated = seen;
@@ -60,7 +60,7 @@ Parsed<CommandLine> parseCommandLine(const std::vector<std::string>& words) {
         }
         const bool isFlag =
             option == "--help" || option == "-h" || option == "--version" || option == "--compare" ||
-                            option == "--exact";
+                            option == "--exact" || option == "--sharpest";
         if (isFlag && walker.hasAttachedValue()) {
             return fail("option " + option + " takes no value");
         }
@@ -96,6 +96,9 @@ Parsed<CommandLine> parseCommandLine(const std::vector<std::string>& words) {
         } else if (option == "--exact") {
             problem = once(seenExact) ? "" : "option --exact is given twice";
             line.exact = true;
+        } else if (option == "--sharpest") {
+            problem = once(seenSharpest) ? "" : "option --sharpest is given twice";
+            line.sharpest = true;
         } else {
             problem = "unknown option \"" + shownWord(option) + "\"";
         }
@@ -113,7 +116,7 @@ Parsed<CommandLine> parseCommandLine(const std::vector<std::string>& words) {
 
 std::string usageText() {
     return R"(Usage: unionbound [-n N -m M] [--input PATH] [--report PATH] [--csv PATH] [--compare]
-                  [--exact]
+                  [--exact] [--sharpest]
 
 Bounds the probability of the union of N events from the probabilities of all
 intersections of 1 to M of them (M odd), read from a text file in the subset
@@ -125,9 +128,9 @@ Options:
   -n N           the number of events (at least 6); with -m, batch mode:
                  no prompts and no wait for RETURN
   -m M           the maximum order of the intersections: odd, 3 <= M <= N/2
-                 (with --exact any 1 <= M <= N: where the structured passes
-                 cannot run, only the exact bounds are computed and no
-                 report is written)
+                 (with --exact or --sharpest any 1 <= M <= N: where the
+                 structured passes cannot run, only the bounds asked for are
+                 computed and no report is written)
   --input PATH   read the probabilities from PATH (default: prob.txt)
   --report PATH  write the per-pass report to PATH (default: result.txt)
   --csv PATH     also write one line per pass to PATH:
@@ -141,6 +144,11 @@ Options:
                  smallest probability of the union that the pass's moments
                  allow, each proven from the LP solver's dual solution; the
                  best of them follow the summary
+  --sharpest     also the sharpest bounds: the largest and the smallest
+                 probability of the union over all joint distributions of
+                 the events with exactly these probabilities, the best
+                 possible from the data, proven (small N only: at most 30
+                 events for M <= 3, 20 for M = 5)
   -h, --help     show this text and exit
   --version      show the version and exit
 
@@ -155,6 +163,7 @@ Examples:
   unionbound -n 10 -m 3                   # batch run on prob.txt
   unionbound -n 10 -m 3 --compare --csv passes.csv
   unionbound -n 10 -m 2 --exact           # pairwise data: the exact bounds only
+  unionbound -n 12 -m 3 --sharpest --compare
   unionbound -n 60 -m 5 --input data/prob.txt --report data/result.txt
 )";
 }
@@ -165,7 +174,7 @@ std::string versionText() {
 
 std::string usageReminder() {
     return "Usage: unionbound [-n N -m M] [--input PATH] [--report PATH] [--csv PATH] "
-           "[--compare] [--exact]\nRun \"unionbound --help\" for more information.\n";
+           "[--compare] [--exact] [--sharpest]\nRun \"unionbound --help\" for more information.\n";
 }
 
 }  // namespace unionbound

@@ -22,6 +22,7 @@ struct CommandLine {
     std::string csvPath;  // empty: no CSV file
     bool compare = false;
     bool exact = false;
+    bool sharpest = false;
     bool anyOption = false;  // at least one word was given
 };
 

@@ -33,6 +33,7 @@ int runCommandLine(const std::vector<std::string>& words, std::istream& in, std:
     options.csvPath = line.csvPath;
     options.compare = line.compare;
     options.exact = line.exact;
+    options.sharpest = line.sharpest;
     options.threads = static_cast<std::int32_t>(std::clamp(std::thread::hardware_concurrency(), 1u, 64u));
     options.progress = errIsTerminal && line.anyOption ? &err : nullptr;
     if (line.batch) {

@@ -23,6 +23,8 @@
 #include "output/number_format.hpp"
 #include "output/pass_csv.hpp"
 #include "output/progress.hpp"
+#include "sharpest/memory_plan.hpp"
+#include "sharpest/sharpest_bounds.hpp"
 
 namespace unionbound {
 
@@ -67,6 +69,20 @@ void addExactBounds(Comparison& comparison, const BestExactBounds& best) {
                                 best.lower ? *best.lower : std::nan("")});
 }
 
+// The sharpest bounds, the best possible, head the comparison.
+void addSharpestBounds(Comparison& comparison, const ProvenInterval& sharpest) {
+    const std::string formula = "best from all the data";
+    const auto valueOf = [](const ProvenBound& bound) {
+        return bound.value ? *bound.value : std::nan("");
+    };
+    comparison.upper.insert(comparison.upper.begin(),
+                            {"sharpest", formula, valueOf(sharpest.upper)});
+    comparison.lower.insert(comparison.lower.begin(),
+                            {"sharpest", formula, valueOf(sharpest.lower)});
+    comparison.sharpestUpper = sharpest.upper.value;
+    comparison.sharpestLower = sharpest.lower.value;
+}
+
 // From checked n and m to the closing lines: reads the probabilities, runs
 // the exact passes (if asked) and the structured passes into the report (if
 // they can run for this order) and the CSV file, writes the summary and, if
@@ -85,7 +101,7 @@ RunOutcome boundAndSummarise(std::int32_t n, std::int32_t m, bool structured, st
         err << "error: " << input.message() << std::endl;
         return {kExitBadData, false};
     }
-    if (options.exact) {
+    if (options.exact || options.sharpest) {
         if (const auto violation = firstFrechetViolation(input.value(), n, m, kRoundingOfTheData)) {
             err << "error: " << inconsistentPair(*violation, n, m, options.inputPath) << std::endl;
             return {kExitBadData, false};
@@ -129,6 +145,27 @@ RunOutcome boundAndSummarise(std::int32_t n, std::int32_t m, bool structured, st
                         << " bound: " << bound->why << std::endl;
                 }
             }
+        }
+    }
+
+    ProvenInterval sharpest;
+    if (options.sharpest) {
+        SharpestOptions settings;
+        settings.progress = [&](const SharpestRound& round) {
+            const char* stage = round.stage == SharpestStage::consistency ? "the data's check"
+                                : round.stage == SharpestStage::upper     ? "the largest union"
+                                                                          : "the smallest union";
+            progress.show("sharpest bounds: round " + std::to_string(round.round) + " (" + stage +
+                          "), " + std::to_string(round.workingSet) +
+                          " outcomes, largest violation " + general15(round.largestViolation));
+        };
+        sharpest = sharpestBounds(n, m, input.value(), settings);
+        progress.clear();
+        if (sharpest.inconsistent) {
+            err << "error: the probabilities of \"" << options.inputPath
+                << "\" are inconsistent: no joint distribution of the events has them: "
+                << sharpest.inconsistency << std::endl;
+            return {kExitBadData, false};
         }
     }
 
@@ -186,6 +223,9 @@ RunOutcome boundAndSummarise(std::int32_t n, std::int32_t m, bool structured, st
     if (options.exact) {
         writeExactSummary(out, bestExact);
     }
+    if (options.sharpest) {
+        writeSharpestSummary(out, sharpest);
+    }
     if (csv.is_open()) {
         writePassCsv(csv, rows, best.bestL, options.exact);
         csv.close();
@@ -202,9 +242,22 @@ RunOutcome boundAndSummarise(std::int32_t n, std::int32_t m, bool structured, st
         if (options.exact) {
             addExactBounds(comparison, bestExact);
         }
+        if (options.sharpest) {
+            addSharpestBounds(comparison, sharpest);
+        }
         writeComparison(out, comparison);
     }
     return {reportWritten ? kExitSuccess : kExitReportFailed, true};
+}
+
+// Why the sharpest bounds cannot be sought for this size, or empty: the
+// memory plan sets the largest n of each order.
+std::string sharpestRefusal(const ProblemSize& size, const RunOptions& options) {
+    if (!options.sharpest || size.n <= largestSharpestEvents(size.m)) {
+        return {};
+    }
+    return "--sharpest cannot take n=" + std::to_string(size.n) + " events: " +
+           describeSharpestMemoryPlan(size.m);
 }
 
 }  // namespace
@@ -213,6 +266,10 @@ int runConsole(std::istream& in, std::ostream& out, std::ostream& err, const Run
     const Parsed<ProblemSize> answers = askEventsAndOrder(in, out);
     if (!answers.ok()) {
         err << "error: " << answers.message() << std::endl;
+        return kExitBadData;
+    }
+    if (const std::string refusal = sharpestRefusal(answers.value(), options); !refusal.empty()) {
+        err << "error: " << refusal << std::endl;
         return kExitBadData;
     }
     const RunOutcome outcome =
@@ -232,14 +289,19 @@ int runBatch(std::int64_t n, std::int64_t m, std::ostream& out, std::ostream& er
     // The exact methods hold for any order; the structured passes need an
     // odd m of at least 3 and at most n/2.
     const Parsed<ProblemSize> forStructured = checkOrder(n, m);
-    const Parsed<ProblemSize> size = options.exact ? checkAnyOrder(n, m) : forStructured;
+    const Parsed<ProblemSize> size =
+        options.exact || options.sharpest ? checkAnyOrder(n, m) : forStructured;
     if (!size.ok()) {
         err << "error: " << size.message() << std::endl;
         return kExitBadData;
     }
+    if (const std::string refusal = sharpestRefusal(size.value(), options); !refusal.empty()) {
+        err << "error: " << refusal << std::endl;
+        return kExitBadData;
+    }
     if (!forStructured.ok()) {
         err << "note: no structured passes: " << forStructured.message()
-            << "; only the exact bounds are computed, and \"" << options.reportPath
+            << "; the structured bound is not computed, and \"" << options.reportPath
             << "\" is not written" << std::endl;
     }
     const RunOutcome outcome = boundAndSummarise(size.value().n, size.value().m,

@@ -17,6 +17,7 @@ struct RunOptions {
     std::string csvPath;               // the per-pass CSV file; empty for none
     bool compare = false;              // show the classical bounds after the summary
     bool exact = false;                // the exact bounds of every pass
+    bool sharpest = false;             // the sharpest bounds from all the data
     std::int32_t threads = 1;          // threads for the exact passes (at least 1)
     std::ostream* progress = nullptr;  // where progress lines go; null for none
 };

@@ -63,16 +63,18 @@ void writeSide(std::ostream& out, const Comparison& comparison, bool upper) {
         // The lower side has longer names; its values stand in the same column.
         std::string line = "  " + padded(bound.name, upper ? 13 : 16) +
                            padded(bound.formula, upper ? 31 : 28);
-        if (!beside.empty() || sharpest) {
-            line += padded(general15(bound.value), 20) + beside;
-        } else {
-            line += general15(bound.value);
-        }
+        std::string after = beside;
         if (sharpest && bound.name != "sharpest") {
+            // The other bounds are not proven: within their rounding of the
+            // sharpest one, they meet it.
+            constexpr double kRoundingOfTheOthers = 1e-12;
             const double gap = upper ? bound.value - *sharpest : *sharpest - bound.value;
-            line += std::string(beside.empty() ? "" : "  ") + "[" + distance(gap) +
-                    (upper ? " above" : " below") + " the sharpest]";
+            after += std::string(after.empty() ? "" : "  ") +
+                     (gap <= kRoundingOfTheOthers
+                          ? std::string("[at the sharpest]")
+                          : "[" + distance(gap) + (upper ? " above" : " below") + " the sharpest]");
         }
+        line += after.empty() ? general15(bound.value) : padded(general15(bound.value), 20) + after;
         out << line << '\n';
     }
     if (all.empty()) {

@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <regex>
 #include <sstream>
 
 #include "e2e/program_runner.hpp"
@@ -40,6 +41,11 @@ std::vector<CsvRow> csvRows(const std::string& text) {
         rows.push_back({std::atoi(cells[0].c_str()), cells[2], cells[5], cells[6]});
     }
     return rows;
+}
+
+// The structured bound of the summary.
+double printedBound(const std::string& out) {
+    return printedNumber(out, "Upper bound on the probability of the union:\n");
 }
 
 double number(const std::string& cell) {
@@ -110,6 +116,74 @@ INSTANTIATE_TEST_SUITE_P(
         ExactCase{"singles", {"-n", "6", "-m", "1", "--independent", "0.2"}, "6", "1", false}),
     [](const ::testing::TestParamInfo<ExactCase>& testCase) { return testCase.param.name; });
 
+class SharpestRun : public ::testing::TestWithParam<ExactCase> {};
+
+TEST_P(SharpestRun, LiesBetweenTheExactBoundsAndAroundTheTruthAndIsTheBestOfTheComparison) {
+    const ExactCase c = GetParam();
+    ScratchDir dir;
+    writeFile(dir.path() / "obs.csv",
+              "e1,e2,e3,e4,e5,e6,e7\n1,0,0,0,0,0,0\n0,0,0,0,0,0,0\n1,1,0,0,0,0,1\n"
+              "0,0,1,0,0,1,0\n0,0,0,0,0,0,0\n0,1,0,0,1,0,0\n0,0,0,1,1,0,0\n0,0,0,0,0,0,0\n");
+    const ProgramRun generated = runProgram(PROBGEN_PROGRAM, c.probgenWords, "", dir.path());
+    ASSERT_EQ(generated.exitStatus, 0) << generated.err;
+    const double truth = printedNumber(generated.out, "robability of the union: ");
+    const ProgramRun run = runProgram(
+        UNIONBOUND_PROGRAM, {"-n", c.n, "-m", c.m, "--exact", "--sharpest", "--compare"}, "",
+        dir.path());
+    ASSERT_EQ(run.exitStatus, 0) << run.err;
+    const double upper = printedNumber(run.out, "Sharpest upper bound: ");
+    const double lower = printedNumber(run.out, "Sharpest lower bound: ");
+    ASSERT_FALSE(std::isnan(upper) || std::isnan(lower)) << run.out << run.err;
+    EXPECT_LE(printedNumber(run.out, "Exact lower bound: "), lower + kPrintedDigits);
+    EXPECT_LE(lower, truth + kPrintedDigits);
+    EXPECT_LE(truth, upper + kPrintedDigits);
+    EXPECT_LE(upper, printedNumber(run.out, "Exact upper bound: ") + kPrintedDigits);
+    if (c.structured) {
+        EXPECT_LE(upper, printedBound(run.out) + kPrintedDigits);
+    }
+    // Every other bound is a relaxation of the sharpest ones: each line of
+    // the comparison says how far above (or below) them it lies.
+    const std::regex gap(R"(\[(\S+) (above|below) the sharpest\]|\[at the sharpest\])");
+    int others = 0;
+    for (auto it = std::sregex_iterator(run.out.begin(), run.out.end(), gap);
+         it != std::sregex_iterator(); ++it, ++others) {
+        if ((*it)[1].matched) {
+            EXPECT_GT(std::strtod((*it)[1].str().c_str(), nullptr), 0.0) << (*it)[0].str();
+        }
+    }
+    // Boole, Hunter, sharp, exact and Dawson-Sankoff, sharp, exact at least.
+    EXPECT_GE(others, 7) << run.out;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    KnownDistributions, SharpestRun,
+    ::testing::Values(
+        ExactCase{"mixture", {"-n", "10", "-m", "3", "--mixture", "5"}, "10", "3", true},
+        ExactCase{"dense", {"-n", "9", "-m", "3", "--mixture", "9", "--density", "1"}, "9", "3",
+                  true},
+        ExactCase{"independent",
+                  {"-m", "3", "--independent", "0.1,0.2,0.05,0.3,0.15,0.1,0.2,0.25"},
+                  "8",
+                  "3",
+                  true},
+        ExactCase{"data", {"-m", "3", "--data", "obs.csv"}, "7", "3", true},
+        ExactCase{"pairwise", {"-n", "10", "-m", "2", "--mixture", "7"}, "10", "2", false},
+        ExactCase{"fewEvents", {"-n", "5", "-m", "2", "--mixture", "3"}, "5", "2", false}),
+    [](const ::testing::TestParamInfo<ExactCase>& testCase) { return testCase.param.name; });
+
+TEST(SharpestRun, RefusesMoreEventsThanItsMemoryPlanAllowsBeforeReadingTheFile) {
+    ScratchDir dir;
+    const ProgramRun run =
+        runProgram(UNIONBOUND_PROGRAM, {"-n", "40", "-m", "3", "--sharpest"}, "", dir.path());
+    EXPECT_EQ(run.exitStatus, 1);
+    EXPECT_EQ(run.err.rfind("error: --sharpest cannot take n=40 events: the sharpest bounds of "
+                            "order m = 3 take at most n = ",
+                            0),
+              0u)
+        << run.err;
+    EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
+}
+
 TEST(ExactRun, AcceptsAnyOrderOnlyWithTheExactBounds) {
     ScratchDir dir;
     ASSERT_EQ(runProgram(PROBGEN_PROGRAM, {"-n", "8", "-m", "2", "--mixture", "1"}, "", dir.path())
@@ -127,7 +201,7 @@ TEST(ExactRun, AcceptsAnyOrderOnlyWithTheExactBounds) {
     EXPECT_EQ(exact.exitStatus, 0) << exact.err;
     EXPECT_EQ(exact.err,
               "note: no structured passes: m=2 is too small: the maximum order m must be an odd "
-              "number of at least 3; only the exact bounds are computed, and \"result.txt\" is "
+              "number of at least 3; the structured bound is not computed, and \"result.txt\" is "
               "not written\n");
     EXPECT_EQ(exact.out.find("Upper bound on the probability"), std::string::npos);
     EXPECT_NE(exact.out.find("Exact interval: ["), std::string::npos);
