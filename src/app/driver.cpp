@@ -20,7 +20,10 @@
 #include "moments/binomial_moments.hpp"
 #include "moments/moment_sweep.hpp"
 #include "moments/power_moments.hpp"
+#include "moments/subsets.hpp"
 #include "numeric/vector_ops.hpp"
+#include "output/replacement_file.hpp"
+#include "process/out_of_memory.hpp"
 
 namespace unionbound {
 
@@ -129,7 +132,9 @@ RunSummary runPasses(const RealVector& prob, std::int32_t n, std::int32_t m, std
         divisions.push_back({l, std::move(tables.pairs), std::move(tables.orders)});
     }
     const std::int64_t walkStart = processMilliseconds();
-    std::vector<PassMoments> allMoments = binomialMomentsOfPasses(prob, n, m, divisions);
+    std::vector<PassMoments> allMoments =
+        buildingFor("the binomial moments of the " + std::to_string(divisions.size()) + " passes",
+                    [&] { return binomialMomentsOfPasses(prob, n, m, divisions); });
     std::vector<std::uint64_t> terms;
     for (const PassMoments& moments : allMoments) {
         terms.push_back(moments.terms);
@@ -141,8 +146,10 @@ RunSummary runPasses(const RealVector& prob, std::int32_t n, std::int32_t m, std
     for (std::size_t i = 0; i < divisions.size(); ++i) {
         const std::int32_t l = divisions[i].l;
         const std::int64_t start = processMilliseconds();
-        PassResult pass = finishPass(l, m, passTables(n, l, mK), std::move(allMoments[i].moments),
-                                     start - walkShares[i]);
+        PassResult pass = buildingFor("the tables of the pass l=" + std::to_string(l), [&] {
+            return finishPass(l, m, passTables(n, l, mK), std::move(allMoments[i].moments),
+                              start - walkShares[i]);
+        });
         if (l == mK || pass.solution.value > best.bestValue) {
             best = {pass.solution.value, pass.elapsed, l};
         }
@@ -171,36 +178,40 @@ struct RunOutcome {
 RunOutcome boundAndSummarise(std::int32_t n, std::int32_t m, std::ostream& out, std::ostream& err,
                              const RunOptions& options) {
     ProgressLine progress(options.progress);
-    const ProbabilityInput input = readIntersectionProbabilities(
-        n, m, options.inputPath, [&](std::int64_t numbersRead, std::int64_t expected) {
-            progress.show("reading \"" + options.inputPath + "\": " + std::to_string(numbersRead) +
-                          " of " + std::to_string(expected) + " numbers (" +
-                          std::to_string(numbersRead * 100 / expected) + "%)");
-        });
+    const std::string reading = "the " + std::to_string(intersectionCount(n, m)) +
+                                " intersection probabilities of \"" + options.inputPath + "\"";
+    const ProbabilityInput input = buildingFor(reading, [&] {
+        return readIntersectionProbabilities(
+            n, m, options.inputPath, [&](std::int64_t numbersRead, std::int64_t expected) {
+                progress.show("reading \"" + options.inputPath + "\": " +
+                              std::to_string(numbersRead) + " of " + std::to_string(expected) +
+                              " numbers (" + std::to_string(numbersRead * 100 / expected) + "%)");
+            });
+    });
     progress.clear();
     if (!input.ok()) {
         err << "error: " << input.error << std::endl;
         return {kExitBadData, false};
     }
 
-    std::ofstream csv;
-    if (!options.csvPath.empty()) {
-        csv.open(options.csvPath, std::ios::out | std::ios::trunc);
-        if (!csv) {
-            err << "error: cannot write the CSV file \"" << options.csvPath
-                << "\": " << std::strerror(errno) << std::endl;
-            return {kExitBadData, false};
-        }
+    // The report and the CSV file replace the earlier files only once complete.
+    ReplacementFile csv;
+    if (!options.csvPath.empty() && !csv.open(options.csvPath)) {
+        err << "error: cannot write the CSV file \"" << options.csvPath
+            << "\": " << std::strerror(csv.error()) << std::endl;
+        return {kExitBadData, false};
     }
 
     // A report that cannot be written does not stop the passes or the
     // summary, but the run does not count as a success: the report is its
     // record.
-    std::ofstream report(options.reportPath, std::ios::out | std::ios::trunc);
-    const bool opened = static_cast<bool>(report);
+    ReplacementFile reportFile;
+    const bool opened = reportFile.open(options.reportPath);
+    std::ostream& report = reportFile.stream();
     if (!opened) {
         err << "warning: cannot write the report \"" << options.reportPath
-            << "\": " << std::strerror(errno) << "; the passes run without it" << std::endl;
+            << "\": " << std::strerror(reportFile.error()) << "; the passes run without it"
+            << std::endl;
     }
     int writeErrno = 0;
     std::int32_t passesWritten = 0;
@@ -220,28 +231,34 @@ RunOutcome boundAndSummarise(std::int32_t n, std::int32_t m, std::ostream& out, 
         progress.show("pass l=" + std::to_string(pass.l) + " done (" + std::to_string(rows.size()) +
                       " of " + std::to_string(lengths) + "), bound " + shown);
     });
-    report.close();
+    const int commitErrno = reportFile.commit();
+    writeErrno = writeErrno != 0 ? writeErrno : commitErrno;
     progress.clear();
-    if (opened && report.fail()) {
+    if (opened && commitErrno != 0) {
         err << "warning: writing the report \"" << options.reportPath << "\" failed after "
             << passesWritten << " complete pass blocks"
             << (writeErrno != 0 ? std::string(": ") + std::strerror(writeErrno) : std::string())
-            << "; the report is incomplete" << std::endl;
+            << (reportFile.writesDirectly() ? "; the report is incomplete"
+                                            : "; the earlier report, if any, is left as it was")
+            << std::endl;
     }
 
     writeConsoleSummary(out, best.bestValue, best.bestTime, best.bestL);
-    if (csv.is_open()) {
-        writePassCsv(csv, rows, best.bestL);
-        csv.close();
-        if (!csv) {
+    bool csvWritten = true;
+    if (csv.isOpen()) {
+        writePassCsv(csv.stream(), rows, best.bestL);
+        csvWritten = csv.commit() == 0;
+        if (!csvWritten) {
             err << "warning: the CSV file \"" << options.csvPath
                 << "\" could not be written completely" << std::endl;
         }
     }
     if (options.compare) {
-        writeComparison(out, -best.bestValue, best.bestL, m, classicalBounds(input.values, n, m));
+        writeComparison(out, -best.bestValue, best.bestL, m,
+                        buildingFor("the classical bounds",
+                                    [&] { return classicalBounds(input.values, n, m); }));
     }
-    return {opened && !report.fail() ? kExitSuccess : kExitReportFailed, true};
+    return {opened && commitErrno == 0 && csvWritten ? kExitSuccess : kExitReportFailed, true};
 }
 
 }  // namespace

@@ -8,9 +8,14 @@
 #include <vector>
 
 #include "app/program.hpp"
+#include "process/interruption.hpp"
+#include "process/out_of_memory.hpp"
 
 int main(int argc, char** argv) {
-    const std::vector<std::string> words(argv + 1, argv + argc);
-    return unionbound::runCommandLine(words, std::cin, std::cout, std::cerr,
-                                      isatty(STDERR_FILENO) == 1);
+    unionbound::installInterruptionHandlers();
+    return unionbound::endingWhenMemoryRunsOut(std::cerr, [&] {
+        const std::vector<std::string> words(argv + 1, argv + argc);
+        return unionbound::runCommandLine(words, std::cin, std::cout, std::cerr,
+                                          isatty(STDERR_FILENO) == 1);
+    });
 }

@@ -6,8 +6,13 @@
 #include <vector>
 
 #include "generator/probgen.hpp"
+#include "process/interruption.hpp"
+#include "process/out_of_memory.hpp"
 
 int main(int argc, char** argv) {
-    const std::vector<std::string> words(argv + 1, argv + argc);
-    return unionbound::runProbgen(words, std::cout, std::cerr);
+    unionbound::installInterruptionHandlers();
+    return unionbound::endingWhenMemoryRunsOut(std::cerr, [&] {
+        const std::vector<std::string> words(argv + 1, argv + argc);
+        return unionbound::runProbgen(words, std::cout, std::cerr);
+    });
 }

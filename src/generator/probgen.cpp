@@ -12,6 +12,8 @@
 #include "cli/arguments.hpp"
 #include "generator/generators.hpp"
 #include "moments/subsets.hpp"
+#include "output/replacement_file.hpp"
+#include "process/out_of_memory.hpp"
 
 #ifndef UNIONBOUND_VERSION
 #define UNIONBOUND_VERSION "unknown"
@@ -255,7 +257,8 @@ int runProbgen(const std::vector<std::string>& words, std::ostream& out, std::os
     std::int32_t n = command.n;
     Observations data;
     if (command.source == ProbgenCommand::Source::data) {
-        data = readObservations(command.dataPath);
+        data = buildingFor("the observations of \"" + command.dataPath + "\"",
+                           [&] { return readObservations(command.dataPath); });
         if (!data.error.empty()) {
             err << "error: " << data.error << std::endl;
             return kBadData;
@@ -275,16 +278,14 @@ int runProbgen(const std::vector<std::string>& words, std::ostream& out, std::os
     }
 
     const bool toStandardOutput = command.outputPath == "-";
-    std::ofstream file;
-    if (!toStandardOutput) {
-        file.open(command.outputPath, std::ios::out | std::ios::trunc | std::ios::binary);
-        if (!file) {
-            err << "error: cannot write \"" << command.outputPath << "\": " << std::strerror(errno)
-                << std::endl;
-            return kBadData;
-        }
+    // The output file replaces an earlier one only once complete.
+    ReplacementFile file;
+    if (!toStandardOutput && !file.open(command.outputPath)) {
+        err << "error: cannot write \"" << command.outputPath
+            << "\": " << std::strerror(file.error()) << std::endl;
+        return kBadData;
     }
-    std::ostream& target = toStandardOutput ? out : file;
+    std::ostream& target = toStandardOutput ? out : file.stream();
     std::ostream& closing = toStandardOutput ? err : out;
 
     std::string unionLine;
@@ -295,7 +296,11 @@ int runProbgen(const std::vector<std::string>& words, std::ostream& out, std::os
             case ProbgenCommand::Source::independent: {
                 RealVector probabilities = command.probabilities;
                 if (probabilities.size() == 1) {
-                    probabilities.assign(static_cast<std::size_t>(command.n), probabilities[0]);
+                    buildingFor("the probabilities of " + std::to_string(command.n) + " events",
+                                [&] {
+                                    probabilities.assign(static_cast<std::size_t>(command.n),
+                                                         probabilities[0]);
+                                });
                 }
                 writeIndependentProbabilities(probabilities, command.m, sink);
                 unionLine = "Probability of the union: " +
@@ -314,8 +319,12 @@ int runProbgen(const std::vector<std::string>& words, std::ostream& out, std::os
             case ProbgenCommand::Source::mixture: {
                 const double density =
                     command.density > 0.0 ? command.density : std::min(0.5, 6.0 / n);
-                const OutcomeTable mixture =
-                    randomMixture({n, command.seed, command.outcomes, density});
+                const OutcomeTable mixture = buildingFor(
+                    "the " + std::to_string(command.outcomes) + " outcomes of " +
+                        std::to_string(n) + " events",
+                    [&] {
+                        return randomMixture({n, command.seed, command.outcomes, density});
+                    });
                 mixture.writeIntersectionWeights(command.m, 1.0, sink);
                 unionLine = "Probability of the union: " + shortestDecimal(mixture.unionWeight());
                 break;
@@ -327,10 +336,8 @@ int runProbgen(const std::vector<std::string>& words, std::ostream& out, std::os
         written = sink.count();
     }
     target.flush();
-    if (!toStandardOutput) {
-        file.close();
-    }
-    if (!target) {
+    const bool replaced = toStandardOutput || file.commit() == 0;
+    if (!target || !replaced) {
         err << "error: writing \"" << command.outputPath << "\" failed" << std::endl;
         return kBadData;
     }
