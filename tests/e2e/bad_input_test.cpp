@@ -268,19 +268,12 @@ UnprivilegedRun runWithoutPermission(const fs::path& dir) {
     fs::permissions(copyDir.path(), everyoneMayRun);
     fs::permissions(copy, everyoneMayRun);
     UnprivilegedRun attempt{runProgram(copy, {}, typedAnswers(), dir, kLimit, kNobody), ""};
-    switch (attempt.run.exitStatus) {
-        case 125:
-            attempt.whyNot = "cannot switch to the nobody user here";
-            break;
-        case 126:
-            attempt.whyNot = "the nobody user cannot enter " + dir.string() +
-                             " (a folder above it is closed to other users)";
-            break;
-        case 127:
-            attempt.whyNot = "the nobody user cannot run a copy of the program in " +
-                             copyDir.path().string() +
-                             " (a folder above it is closed to other users, or it is noexec)";
-            break;
+    if (attempt.run.exitStatus == 125) {
+        attempt.whyNot = "cannot switch to the nobody user here";
+    } else if (attempt.run.exitStatus == 126 || attempt.run.exitStatus == 127) {
+        attempt.whyNot = "the nobody user cannot enter " + dir.string() + " or run a copy of " +
+                         "the program in " + copyDir.path().string() +
+                         " (a folder above is closed to other users, or mounted noexec)";
     }
     return attempt;
 }

@@ -110,25 +110,6 @@ void StartedProgram::signal(int signalNumber) {
     kill(pid_, signalNumber);
 }
 
-bool StartedProgram::waitForOutput(const std::string& text, std::chrono::milliseconds limit) {
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    char buffer[4096];
-    while (run_.out.find(text) == std::string::npos) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-            deadline - std::chrono::steady_clock::now());
-        pollfd out{outFd_, POLLIN, 0};
-        if (outFd_ < 0 || left.count() <= 0 || poll(&out, 1, static_cast<int>(left.count())) <= 0) {
-            return false;
-        }
-        const ssize_t n = read(outFd_, buffer, sizeof buffer);
-        if (n <= 0) {
-            return false;
-        }
-        run_.out.append(buffer, static_cast<std::size_t>(n));
-    }
-    return true;
-}
-
 ProgramRun StartedProgram::finish(const std::string& input, std::chrono::seconds limit) {
     fcntl(inFd_, F_SETFL, O_NONBLOCK);
     ProgramRun& run = run_;

@@ -59,9 +59,6 @@ class StartedProgram {
 
     // Writes `text` to standard input, which stays open.
     void type(const std::string& text);
-    // Collects standard output until it holds `text`; false if the program
-    // closed it or `limit` passed first.
-    bool waitForOutput(const std::string& text, std::chrono::milliseconds limit);
     void signal(int signalNumber);
     // Writes `input` to standard input and closes it, collects the output
     // until the program closes it (killing it after `limit`) and reaps it.

@@ -45,18 +45,5 @@ TEST(OutOfMemory, EndsWithStatusOneNamingTheInnermostThingBeingBuilt) {
     }
 }
 
-TEST(OutOfMemory, CutsAnOverlongDescriptionToItsFixedStorage) {
-    const OutOfMemory error(std::string(1000, 'x'));
-    EXPECT_EQ(std::string(error.what()), "not enough memory for " + std::string(255 - 22, 'x'));
-}
-
-TEST(OutOfMemory, LetsTheResultOfASuccessfulBuildThrough) {
-    EXPECT_EQ(buildingFor("a vector",
-                          [] {
-                              return std::vector<int>{1, 2, 3};
-                          }),
-              (std::vector<int>{1, 2, 3}));
-}
-
 }  // namespace
 }  // namespace unionbound
