@@ -9,6 +9,7 @@
 #include "moments/moment_sweep.hpp"
 #include "moments/power_moments.hpp"
 #include "numeric/vector_ops.hpp"
+#include "process/out_of_memory.hpp"
 
 namespace unionbound {
 
@@ -74,7 +75,9 @@ RunSummary runPasses(const RealVector& prob, std::int32_t n, std::int32_t m, std
         divisions.push_back({l, std::move(tables.pairs), std::move(tables.orders)});
     }
     const std::int64_t walkStart = processMilliseconds();
-    std::vector<PassMoments> allMoments = binomialMomentsOfPasses(prob, n, m, divisions);
+    std::vector<PassMoments> allMoments =
+        buildingFor("the binomial moments of the " + std::to_string(divisions.size()) + " passes",
+                    [&] { return binomialMomentsOfPasses(prob, n, m, divisions); });
     std::vector<std::uint64_t> terms;
     for (const PassMoments& moments : allMoments) {
         terms.push_back(moments.terms);
@@ -86,8 +89,10 @@ RunSummary runPasses(const RealVector& prob, std::int32_t n, std::int32_t m, std
     for (std::size_t i = 0; i < divisions.size(); ++i) {
         const std::int32_t l = divisions[i].l;
         const std::int64_t start = processMilliseconds();
-        PassResult pass = finishPass(l, m, passTables(n, l, mK), std::move(allMoments[i].moments),
-                                     start - walkShares[i]);
+        PassResult pass = buildingFor("the tables of the pass l=" + std::to_string(l), [&] {
+            return finishPass(l, m, passTables(n, l, mK), std::move(allMoments[i].moments),
+                              start - walkShares[i]);
+        });
         if (l == mK || pass.solution.value > best.bestValue) {
             best = {pass.solution.value, pass.elapsed, l};
         }

@@ -9,6 +9,7 @@
 #include "exact/exact_bounds.hpp"
 #include "exact/pass_problem.hpp"
 #include "moments/moment_sweep.hpp"
+#include "process/out_of_memory.hpp"
 
 namespace unionbound {
 
@@ -19,7 +20,10 @@ std::vector<ExactPass> runExactPasses(const RealVector& prob, std::int32_t n, st
         PassTables tables = passTables(n, l, m);
         divisions.push_back({l, std::move(tables.pairs), std::move(tables.orders)});
     }
-    std::vector<PassMoments> moments = binomialMomentsOfPasses(prob, n, m, divisions);
+    std::vector<PassMoments> moments =
+        buildingFor("the binomial moments of the " + std::to_string(divisions.size()) +
+                        " exact passes",
+                    [&] { return binomialMomentsOfPasses(prob, n, m, divisions); });
     std::vector<ExactPass> passes(divisions.size());
     for (std::size_t i = 0; i < divisions.size(); ++i) {
         passes[i].l = divisions[i].l;

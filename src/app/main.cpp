@@ -8,9 +8,15 @@
 #include <vector>
 
 #include "app/program.hpp"
+#include "cli/exit_status.hpp"
+#include "process/interruption.hpp"
+#include "process/out_of_memory.hpp"
 
 int main(int argc, char** argv) {
-    const std::vector<std::string> words(argv + 1, argv + argc);
-    return unionbound::runCommandLine(words, std::cin, std::cout, std::cerr,
-                                      isatty(STDERR_FILENO) == 1);
+    unionbound::installInterruptionHandlers();
+    return unionbound::endingWhenMemoryRunsOut(std::cerr, unionbound::kExitBadData, [&] {
+        const std::vector<std::string> words(argv + 1, argv + argc);
+        return unionbound::runCommandLine(words, std::cin, std::cout, std::cerr,
+                                          isatty(STDERR_FILENO) == 1);
+    });
 }

@@ -3,7 +3,6 @@
 #include <cerrno>
 #include <cmath>
 #include <cstring>
-#include <fstream>
 #include <string>
 #include <vector>
 
@@ -23,6 +22,8 @@
 #include "output/number_format.hpp"
 #include "output/pass_csv.hpp"
 #include "output/progress.hpp"
+#include "process/out_of_memory.hpp"
+#include "process/replacement_file.hpp"
 #include "sharpest/memory_plan.hpp"
 #include "sharpest/sharpest_bounds.hpp"
 
@@ -90,12 +91,16 @@ void addSharpestBounds(Comparison& comparison, const ProvenInterval& sharpest) {
 RunOutcome boundAndSummarise(std::int32_t n, std::int32_t m, bool structured, std::ostream& out,
                              std::ostream& err, const RunOptions& options) {
     ProgressLine progress(options.progress);
-    const ProbabilityInput input = readIntersectionProbabilities(
-        n, m, options.inputPath, [&](std::int64_t numbersRead, std::int64_t expected) {
-            progress.show("reading \"" + options.inputPath + "\": " + std::to_string(numbersRead) +
-                          " of " + std::to_string(expected) + " numbers (" +
-                          std::to_string(numbersRead * 100 / expected) + "%)");
-        });
+    const std::string reading = "the " + std::to_string(intersectionCount(n, m)) +
+                                " intersection probabilities of \"" + options.inputPath + "\"";
+    const ProbabilityInput input = buildingFor(reading, [&] {
+        return readIntersectionProbabilities(
+            n, m, options.inputPath, [&](std::int64_t numbersRead, std::int64_t expected) {
+                progress.show("reading \"" + options.inputPath + "\": " +
+                              std::to_string(numbersRead) + " of " + std::to_string(expected) +
+                              " numbers (" + std::to_string(numbersRead * 100 / expected) + "%)");
+            });
+    });
     progress.clear();
     if (!input.ok()) {
         err << "error: " << input.message() << std::endl;
@@ -108,14 +113,12 @@ RunOutcome boundAndSummarise(std::int32_t n, std::int32_t m, bool structured, st
         }
     }
 
-    std::ofstream csv;
-    if (!options.csvPath.empty()) {
-        csv.open(options.csvPath, std::ios::out | std::ios::trunc);
-        if (!csv) {
-            err << "error: cannot write the CSV file \"" << options.csvPath
-                << "\": " << std::strerror(errno) << std::endl;
-            return {kExitBadData, false};
-        }
+    // The report and the CSV file replace the earlier files only once complete.
+    ReplacementFile csv;
+    if (!options.csvPath.empty() && !csv.open(options.csvPath)) {
+        err << "error: cannot write the CSV file \"" << options.csvPath
+            << "\": " << std::strerror(csv.error()) << std::endl;
+        return {kExitBadData, false};
     }
 
     // The exact passes come first: data that no distribution has are
@@ -159,7 +162,8 @@ RunOutcome boundAndSummarise(std::int32_t n, std::int32_t m, bool structured, st
                           "), " + std::to_string(round.workingSet) +
                           " outcomes, largest violation " + general15(round.largestViolation));
         };
-        sharpest = sharpestBounds(n, m, input.value(), settings);
+        sharpest = buildingFor("the sharpest bounds of " + std::to_string(n) + " events",
+                               [&] { return sharpestBounds(n, m, input.value(), settings); });
         progress.clear();
         if (sharpest.inconsistent) {
             err << "error: the probabilities of \"" << options.inputPath
@@ -176,11 +180,13 @@ RunOutcome boundAndSummarise(std::int32_t n, std::int32_t m, bool structured, st
         // A report that cannot be written does not stop the passes or the
         // summary, but the run does not count as a success: the report is
         // its record.
-        std::ofstream report(options.reportPath, std::ios::out | std::ios::trunc);
-        const bool opened = static_cast<bool>(report);
+        ReplacementFile reportFile;
+        const bool opened = reportFile.open(options.reportPath);
+        std::ostream& report = reportFile.stream();
         if (!opened) {
             err << "warning: cannot write the report \"" << options.reportPath
-                << "\": " << std::strerror(errno) << "; the passes run without it" << std::endl;
+                << "\": " << std::strerror(reportFile.error()) << "; the passes run without it"
+                << std::endl;
         }
         int writeErrno = 0;
         std::int32_t passesWritten = 0;
@@ -198,16 +204,19 @@ RunOutcome boundAndSummarise(std::int32_t n, std::int32_t m, bool structured, st
                           std::to_string(rows.size()) + " of " + std::to_string(lengths) +
                           "), bound " + general15(bound));
         });
-        report.close();
+        const int commitErrno = reportFile.commit();
+        writeErrno = writeErrno != 0 ? writeErrno : commitErrno;
         progress.clear();
-        if (opened && report.fail()) {
+        if (opened && commitErrno != 0) {
             err << "warning: writing the report \"" << options.reportPath << "\" failed after "
                 << passesWritten << " complete pass blocks"
                 << (writeErrno != 0 ? std::string(": ") + std::strerror(writeErrno)
                                     : std::string())
-                << "; the report is incomplete" << std::endl;
+                << (reportFile.writesDirectly() ? "; the report is incomplete"
+                                                : "; the earlier report, if any, is left as it was")
+                << std::endl;
         }
-        reportWritten = opened && !report.fail();
+        reportWritten = opened && commitErrno == 0;
         writeConsoleSummary(out, best.bestValue, best.bestTime, best.bestL);
     } else {
         for (const ExactPass& pass : exact) {
@@ -226,16 +235,20 @@ RunOutcome boundAndSummarise(std::int32_t n, std::int32_t m, bool structured, st
     if (options.sharpest) {
         writeSharpestSummary(out, sharpest);
     }
-    if (csv.is_open()) {
-        writePassCsv(csv, rows, best.bestL, options.exact);
-        csv.close();
-        if (!csv) {
+    bool csvWritten = true;
+    if (csv.isOpen()) {
+        writePassCsv(csv.stream(), rows, best.bestL, options.exact);
+        csvWritten = csv.commit() == 0;
+        if (!csvWritten) {
             err << "warning: the CSV file \"" << options.csvPath
                 << "\" could not be written completely" << std::endl;
         }
     }
     if (options.compare) {
-        Comparison comparison = classicalComparison(m, classicalBounds(input.value(), n, m));
+        Comparison comparison =
+            classicalComparison(m, buildingFor("the classical bounds", [&] {
+                                    return classicalBounds(input.value(), n, m);
+                                }));
         if (structured) {
             comparison.aggregation = AggregationBound{-best.bestValue, best.bestL};
         }
@@ -247,7 +260,7 @@ RunOutcome boundAndSummarise(std::int32_t n, std::int32_t m, bool structured, st
         }
         writeComparison(out, comparison);
     }
-    return {reportWritten ? kExitSuccess : kExitReportFailed, true};
+    return {reportWritten && csvWritten ? kExitSuccess : kExitReportFailed, true};
 }
 
 // Why the sharpest bounds cannot be sought for this size, or empty: the

@@ -26,7 +26,10 @@ struct RunOptions {
 // `in`, reads the probabilities, writes the report and the summary to `out`,
 // then waits for RETURN. Refusals go to `err`; returns the exit status. A
 // report that cannot be opened or written in full is said on `err` and gives
-// kExitReportFailed, the passes and the summary running all the same.
+// kExitReportFailed, the passes and the summary running all the same; so
+// does a CSV file that cannot be written in full. The report and the CSV
+// file replace the earlier files only once complete, so a run that fails or
+// is stopped leaves each earlier file as it was, or the complete new one.
 int runConsole(std::istream& in, std::ostream& out, std::ostream& err,
                const RunOptions& options = {});
 

@@ -11,6 +11,8 @@
 #include "cli/exit_status.hpp"
 #include "generator/generators.hpp"
 #include "moments/subsets.hpp"
+#include "process/out_of_memory.hpp"
+#include "process/replacement_file.hpp"
 #include "text/numbers.hpp"
 #include "text/shown_word.hpp"
 
@@ -244,7 +246,9 @@ int runProbgen(const std::vector<std::string>& words, std::ostream& out, std::os
     std::int32_t n = command.n;
     Observations data;
     if (command.source == ProbgenCommand::Source::data) {
-        Parsed<Observations> read = readObservations(command.dataPath);
+        Parsed<Observations> read =
+            buildingFor("the observations of \"" + command.dataPath + "\"",
+                        [&] { return readObservations(command.dataPath); });
         if (!read.ok()) {
             err << "error: " << read.message() << std::endl;
             return kExitBadData;
@@ -265,16 +269,14 @@ int runProbgen(const std::vector<std::string>& words, std::ostream& out, std::os
     }
 
     const bool toStandardOutput = command.outputPath == "-";
-    std::ofstream file;
-    if (!toStandardOutput) {
-        file.open(command.outputPath, std::ios::out | std::ios::trunc | std::ios::binary);
-        if (!file) {
-            err << "error: cannot write \"" << command.outputPath << "\": " << std::strerror(errno)
-                << std::endl;
-            return kExitBadData;
-        }
+    // The output file replaces an earlier one only once complete.
+    ReplacementFile file;
+    if (!toStandardOutput && !file.open(command.outputPath)) {
+        err << "error: cannot write \"" << command.outputPath
+            << "\": " << std::strerror(file.error()) << std::endl;
+        return kExitBadData;
     }
-    std::ostream& target = toStandardOutput ? out : file;
+    std::ostream& target = toStandardOutput ? out : file.stream();
     std::ostream& closing = toStandardOutput ? err : out;
 
     std::string unionLine;
@@ -285,7 +287,11 @@ int runProbgen(const std::vector<std::string>& words, std::ostream& out, std::os
             case ProbgenCommand::Source::independent: {
                 RealVector probabilities = command.probabilities;
                 if (probabilities.size() == 1) {
-                    probabilities.assign(static_cast<std::size_t>(command.n), probabilities[0]);
+                    buildingFor("the probabilities of " + std::to_string(command.n) + " events",
+                                [&] {
+                                    probabilities.assign(static_cast<std::size_t>(command.n),
+                                                         probabilities[0]);
+                                });
                 }
                 writeIndependentProbabilities(probabilities, command.m, sink);
                 unionLine = "Probability of the union: " +
@@ -304,8 +310,12 @@ int runProbgen(const std::vector<std::string>& words, std::ostream& out, std::os
             case ProbgenCommand::Source::mixture: {
                 const double density =
                     command.density > 0.0 ? command.density : std::min(0.5, 6.0 / n);
-                const OutcomeTable mixture =
-                    randomMixture({n, command.seed, command.outcomes, density});
+                const OutcomeTable mixture = buildingFor(
+                    "the " + std::to_string(command.outcomes) + " outcomes of " +
+                        std::to_string(n) + " events",
+                    [&] {
+                        return randomMixture({n, command.seed, command.outcomes, density});
+                    });
                 mixture.writeIntersectionWeights(command.m, 1.0, sink);
                 unionLine = "Probability of the union: " + shortestDecimal(mixture.unionWeight());
                 break;
@@ -317,10 +327,8 @@ int runProbgen(const std::vector<std::string>& words, std::ostream& out, std::os
         written = sink.count();
     }
     target.flush();
-    if (!toStandardOutput) {
-        file.close();
-    }
-    if (!target) {
+    const bool replaced = toStandardOutput || file.commit() == 0;
+    if (!target || !replaced) {
         err << "error: writing \"" << command.outputPath << "\" failed" << std::endl;
         return kExitBadData;
     }

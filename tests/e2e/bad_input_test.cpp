@@ -77,14 +77,6 @@ const Prepare kCleanProb = [](const fs::path& dir) { writeFile(dir / "prob.txt",
 const Prepare kNoProb = [](const fs::path&) {};
 const Prepare kProbFolder = [](const fs::path& dir) { fs::create_directory(dir / "prob.txt"); };
 
-std::set<std::string> namesIn(const fs::path& dir) {
-    std::set<std::string> names;
-    for (const fs::directory_entry& entry : fs::directory_iterator(dir)) {
-        names.insert(entry.path().filename().string());
-    }
-    return names;
-}
-
 // --- Refusals: before any pass, so the earlier report stays as it was. ---
 
 struct Refusal {
@@ -255,10 +247,35 @@ INSTANTIATE_TEST_SUITE_P(
 // --- A report that cannot be written: the passes and the summary still run. ---
 
 // Runs the n = 10, m = 3 case in `dir`; as nobody when the tests run as root.
-ProgramRun runWithoutPermission(const fs::path& dir) {
-    const std::optional<unsigned> user =
-        ::geteuid() == 0 ? std::optional<unsigned>(kNobody) : std::nullopt;
-    return runProgram(UNIONBOUND_PROGRAM, {}, typedAnswers(), dir, kLimit, user);
+// Nobody may be unable to reach the build folder (a clone in a folder only
+// its owner can enter), so it runs a copy of the program in a fresh folder
+// that everyone may enter.
+struct UnprivilegedRun {
+    ProgramRun run;
+    std::string whyNot;  // why the run could not be made; empty when it was
+};
+
+UnprivilegedRun runWithoutPermission(const fs::path& dir) {
+    if (::geteuid() != 0) {
+        return {runProgram(UNIONBOUND_PROGRAM, {}, typedAnswers(), dir, kLimit), ""};
+    }
+    const ScratchDir copyDir;
+    const fs::path copy = copyDir.path() / "unionbound";
+    fs::copy_file(UNIONBOUND_PROGRAM, copy);
+    const fs::perms everyoneMayRun = fs::perms::owner_all | fs::perms::group_read |
+                                     fs::perms::group_exec | fs::perms::others_read |
+                                     fs::perms::others_exec;
+    fs::permissions(copyDir.path(), everyoneMayRun);
+    fs::permissions(copy, everyoneMayRun);
+    UnprivilegedRun attempt{runProgram(copy, {}, typedAnswers(), dir, kLimit, kNobody), ""};
+    if (attempt.run.exitStatus == 125) {
+        attempt.whyNot = "cannot switch to the nobody user here";
+    } else if (attempt.run.exitStatus == 126 || attempt.run.exitStatus == 127) {
+        attempt.whyNot = "the nobody user cannot enter " + dir.string() + " or run a copy of " +
+                         "the program in " + copyDir.path().string() +
+                         " (a folder above is closed to other users, or mounted noexec)";
+    }
+    return attempt;
 }
 
 void expectSummaryOfTheCleanRun(const ProgramRun& run) {
@@ -301,10 +318,11 @@ TEST(UnwritableReport, AReadOnlyResultTxtIsKeptAndGivesAWarningAndStatusOne) {
     fs::permissions(dir.path() / "result.txt",
                     fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
     fs::permissions(dir.path(), fs::perms::all);
-    const ProgramRun run = runWithoutPermission(dir.path());
-    if (run.exitStatus == 125) {
-        GTEST_SKIP() << "cannot switch to the nobody user here";
+    const UnprivilegedRun attempt = runWithoutPermission(dir.path());
+    if (!attempt.whyNot.empty()) {
+        GTEST_SKIP() << attempt.whyNot;
     }
+    const ProgramRun& run = attempt.run;
     expectSummaryOfTheCleanRun(run);
     EXPECT_EQ(run.err,
               "warning: cannot write the report \"result.txt\": Permission denied; the passes run "
@@ -318,15 +336,36 @@ TEST(UnwritableReport, AReadOnlyWorkingFolderGivesAWarningAndStatusOne) {
     fs::permissions(dir.path(), fs::perms::owner_read | fs::perms::owner_exec |
                                     fs::perms::group_read | fs::perms::group_exec |
                                     fs::perms::others_read | fs::perms::others_exec);
-    const ProgramRun run = runWithoutPermission(dir.path());
-    if (run.exitStatus == 125) {
-        GTEST_SKIP() << "cannot switch to the nobody user here";
+    const UnprivilegedRun attempt = runWithoutPermission(dir.path());
+    if (!attempt.whyNot.empty()) {
+        GTEST_SKIP() << attempt.whyNot;
     }
+    const ProgramRun& run = attempt.run;
     expectSummaryOfTheCleanRun(run);
     EXPECT_EQ(run.err,
               "warning: cannot write the report \"result.txt\": Permission denied; the passes run "
               "without it\n");
     EXPECT_EQ(namesIn(dir.path()), std::set<std::string>{"prob.txt"});
+}
+
+TEST(UnwritableReport, AWritableResultTxtInAReadOnlyFolderIsKeptAndGivesAWarningAndStatusOne) {
+    ScratchDir dir;
+    kCleanProb(dir.path());
+    writeFile(dir.path() / "result.txt", kEarlierReport);
+    fs::permissions(dir.path() / "result.txt", fs::perms::all);
+    fs::permissions(dir.path(), fs::perms::owner_read | fs::perms::owner_exec |
+                                    fs::perms::group_read | fs::perms::group_exec |
+                                    fs::perms::others_read | fs::perms::others_exec);
+    const UnprivilegedRun attempt = runWithoutPermission(dir.path());
+    if (!attempt.whyNot.empty()) {
+        GTEST_SKIP() << attempt.whyNot;
+    }
+    expectSummaryOfTheCleanRun(attempt.run);
+    EXPECT_EQ(attempt.run.err,
+              "warning: cannot write the report \"result.txt\": Permission denied; the passes run "
+              "without it\n");
+    EXPECT_EQ(readFile(dir.path() / "result.txt"), kEarlierReport);
+    EXPECT_EQ(namesIn(dir.path()), (std::set<std::string>{"prob.txt", "result.txt"}));
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <grp.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -17,14 +18,22 @@
 
 namespace unionbound::testing {
 
-ProgramRun runProgram(const std::filesystem::path& program,
-                      const std::vector<std::string>& arguments, const std::string& input,
-                      const std::filesystem::path& workDir, std::chrono::seconds limit,
-                      std::optional<unsigned> asUser) {
+StartedProgram::StartedProgram(const std::filesystem::path& program,
+                               const std::vector<std::string>& arguments,
+                               const std::filesystem::path& workDir,
+                               const ChildSettings& settings) {
     int toChild[2], fromOut[2], fromErr[2];
     if (pipe(toChild) != 0 || pipe(fromOut) != 0 || pipe(fromErr) != 0) {
         throw std::runtime_error("pipe failed");
     }
+    // Everything the child needs is made before the fork.
+    std::vector<std::string> words{program.string()};
+    words.insert(words.end(), arguments.begin(), arguments.end());
+    std::vector<char*> argv;
+    for (std::string& word : words) {
+        argv.push_back(word.data());
+    }
+    argv.push_back(nullptr);
     const pid_t pid = fork();
     if (pid < 0) {
         throw std::runtime_error("fork failed");
@@ -36,6 +45,26 @@ ProgramRun runProgram(const std::filesystem::path& program,
         for (int fd : {toChild[0], toChild[1], fromOut[0], fromOut[1], fromErr[0], fromErr[1]}) {
             close(fd);
         }
+        for (int signalNumber : {SIGINT, SIGTERM, SIGHUP}) {
+            ::signal(signalNumber, SIG_DFL);
+        }
+        sigset_t none;
+        sigemptyset(&none);
+        sigprocmask(SIG_SETMASK, &none, nullptr);
+        const auto limit = [](int resource, std::optional<std::uint64_t> bytes) {
+            const rlimit value{static_cast<rlim_t>(*bytes), static_cast<rlim_t>(*bytes)};
+            if (setrlimit(resource, &value) != 0) {
+                _exit(124);
+            }
+        };
+        if (settings.addressSpaceBytes) {
+            limit(RLIMIT_AS, settings.addressSpaceBytes);
+        }
+        if (settings.fileSizeBytes) {
+            ::signal(SIGXFSZ, SIG_IGN);
+            limit(RLIMIT_FSIZE, settings.fileSizeBytes);
+        }
+        const std::optional<unsigned> asUser = settings.asUser;
         if (asUser &&
             (setgroups(0, nullptr) != 0 || setgid(*asUser) != 0 || setuid(*asUser) != 0)) {
             _exit(125);
@@ -43,25 +72,51 @@ ProgramRun runProgram(const std::filesystem::path& program,
         if (chdir(workDir.c_str()) != 0) {
             _exit(126);
         }
-        std::vector<char*> argv;
-        std::string name = program.string();
-        argv.push_back(name.data());
-        std::vector<std::string> copies = arguments;
-        for (std::string& argument : copies) {
-            argv.push_back(argument.data());
-        }
-        argv.push_back(nullptr);
-        execv(name.c_str(), argv.data());
+        execv(argv[0], argv.data());
         _exit(127);
     }
     close(toChild[0]);
     close(fromOut[1]);
     close(fromErr[1]);
-    fcntl(toChild[1], F_SETFL, O_NONBLOCK);
+    pid_ = pid;
+    inFd_ = toChild[1];
+    outFd_ = fromOut[0];
+    errFd_ = fromErr[0];
+}
 
-    ProgramRun run;
+StartedProgram::~StartedProgram() {
+    if (!reaped_) {
+        kill(pid_, SIGKILL);
+        int status = 0;
+        waitpid(pid_, &status, 0);
+    }
+    for (int fd : {inFd_, outFd_, errFd_}) {
+        if (fd >= 0) {
+            close(fd);
+        }
+    }
+}
+
+void StartedProgram::type(const std::string& text) {
+    for (std::size_t written = 0; written < text.size();) {
+        const ssize_t n = write(inFd_, text.data() + written, text.size() - written);
+        if (n <= 0) {
+            throw std::runtime_error("cannot type at the program's console");
+        }
+        written += static_cast<std::size_t>(n);
+    }
+}
+
+void StartedProgram::signal(int signalNumber) {
+    kill(pid_, signalNumber);
+}
+
+ProgramRun StartedProgram::finish(const std::string& input, std::chrono::seconds limit) {
+    fcntl(inFd_, F_SETFL, O_NONBLOCK);
+    ProgramRun& run = run_;
+    const pid_t pid = pid_;
     std::size_t written = 0;
-    int inFd = toChild[1];
+    int& inFd = inFd_;
     if (input.empty()) {
         close(inFd);
         inFd = -1;
@@ -80,9 +135,9 @@ ProgramRun runProgram(const std::filesystem::path& program,
         pollfd fds[3];
         nfds_t count = 0;
         if (outOpen)
-            fds[count++] = {fromOut[0], POLLIN, 0};
+            fds[count++] = {outFd_, POLLIN, 0};
         if (errOpen)
-            fds[count++] = {fromErr[0], POLLIN, 0};
+            fds[count++] = {errFd_, POLLIN, 0};
         if (inFd >= 0)
             fds[count++] = {inFd, POLLOUT, 0};
         if (poll(fds, count, static_cast<int>(left.count())) < 0) {
@@ -103,22 +158,36 @@ ProgramRun runProgram(const std::filesystem::path& program,
                 continue;
             }
             const ssize_t n = read(fds[i].fd, buffer, sizeof buffer);
-            std::string& sink = fds[i].fd == fromOut[0] ? run.out : run.err;
+            std::string& sink = fds[i].fd == outFd_ ? run.out : run.err;
             if (n > 0) {
                 sink.append(buffer, static_cast<std::size_t>(n));
             } else {
-                (fds[i].fd == fromOut[0] ? outOpen : errOpen) = false;
+                (fds[i].fd == outFd_ ? outOpen : errOpen) = false;
             }
         }
     }
-    if (inFd >= 0)
-        close(inFd);
-    close(fromOut[0]);
-    close(fromErr[0]);
     int status = 0;
     waitpid(pid, &status, 0);
+    reaped_ = true;
     run.exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     return run;
+}
+
+ProgramRun runProgram(const std::filesystem::path& program,
+                      const std::vector<std::string>& arguments, const std::string& input,
+                      const std::filesystem::path& workDir, std::chrono::seconds limit,
+                      const ChildSettings& settings) {
+    StartedProgram started(program, arguments, workDir, settings);
+    return started.finish(input, limit);
+}
+
+ProgramRun runProgram(const std::filesystem::path& program,
+                      const std::vector<std::string>& arguments, const std::string& input,
+                      const std::filesystem::path& workDir, std::chrono::seconds limit,
+                      std::optional<unsigned> asUser) {
+    ChildSettings settings;
+    settings.asUser = asUser;
+    return runProgram(program, arguments, input, workDir, limit, settings);
 }
 
 ScratchDir::ScratchDir() {
@@ -145,6 +214,14 @@ std::string readFile(const std::filesystem::path& file) {
     std::ostringstream text;
     text << in.rdbuf();
     return text.str();
+}
+
+std::set<std::string> namesIn(const std::filesystem::path& dir) {
+    std::set<std::string> names;
+    for (const std::filesystem::directory_entry& entry : std::filesystem::directory_iterator(dir)) {
+        names.insert(entry.path().filename().string());
+    }
+    return names;
 }
 
 void writeFile(const std::filesystem::path& file, const std::string& text) {
