@@ -60,18 +60,25 @@ struct ExactCase {
     bool structured;  // whether the structured passes run for this order
 };
 
+// Writes the case's prob.txt into `dir` with probgen (from a table of seven
+// events' observations where the case asks for data); returns the true
+// probability of the union that probgen prints, not-a-number on failure.
+double generateInput(const ExactCase& c, const ScratchDir& dir) {
+    writeFile(dir.path() / "obs.csv",
+              "e1,e2,e3,e4,e5,e6,e7\n1,0,0,0,0,0,0\n0,0,0,0,0,0,0\n1,1,0,0,0,0,1\n"
+              "0,0,1,0,0,1,0\n0,0,0,0,0,0,0\n0,1,0,0,1,0,0\n0,0,0,1,1,0,0\n0,0,0,0,0,0,0\n");
+    const ProgramRun generated = runProgram(PROBGEN_PROGRAM, c.probgenWords, "", dir.path());
+    EXPECT_EQ(generated.exitStatus, 0) << generated.err;
+    return printedNumber(generated.out, "robability of the union: ");
+}
+
 class ExactRun : public ::testing::TestWithParam<ExactCase> {};
 
 TEST_P(ExactRun, BoundsTheTruthFromBothSidesAndNeverExceedsTheStructuredBound) {
     const ExactCase c = GetParam();
     ScratchDir dir;
-    writeFile(dir.path() / "obs.csv",
-              "e1,e2,e3,e4,e5,e6,e7\n1,0,0,0,0,0,0\n0,0,0,0,0,0,0\n1,1,0,0,0,0,1\n"
-              "0,0,1,0,0,1,0\n0,0,0,0,0,0,0\n0,1,0,0,1,0,0\n0,0,0,1,1,0,0\n0,0,0,0,0,0,0\n");
-    const ProgramRun generated = runProgram(PROBGEN_PROGRAM, c.probgenWords, "", dir.path());
-    ASSERT_EQ(generated.exitStatus, 0) << generated.err;
-    const double truth = printedNumber(generated.out, "robability of the union: ");
-    ASSERT_FALSE(std::isnan(truth)) << generated.out;
+    const double truth = generateInput(c, dir);
+    ASSERT_FALSE(std::isnan(truth));
 
     const ProgramRun run = runProgram(
         UNIONBOUND_PROGRAM, {"-n", c.n, "-m", c.m, "--exact", "--csv", "p.csv"}, "", dir.path());
@@ -121,12 +128,8 @@ class SharpestRun : public ::testing::TestWithParam<ExactCase> {};
 TEST_P(SharpestRun, LiesBetweenTheExactBoundsAndAroundTheTruthAndIsTheBestOfTheComparison) {
     const ExactCase c = GetParam();
     ScratchDir dir;
-    writeFile(dir.path() / "obs.csv",
-              "e1,e2,e3,e4,e5,e6,e7\n1,0,0,0,0,0,0\n0,0,0,0,0,0,0\n1,1,0,0,0,0,1\n"
-              "0,0,1,0,0,1,0\n0,0,0,0,0,0,0\n0,1,0,0,1,0,0\n0,0,0,1,1,0,0\n0,0,0,0,0,0,0\n");
-    const ProgramRun generated = runProgram(PROBGEN_PROGRAM, c.probgenWords, "", dir.path());
-    ASSERT_EQ(generated.exitStatus, 0) << generated.err;
-    const double truth = printedNumber(generated.out, "robability of the union: ");
+    const double truth = generateInput(c, dir);
+    ASSERT_FALSE(std::isnan(truth));
     const ProgramRun run = runProgram(
         UNIONBOUND_PROGRAM, {"-n", c.n, "-m", c.m, "--exact", "--sharpest", "--compare"}, "",
         dir.path());
