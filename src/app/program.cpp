@@ -1,5 +1,8 @@
 #include "app/program.hpp"
 
+#include <cstdlib>
+#include <thread>
+
 #include "app/command_line.hpp"
 #include "app/run.hpp"
 #include "cli/exit_status.hpp"
@@ -24,7 +27,14 @@ int runCommandLine(const std::vector<std::string>& words, std::istream& in, std:
         case CommandLine::Action::run:
             break;
     }
+    const Parsed<std::int32_t> threads = chooseThreads(
+        line.threads, std::getenv("UNIONBOUND_THREADS"), std::thread::hardware_concurrency());
+    if (!threads.ok()) {
+        err << "error: " << threads.message() << '\n' << usageReminder() << std::flush;
+        return kExitUsage;
+    }
     RunOptions options;
+    options.threads = threads.value();
     options.inputPath = line.inputPath;
     options.reportPath = line.reportPath;
     options.csvPath = line.csvPath;

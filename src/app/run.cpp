@@ -8,7 +8,7 @@
 
 #include "app/console_input.hpp"
 #include "app/driver.hpp"
-#include "app/prob_reader.hpp"
+#include "app/probability_reading.hpp"
 #include "app/report.hpp"
 #include "classical/classical_bounds.hpp"
 #include "cli/exit_status.hpp"
@@ -34,8 +34,16 @@ struct RunOutcome {
 RunOutcome boundAndSummarise(std::int32_t n, std::int32_t m, std::ostream& out, std::ostream& err,
                              const RunOptions& options) {
     ProgressLine progress(options.progress);
-    const ProbabilityInput input = readIntersectionProbabilities(
-        n, m, options.inputPath, [&](std::int64_t numbersRead, std::int64_t expected) {
+    // The whole file is read, and every number checked, before the report is
+    // touched; only the moments of the passes (and what the comparison
+    // needs) are kept.
+    ReadingRequest request;
+    request.passes = passDivisions(n, m);
+    request.sums = options.compare;
+    request.singlesAndPairs = options.compare;
+    request.threads = options.threads;
+    Parsed<ReadingResult> input = readProbabilities(
+        n, m, options.inputPath, request, [&](std::int64_t numbersRead, std::int64_t expected) {
             progress.show("reading \"" + options.inputPath + "\": " + std::to_string(numbersRead) +
                           " of " + std::to_string(expected) + " numbers (" +
                           std::to_string(numbersRead * 100 / expected) + "%)");
@@ -69,7 +77,8 @@ RunOutcome boundAndSummarise(std::int32_t n, std::int32_t m, std::ostream& out, 
     std::int32_t passesWritten = 0;
     std::vector<PassRow> rows;
     const std::int32_t lengths = n / 2 - m + 1;
-    const RunSummary best = runPasses(input.value(), n, m, report, [&](const PassResult& pass) {
+    ReadingResult& read = input.value();
+    const auto afterPass = [&](const PassResult& pass) {
         if (report.fail()) {
             writeErrno = writeErrno != 0 ? writeErrno : errno;
         } else {
@@ -80,7 +89,9 @@ RunOutcome boundAndSummarise(std::int32_t n, std::int32_t m, std::ostream& out, 
             {pass.l, static_cast<std::int32_t>(pass.tables.counts.size()), bound, pass.elapsed});
         progress.show("pass l=" + std::to_string(pass.l) + " done (" + std::to_string(rows.size()) +
                       " of " + std::to_string(lengths) + "), bound " + general15(bound));
-    });
+    };
+    const RunSummary best = runPassesFromMoments(std::move(read.passMoments), read.walkMicroseconds,
+                                                 n, m, report, afterPass, options.threads);
     report.close();
     progress.clear();
     if (opened && report.fail()) {
@@ -100,7 +111,7 @@ RunOutcome boundAndSummarise(std::int32_t n, std::int32_t m, std::ostream& out, 
         }
     }
     if (options.compare) {
-        writeComparison(out, -best.bestValue, best.bestL, m, classicalBounds(input.value(), n, m));
+        writeComparison(out, -best.bestValue, best.bestL, m, classicalBounds(read.sums, read.singlesAndPairs, n, m));
     }
     return {opened && !report.fail() ? kExitSuccess : kExitReportFailed, true};
 }

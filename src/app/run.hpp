@@ -17,6 +17,9 @@ struct RunOptions {
     std::string csvPath;               // the per-pass CSV file; empty for none
     bool compare = false;              // show the classical bounds after the summary
     std::ostream* progress = nullptr;  // where progress lines go; null for none
+    // The threads that read, sum and run the passes; the output is the same
+    // for every count (1: all in the calling thread).
+    std::int32_t threads = 1;
 };
 
 // The interactive program: prompts for n and m on `out`, reads them from

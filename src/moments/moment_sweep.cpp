@@ -134,138 +134,194 @@ class RowRuns {
     std::vector<Run> runs_;
 };
 
-// The moments of passes that are all chain divisions, in one walk through the probabilities from the first to the last. For every
-// subset size s the subsets come in rows: all that share their first s - 1
-// events (the prefix), the last event running over the rest, at consecutive
-// positions. Where a row meets a pass is fixed by the subsequences of the
-// prefix: all in the first one, the row's events of each subsequence go to
-// the moment of the first alone (k = s) or of the pair with it (s - 1, 1);
-// all in a later one, the row's events in that subsequence go to its moment
-// of order s; the first d in the first subsequence and the others in a later
-// one, the row's events in that one go to the pair's moment (d, s - d); any
-// other prefix is in no moment. Every moment thus gets its terms in
-// increasing position, each added once, and every row is used while it is
-// in the cache.
-void walkRows(const double* prob, std::int32_t n, std::int32_t m,
-              const std::vector<PassDivision>& passes, std::vector<PassMoments>& result) {
-    std::vector<RowLayout> layouts(passes.size());
-    for (std::size_t i = 0; i < passes.size(); ++i) {
-        RowLayout& layout = layouts[i];
-        const std::int32_t l = passes[i].l;
-        layout.q = n / l;
-        layout.block.assign(static_cast<std::size_t>(n) + 1, 0);
-        for (std::int32_t x = 1; x <= n; ++x) {
-            layout.block[x] = std::min((x - 1) / l, layout.q - 1);
-        }
-        layout.blockEnd.resize(layout.q);
-        for (std::int32_t c = 0; c < layout.q; ++c) {
-            layout.blockEnd[c] = c == layout.q - 1 ? n : (c + 1) * l;
-        }
-        layout.moments = result[i].moments.data();
-        layout.pairBase = 1 + layout.q * m;
-    }
-    const std::int32_t perPair = mixedOrdersPerPair(m);
-    // pairOffset[d][e] for d, e ≥ 1, d + e ≤ m.
-    std::vector<IntVector> pairOffset(static_cast<std::size_t>(m) + 1,
-                                      IntVector(static_cast<std::size_t>(m) + 1, 0));
-    for (std::int32_t e = 1; e <= m - 1; ++e) {
-        for (std::int32_t d = 1; d <= m - e; ++d) {
-            pairOffset[d][e] = mixedOrderOffset(m, d, e);
-        }
-    }
-
-    RowRuns runs;
-    // Size 1: one row, every event.
-    for (RowLayout& layout : layouts) {
-        std::int32_t from = 1;
-        for (std::int32_t c = 0; c < layout.q; ++c) {
-            runs.add(&layout.moments[1 + c * m], prob + (from - 1), prob + layout.blockEnd[c]);
-            from = layout.blockEnd[c] + 1;
-        }
-    }
-    runs.flush();
-    std::int64_t position = n;
-    IntVector prefix;
-    for (std::int32_t s = 2; s <= std::min(m, n); ++s) {
-        const std::int32_t r = s - 1;
-        prefix.resize(r);
-        for (std::int32_t t = 0; t < r; ++t) {
-            prefix[t] = t + 1;
-        }
-        for (;;) {
-            const std::int32_t last = prefix[r - 1];
-            const double* row = prob + position - (last + 1);  // row[z]: the subset ending in z
-            for (RowLayout& layout : layouts) {
-                const std::int32_t* block = layout.block.data();
-                const std::int32_t* end = layout.blockEnd.data();
-                const std::int32_t first = block[prefix[0]];
-                const std::int32_t lastBlock = block[last];
-                if (first == lastBlock) {
-                    runs.add(&layout.moments[1 + first * m + (s - 1)], row + last + 1,
-                             row + end[first] + 1);
-                    if (first == 0) {
-                        double* pair = layout.moments + layout.pairBase + pairOffset[r][1];
-                        for (std::int32_t b = 1; b < layout.q; ++b, pair += perPair) {
-                            runs.add(pair, row + end[b - 1] + 1, row + end[b] + 1);
-                        }
-                    }
-                } else if (first == 0) {
-                    std::int32_t d = 1;
-                    while (block[prefix[d]] == 0) {
-                        ++d;
-                    }
-                    if (block[prefix[d]] == lastBlock) {
-                        runs.add(&layout.moments[layout.pairBase + (lastBlock - 1) * perPair +
-                                                 pairOffset[d][s - d]],
-                                 row + last + 1, row + end[lastBlock] + 1);
-                    }
-                }
-            }
-            runs.flush();
-            position += n - last;
-            // The next prefix in lexicographic order.
-            std::int32_t t = r - 1;
-            while (t >= 0 && prefix[t] == n - (r - 1 - t)) {
-                --t;
-            }
-            if (t < 0) {
-                break;
-            }
-            ++prefix[t];
-            for (std::int32_t u = t + 1; u < r; ++u) {
-                prefix[u] = prefix[u - 1] + 1;
-            }
-        }
-    }
-}
-
 }  // namespace
 
 std::vector<PassMoments> binomialMomentsOfPasses(const RealVector& prob, std::int32_t n,
                                                  std::int32_t m,
                                                  const std::vector<PassDivision>& passes) {
-    if (n < 1 || m < 1) {
-        throw std::invalid_argument("binomialMomentsOfPasses: n=" + std::to_string(n) +
-                                    ", m=" + std::to_string(m) + " hold no intersection");
-    }
+    PassMomentWalk walk(n, m, passes);
     if (static_cast<std::int64_t>(prob.size()) != intersectionCount(n, m)) {
         throw std::invalid_argument("binomialMomentsOfPasses: " + std::to_string(prob.size()) +
                                     " probabilities for n=" + std::to_string(n) +
                                     ", m=" + std::to_string(m) + ", which need " +
                                     std::to_string(intersectionCount(n, m)));
     }
-    std::vector<PassMoments> result(passes.size());
-    for (std::size_t i = 0; i < passes.size(); ++i) {
-        const PassDivision& pass = passes[i];
-        if (!isChainDivision(n, m, pass)) {
-            throw std::invalid_argument("binomialMomentsOfPasses: the division of l=" +
-                                        std::to_string(pass.l) +
-                                        " is not n/l subsequences of order m with the first "
-                                        "paired with every other");
+    walk.take(prob);
+    return walk.finish();
+}
+
+// The moments of passes that are all chain divisions, in one walk through
+// the probabilities from the first to the last. For every subset size s the
+// subsets come in rows: all that share their first s - 1 events (the
+// prefix), the last event running over the rest, at consecutive positions.
+// Where a row meets a pass is fixed by the subsequences of the prefix: all
+// in the first one, the row's events of each subsequence go to the moment of
+// the first alone (k = s) or of the pair with it (s - 1, 1); all in a later
+// one, the row's events in that subsequence go to its moment of order s; the
+// first d in the first subsequence and the others in a later one, the row's
+// events in that one go to the pair's moment (d, s - d); any other prefix is
+// in no moment. Every moment thus gets its terms in increasing position,
+// each added once, and every row is used while it is in the cache. The
+// single events make the first row, with an empty prefix.
+struct PassMomentWalk::Walk {
+    std::int32_t n;
+    std::int32_t m;
+    std::vector<PassMoments> result;
+    std::vector<RowLayout> layouts;
+    std::int32_t perPair;
+    std::vector<IntVector> pairOffset;  // pairOffset[d][e] for d, e ≥ 1, d + e ≤ m
+    RowRuns runs;
+
+    std::int32_t size = 1;  // the subset size of the row in hand; 0 once every row is done
+    IntVector prefix;       // its first size - 1 events
+    std::int32_t last = 0;  // the last event of the prefix (0 for the single events)
+    std::int64_t taken = 0;
+    RealVector carry;  // the start of a row that the end of a block cut
+
+    Walk(std::int32_t events, std::int32_t order, const std::vector<PassDivision>& passes)
+        : n(events), m(order), result(passes.size()), layouts(passes.size()) {
+        for (std::size_t i = 0; i < passes.size(); ++i) {
+            result[i] = emptyMoments(n, m, passes[i]);
+            RowLayout& layout = layouts[i];
+            const std::int32_t l = passes[i].l;
+            layout.q = n / l;
+            layout.block.assign(static_cast<std::size_t>(n) + 1, 0);
+            for (std::int32_t x = 1; x <= n; ++x) {
+                layout.block[x] = std::min((x - 1) / l, layout.q - 1);
+            }
+            layout.blockEnd.resize(layout.q);
+            for (std::int32_t c = 0; c < layout.q; ++c) {
+                layout.blockEnd[c] = c == layout.q - 1 ? n : (c + 1) * l;
+            }
+            layout.moments = result[i].moments.data();
+            layout.pairBase = 1 + layout.q * m;
         }
-        // Each moment adds one term per subset of its shape: C(len, k) for
-        // order k in a subsequence of len events, C(len_1, d)·C(len_b, e)
-        // for the pair (1, b).
+        perPair = mixedOrdersPerPair(m);
+        pairOffset.assign(static_cast<std::size_t>(m) + 1,
+                          IntVector(static_cast<std::size_t>(m) + 1, 0));
+        for (std::int32_t e = 1; e <= m - 1; ++e) {
+            for (std::int32_t d = 1; d <= m - e; ++d) {
+                pairOffset[d][e] = mixedOrderOffset(m, d, e);
+            }
+        }
+        carry.reserve(static_cast<std::size_t>(n));
+    }
+
+    // The numbers of the row in hand: the subsets of the prefix and one
+    // later event.
+    std::int32_t rowLength() const { return n - last; }
+
+    // The row in hand, from row[0], the subset that ends in last + 1.
+    void walkRow(const double* row) {
+        const std::int32_t s = size;
+        if (s == 1) {
+            for (RowLayout& layout : layouts) {
+                std::int32_t from = 1;
+                for (std::int32_t c = 0; c < layout.q; ++c) {
+                    runs.add(&layout.moments[1 + c * m], row + (from - 1),
+                             row + layout.blockEnd[c]);
+                    from = layout.blockEnd[c] + 1;
+                }
+            }
+            runs.flush();
+            return;
+        }
+        const std::int32_t r = s - 1;
+        // The run of the events last + 1 … z ends at row + (z - last).
+        const auto upTo = [&](std::int32_t z) { return row + (z - last); };
+        for (RowLayout& layout : layouts) {
+            const std::int32_t* block = layout.block.data();
+            const std::int32_t* end = layout.blockEnd.data();
+            const std::int32_t first = block[prefix[0]];
+            const std::int32_t lastBlock = block[last];
+            if (first == lastBlock) {
+                runs.add(&layout.moments[1 + first * m + (s - 1)], row, upTo(end[first]));
+                if (first == 0) {
+                    double* pair = layout.moments + layout.pairBase + pairOffset[r][1];
+                    for (std::int32_t b = 1; b < layout.q; ++b, pair += perPair) {
+                        runs.add(pair, upTo(end[b - 1]), upTo(end[b]));
+                    }
+                }
+            } else if (first == 0) {
+                std::int32_t d = 1;
+                while (block[prefix[d]] == 0) {
+                    ++d;
+                }
+                if (block[prefix[d]] == lastBlock) {
+                    runs.add(&layout.moments[layout.pairBase + (lastBlock - 1) * perPair +
+                                             pairOffset[d][s - d]],
+                             row, upTo(end[lastBlock]));
+                }
+            }
+        }
+        runs.flush();
+    }
+
+    // Moves to the next row that holds at least one number (a prefix ending
+    // in n has none), or past the last row.
+    void nextRow() {
+        do {
+            const std::int32_t r = size - 1;
+            // The next prefix in lexicographic order.
+            std::int32_t t = r - 1;
+            while (t >= 0 && prefix[t] == n - (r - 1 - t)) {
+                --t;
+            }
+            if (t >= 0) {
+                ++prefix[t];
+                for (std::int32_t u = t + 1; u < r; ++u) {
+                    prefix[u] = prefix[u - 1] + 1;
+                }
+            } else if (size < std::min(m, n)) {
+                ++size;
+                prefix.resize(static_cast<std::size_t>(size) - 1);
+                for (std::int32_t u = 0; u < size - 1; ++u) {
+                    prefix[u] = u + 1;
+                }
+            } else {
+                size = 0;
+                return;
+            }
+            last = prefix.back();
+        } while (last == n);
+    }
+
+    void take(std::span<const double> block) {
+        const double* p = block.data();
+        std::size_t left = block.size();
+        while (left > 0) {
+            if (size == 0) {
+                throw std::invalid_argument(
+                    "PassMomentWalk: more than the " + std::to_string(intersectionCount(n, m)) +
+                    " probabilities of n=" + std::to_string(n) + ", m=" + std::to_string(m));
+            }
+            const auto length = static_cast<std::size_t>(rowLength());
+            if (carry.empty() && left >= length) {
+                walkRow(p);
+                p += length;
+                left -= length;
+                taken += static_cast<std::int64_t>(length);
+                nextRow();
+                continue;
+            }
+            const std::size_t part = std::min(left, length - carry.size());
+            carry.insert(carry.end(), p, p + part);
+            p += part;
+            left -= part;
+            taken += static_cast<std::int64_t>(part);
+            if (carry.size() == length) {
+                walkRow(carry.data());
+                carry.clear();
+                nextRow();
+            }
+        }
+    }
+
+    // A pass's moments before the walk: E[C(X, 0)] = 1 and zeros, and the
+    // number of terms its sums will add. Each moment adds one term per
+    // subset of its shape: C(len, k) for order k in a subsequence of len
+    // events, C(len_1, d)·C(len_b, e) for the pair (1, b).
+    static PassMoments emptyMoments(std::int32_t n, std::int32_t m, const PassDivision& pass) {
         const std::int32_t q = n / pass.l;
         const auto length = [&](std::int32_t c) { return c == q ? n - (q - 1) * pass.l : pass.l; };
         std::int64_t terms = 0;
@@ -281,13 +337,50 @@ std::vector<PassMoments> binomialMomentsOfPasses(const RealVector& prob, std::in
                 }
             }
         }
-        result[i].terms = terms;
-        result[i].moments.assign(
-            static_cast<std::size_t>(1 + q * m + (q - 1) * mixedOrdersPerPair(m)), 0.0);
-        result[i].moments[0] = 1.0;
+        PassMoments moments;
+        moments.terms = terms;
+        moments.moments.assign(static_cast<std::size_t>(1 + q * m + (q - 1) * mixedOrdersPerPair(m)),
+                               0.0);
+        moments.moments[0] = 1.0;
+        return moments;
     }
-    walkRows(prob.data(), n, m, passes, result);
-    return result;
+};
+
+PassMomentWalk::PassMomentWalk(std::int32_t n, std::int32_t m,
+                               const std::vector<PassDivision>& passes) {
+    if (n < 1 || m < 1) {
+        throw std::invalid_argument("binomialMomentsOfPasses: n=" + std::to_string(n) +
+                                    ", m=" + std::to_string(m) + " hold no intersection");
+    }
+    for (const PassDivision& pass : passes) {
+        if (!isChainDivision(n, m, pass)) {
+            throw std::invalid_argument("binomialMomentsOfPasses: the division of l=" +
+                                        std::to_string(pass.l) +
+                                        " is not n/l subsequences of order m with the first "
+                                        "paired with every other");
+        }
+    }
+    walk_ = std::make_unique<Walk>(n, m, passes);
+}
+
+PassMomentWalk::~PassMomentWalk() = default;
+
+void PassMomentWalk::take(std::span<const double> block) {
+    walk_->take(block);
+}
+
+std::int64_t PassMomentWalk::taken() const {
+    return walk_->taken;
+}
+
+std::vector<PassMoments> PassMomentWalk::finish() {
+    if (walk_->size != 0) {
+        throw std::invalid_argument("PassMomentWalk: " + std::to_string(walk_->taken) +
+                                    " probabilities for n=" + std::to_string(walk_->n) +
+                                    ", m=" + std::to_string(walk_->m) + ", which need " +
+                                    std::to_string(intersectionCount(walk_->n, walk_->m)));
+    }
+    return std::move(walk_->result);
 }
 
 }  // namespace unionbound

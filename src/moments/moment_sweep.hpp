@@ -11,13 +11,19 @@
 // The walk goes once through the probabilities in order, row by row: the
 // subsets that share all but their last event. Where a row meets a pass
 // follows from the subsequences of its first events, so each pass takes its
-// runs of the row while the row is in the cache; long runs are added four
-// side by side, short ones at once.
+// runs of the row while the row is in the cache; long runs are added several
+// side by side, short ones at once. The probabilities can arrive in blocks
+// as they are read (PassMomentWalk): the walk keeps only the part of a row
+// that a block cut, at most n - 1 numbers, so its memory does not grow with
+// the number of probabilities.
 #pragma once
 
 #include <cstdint>
+#include <memory>
+#include <span>
 #include <vector>
 
+#include "moments/probability_consumer.hpp"
 #include "numeric/types.hpp"
 
 namespace unionbound {
@@ -45,5 +51,30 @@ bool isChainDivision(std::int32_t n, std::int32_t m, const PassDivision& pass);
 std::vector<PassMoments> binomialMomentsOfPasses(const RealVector& prob, std::int32_t n,
                                                  std::int32_t m,
                                                  const std::vector<PassDivision>& passes);
+
+// The same walk on probabilities that arrive in blocks of any size: every
+// moment is the same double as binomialMomentsOfPasses gives, wherever the
+// blocks are cut. Throws std::invalid_argument unless n ≥ 1, m ≥ 1 and every
+// pass is a chain division.
+class PassMomentWalk final : public ProbabilityConsumer {
+  public:
+    PassMomentWalk(std::int32_t n, std::int32_t m, const std::vector<PassDivision>& passes);
+    ~PassMomentWalk() override;
+    PassMomentWalk(const PassMomentWalk&) = delete;
+    PassMomentWalk& operator=(const PassMomentWalk&) = delete;
+
+    // Throws std::invalid_argument when the block goes past the
+    // intersectionCount(n, m) probabilities of (n, m).
+    void take(std::span<const double> block) override;
+    // The number of probabilities taken so far.
+    std::int64_t taken() const;
+    // The moments of every pass, in the order of `passes`. Throws
+    // std::invalid_argument unless all the probabilities of (n, m) were taken.
+    std::vector<PassMoments> finish();
+
+  private:
+    struct Walk;
+    std::unique_ptr<Walk> walk_;
+};
 
 }  // namespace unionbound
