@@ -36,6 +36,13 @@ struct ReadingResult {
     std::int64_t walkMicroseconds = 0;  // processor time of the walk of the passes' moments
 };
 
+// Whether the reading thread walks each pass itself when a second thread
+// sums too: the passes are shared so that both threads are about equally
+// busy, the reading thread also checking every number (so it takes none
+// when reading costs more than the whole walk).
+std::vector<bool> passesOfTheReader(std::int32_t n, std::int32_t m,
+                                    const std::vector<PassDivision>& passes);
+
 // Reads the C(n,1) + … + C(n,m) probabilities of `path` with the refusals
 // of readIntersectionProbabilities (same messages), forming what `request`
 // asks for while the numbers stream past; nothing is kept that was not

@@ -45,7 +45,9 @@ struct RowLayout {
 
 // Runs of terms of one row, each to be added to its own sum (no sum has two
 // runs in a row). Short runs are added at once, one after the other; the
-// others four side by side, each sum in its own order.
+// others side by side, eight (or four, or two) sums at a time, each in its
+// own order: an addition waits for the one before it in the same sum, so
+// the sums side by side keep the adder busy.
 class RowRuns {
   public:
     void add(double* sum, const double* first, const double* last) {
@@ -66,58 +68,34 @@ class RowRuns {
 
     // Adds the long runs that were gathered, and forgets them.
     void flush() {
-        std::size_t next = 0;
-        Lane lanes[4];
-        int live = 0;
-        while (live < 4 && next < runs_.size()) {
-            lanes[live++] = load(runs_[next++]);
+        next_ = 0;
+        live_ = 0;
+        while (live_ < kLanes && next_ < runs_.size()) {
+            lanes_[live_++] = load(runs_[next_++]);
         }
-        while (live == 4) {
-            std::int64_t r = std::min(std::min(lanes[0].left, lanes[1].left),
-                                      std::min(lanes[2].left, lanes[3].left));
-            double a0 = lanes[0].acc, a1 = lanes[1].acc, a2 = lanes[2].acc, a3 = lanes[3].acc;
-            const double* p0 = lanes[0].at;
-            const double* p1 = lanes[1].at;
-            const double* p2 = lanes[2].at;
-            const double* p3 = lanes[3].at;
-            for (std::int64_t i = 0; i < r; ++i) {
-                a0 = a0 + p0[i];
-                a1 = a1 + p1[i];
-                a2 = a2 + p2[i];
-                a3 = a3 + p3[i];
-            }
-            lanes[0].acc = a0, lanes[1].acc = a1, lanes[2].acc = a2, lanes[3].acc = a3;
-            for (int k = 0; k < live;) {
-                Lane& lane = lanes[k];
-                lane.at += r;
-                lane.left -= r;
-                if (lane.left > 0) {
-                    ++k;
-                    continue;
-                }
-                *lane.sum = lane.acc;
-                if (next < runs_.size()) {
-                    lane = load(runs_[next++]);
-                    ++k;
-                } else {
-                    // The last live lane, not yet moved on, takes this place.
-                    lane = lanes[live - 1];
-                    --live;
-                }
+        while (live_ >= 2) {
+            if (live_ >= 8) {
+                step<8>();
+            } else if (live_ >= 4) {
+                step<4>();
+            } else {
+                step<2>();
             }
         }
-        for (int k = 0; k < live; ++k) {
-            double a = lanes[k].acc;
-            for (std::int64_t i = 0; i < lanes[k].left; ++i) {
-                a = a + lanes[k].at[i];
+        if (live_ == 1) {
+            Lane& lane = lanes_[0];
+            double a = lane.acc;
+            for (std::int64_t i = 0; i < lane.left; ++i) {
+                a = a + lane.at[i];
             }
-            *lanes[k].sum = a;
+            *lane.sum = a;
         }
         runs_.clear();
     }
 
   private:
     static constexpr std::int64_t kShort = 8;
+    static constexpr int kLanes = 8;
     struct Run {
         double* sum;
         const double* first;
@@ -131,10 +109,119 @@ class RowRuns {
     };
     static Lane load(const Run& run) { return {run.sum, run.first, run.length, *run.sum}; }
 
+    // a[k] += p[k][0], p[k][1], …, p[k][r - 1], one term after the other for
+    // each k, the W sums in registers of their own.
+    template <int W>
+    static void addSideBySide(double* a, const double* const* p, std::int64_t r) {
+        if constexpr (W == 8) {
+            double a0 = a[0], a1 = a[1], a2 = a[2], a3 = a[3];
+            double a4 = a[4], a5 = a[5], a6 = a[6], a7 = a[7];
+            const double *p0 = p[0], *p1 = p[1], *p2 = p[2], *p3 = p[3];
+            const double *p4 = p[4], *p5 = p[5], *p6 = p[6], *p7 = p[7];
+            for (std::int64_t i = 0; i < r; ++i) {
+                a0 = a0 + p0[i];
+                a1 = a1 + p1[i];
+                a2 = a2 + p2[i];
+                a3 = a3 + p3[i];
+                a4 = a4 + p4[i];
+                a5 = a5 + p5[i];
+                a6 = a6 + p6[i];
+                a7 = a7 + p7[i];
+            }
+            a[0] = a0, a[1] = a1, a[2] = a2, a[3] = a3;
+            a[4] = a4, a[5] = a5, a[6] = a6, a[7] = a7;
+        } else if constexpr (W == 4) {
+            double a0 = a[0], a1 = a[1], a2 = a[2], a3 = a[3];
+            const double *p0 = p[0], *p1 = p[1], *p2 = p[2], *p3 = p[3];
+            for (std::int64_t i = 0; i < r; ++i) {
+                a0 = a0 + p0[i];
+                a1 = a1 + p1[i];
+                a2 = a2 + p2[i];
+                a3 = a3 + p3[i];
+            }
+            a[0] = a0, a[1] = a1, a[2] = a2, a[3] = a3;
+        } else {
+            static_assert(W == 2);
+            double a0 = a[0], a1 = a[1];
+            const double *p0 = p[0], *p1 = p[1];
+            for (std::int64_t i = 0; i < r; ++i) {
+                a0 = a0 + p0[i];
+                a1 = a1 + p1[i];
+            }
+            a[0] = a0, a[1] = a1;
+        }
+    }
+
+    // The first W live lanes each add as many terms as the shortest of them
+    // has left; a lane that ends writes its sum and takes the next run, or
+    // else the place of the last live lane.
+    template <int W>
+    void step() {
+        std::int64_t r = lanes_[0].left;
+        for (int k = 1; k < W; ++k) {
+            r = std::min(r, lanes_[k].left);
+        }
+        double a[W];
+        const double* p[W];
+        for (int k = 0; k < W; ++k) {
+            a[k] = lanes_[k].acc;
+            p[k] = lanes_[k].at;
+        }
+        addSideBySide<W>(a, p, r);
+        int stepping = W;  // the lanes of this step not yet moved on are k … stepping - 1
+        for (int k = 0; k < stepping;) {
+            Lane& lane = lanes_[k];
+            lane.acc = a[k];
+            lane.at += r;
+            lane.left -= r;
+            if (lane.left > 0) {
+                ++k;
+                continue;
+            }
+            *lane.sum = lane.acc;
+            if (next_ < runs_.size()) {
+                lane = load(runs_[next_++]);
+                ++k;
+            } else if (live_ > stepping) {
+                // A lane that waited outside this step takes the place as it is.
+                lane = lanes_[--live_];
+                ++k;
+            } else {
+                // The last lane of this step, not yet moved on, takes the place.
+                --live_;
+                --stepping;
+                lane = lanes_[stepping];
+                a[k] = a[stepping];
+            }
+        }
+    }
+
     std::vector<Run> runs_;
+    Lane lanes_[kLanes];
+    std::size_t next_ = 0;
+    int live_ = 0;
 };
 
 }  // namespace
+
+std::int64_t passTerms(std::int32_t n, std::int32_t m, const PassDivision& pass) {
+    const std::int32_t q = n / pass.l;
+    const auto length = [&](std::int32_t c) { return c == q ? n - (q - 1) * pass.l : pass.l; };
+    std::int64_t terms = 0;
+    for (std::int32_t c = 1; c <= q; ++c) {
+        for (std::int32_t k = 1; k <= m; ++k) {
+            terms += subsetCount(length(c), k);
+        }
+    }
+    for (std::int32_t b = 2; b <= q; ++b) {
+        for (std::int32_t e = 1; e <= m - 1; ++e) {
+            for (std::int32_t d = 1; d <= m - e; ++d) {
+                terms += subsetCount(length(1), d) * subsetCount(length(b), e);
+            }
+        }
+    }
+    return terms;
+}
 
 std::vector<PassMoments> binomialMomentsOfPasses(const RealVector& prob, std::int32_t n,
                                                  std::int32_t m,
@@ -317,28 +404,11 @@ struct PassMomentWalk::Walk {
         }
     }
 
-    // A pass's moments before the walk: E[C(X, 0)] = 1 and zeros, and the
-    // number of terms its sums will add. Each moment adds one term per
-    // subset of its shape: C(len, k) for order k in a subsequence of len
-    // events, C(len_1, d)·C(len_b, e) for the pair (1, b).
+    // A pass's moments before the walk: E[C(X, 0)] = 1 and zeros.
     static PassMoments emptyMoments(std::int32_t n, std::int32_t m, const PassDivision& pass) {
         const std::int32_t q = n / pass.l;
-        const auto length = [&](std::int32_t c) { return c == q ? n - (q - 1) * pass.l : pass.l; };
-        std::int64_t terms = 0;
-        for (std::int32_t c = 1; c <= q; ++c) {
-            for (std::int32_t k = 1; k <= m; ++k) {
-                terms += subsetCount(length(c), k);
-            }
-        }
-        for (std::int32_t b = 2; b <= q; ++b) {
-            for (std::int32_t e = 1; e <= m - 1; ++e) {
-                for (std::int32_t d = 1; d <= m - e; ++d) {
-                    terms += subsetCount(length(1), d) * subsetCount(length(b), e);
-                }
-            }
-        }
         PassMoments moments;
-        moments.terms = terms;
+        moments.terms = passTerms(n, m, pass);
         moments.moments.assign(static_cast<std::size_t>(1 + q * m + (q - 1) * mixedOrdersPerPair(m)),
                                0.0);
         moments.moments[0] = 1.0;

@@ -45,6 +45,12 @@ struct PassMoments {
 // other, (1,2), (1,3), …, (1,q), in that order.
 bool isChainDivision(std::int32_t n, std::int32_t m, const PassDivision& pass);
 
+// The number of probabilities the sums of the pass's moments add, counted
+// with multiplicity: C(len, k) for order k in a subsequence of len events,
+// C(len_1, d)·C(len_b, e) for the pair (1, b). Precondition: a chain
+// division of (n, m).
+std::int64_t passTerms(std::int32_t n, std::int32_t m, const PassDivision& pass);
+
 // binomialMoments for every pass of `passes`, in one walk over `prob`.
 // Throws std::invalid_argument unless n ≥ 1, m ≥ 1, `prob` holds
 // intersectionCount(n, m) probabilities and every pass is a chain division.
