@@ -56,6 +56,24 @@ void* operator new(std::size_t size) {
 void* operator new[](std::size_t size) {
     return counted(size);
 }
+// The forms that do not throw are replaced too: a sanitizer's runtime gives
+// them its own allocation, which the delete above must not meet.
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
+    try {
+        return counted(size);
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
+}
+void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
+    return operator new(size, std::nothrow);
+}
+void operator delete(void* pointer, const std::nothrow_t&) noexcept {
+    release(pointer);
+}
+void operator delete[](void* pointer, const std::nothrow_t&) noexcept {
+    release(pointer);
+}
 void operator delete(void* pointer) noexcept {
     release(pointer);
 }
