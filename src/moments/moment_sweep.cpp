@@ -37,7 +37,6 @@ namespace {
 // The blocks of one pass as the row walk reads them.
 struct RowLayout {
     std::int32_t q = 0;
-    IntVector block;     // block[x]: the subsequence of event x, from 0
     IntVector blockEnd;  // the last event of each subsequence
     double* moments = nullptr;
     std::int32_t pairBase = 0;  // the entry of the first pair moment
@@ -255,6 +254,11 @@ struct PassMomentWalk::Walk {
     std::int32_t m;
     std::vector<PassMoments> result;
     std::vector<RowLayout> layouts;
+    // blockOf[x · passes + i]: the subsequence (from 0) of event x in pass
+    // i, the passes of one event side by side, so that a row finds the
+    // subsequences of its first and last event in every pass in two
+    // straight scans.
+    IntVector blockOf;
     std::int32_t perPair;
     std::vector<IntVector> pairOffset;  // pairOffset[d][e] for d, e ≥ 1, d + e ≤ m
     RowRuns runs;
@@ -267,14 +271,15 @@ struct PassMomentWalk::Walk {
 
     Walk(std::int32_t events, std::int32_t order, const std::vector<PassDivision>& passes)
         : n(events), m(order), result(passes.size()), layouts(passes.size()) {
-        for (std::size_t i = 0; i < passes.size(); ++i) {
+        const std::size_t count = passes.size();
+        blockOf.assign((static_cast<std::size_t>(n) + 1) * count, 0);
+        for (std::size_t i = 0; i < count; ++i) {
             result[i] = emptyMoments(n, m, passes[i]);
             RowLayout& layout = layouts[i];
             const std::int32_t l = passes[i].l;
             layout.q = n / l;
-            layout.block.assign(static_cast<std::size_t>(n) + 1, 0);
             for (std::int32_t x = 1; x <= n; ++x) {
-                layout.block[x] = std::min((x - 1) / l, layout.q - 1);
+                blockOf[static_cast<std::size_t>(x) * count + i] = std::min((x - 1) / l, layout.q - 1);
             }
             layout.blockEnd.resize(layout.q);
             for (std::int32_t c = 0; c < layout.q; ++c) {
@@ -316,11 +321,17 @@ struct PassMomentWalk::Walk {
         const std::int32_t r = s - 1;
         // The run of the events last + 1 … z ends at row + (z - last).
         const auto upTo = [&](std::int32_t z) { return row + (z - last); };
-        for (RowLayout& layout : layouts) {
-            const std::int32_t* block = layout.block.data();
+        const std::size_t count = layouts.size();
+        const std::int32_t* firstBlocks = blockOf.data() + static_cast<std::size_t>(prefix[0]) * count;
+        const std::int32_t* lastBlocks = blockOf.data() + static_cast<std::size_t>(last) * count;
+        for (std::size_t i = 0; i < count; ++i) {
+            const std::int32_t first = firstBlocks[i];
+            const std::int32_t lastBlock = lastBlocks[i];
+            if (first != lastBlock && first != 0) {
+                continue;  // the prefix lies in no moment of this pass
+            }
+            RowLayout& layout = layouts[i];
             const std::int32_t* end = layout.blockEnd.data();
-            const std::int32_t first = block[prefix[0]];
-            const std::int32_t lastBlock = block[last];
             if (first == lastBlock) {
                 runs.add(&layout.moments[1 + first * m + (s - 1)], row, upTo(end[first]));
                 if (first == 0) {
@@ -331,10 +342,13 @@ struct PassMomentWalk::Walk {
                 }
             } else if (first == 0) {
                 std::int32_t d = 1;
-                while (block[prefix[d]] == 0) {
+                const auto blockOfPrefix = [&](std::int32_t t) {
+                    return blockOf[static_cast<std::size_t>(prefix[t]) * count + i];
+                };
+                while (blockOfPrefix(d) == 0) {
                     ++d;
                 }
-                if (block[prefix[d]] == lastBlock) {
+                if (blockOfPrefix(d) == lastBlock) {
                     runs.add(&layout.moments[layout.pairBase + (lastBlock - 1) * perPair +
                                              pairOffset[d][s - d]],
                              row, upTo(end[lastBlock]));
