@@ -8,69 +8,46 @@ namespace unionbound {
 namespace {
 
 // Keeps every block it is given, and throws at block `failAt` (from 0).
-class Recorder final : public ProbabilityConsumer {
-  public:
-    explicit Recorder(std::size_t failAt = SIZE_MAX) : failAt_(failAt) {}
+struct Recorder final : ProbabilityConsumer {
+    explicit Recorder(std::size_t failing) : failAt(failing) {}
     void take(std::span<const double> block) override {
-        if (blocks.size() == failAt_) {
+        if (blocks.size() == failAt) {
             throw std::runtime_error("consumer failed");
         }
         blocks.emplace_back(block.begin(), block.end());
     }
+    std::size_t failAt;
     std::vector<RealVector> blocks;
-
-  private:
-    std::size_t failAt_;
 };
 
-// Blocks 0 … count - 1, block b holding b + 1 numbers b + 0.5.
-std::vector<RealVector> numberedBlocks(std::size_t count) {
+// Blocks 0 … 199, block b holding b + 1 numbers b + 0.5.
+std::vector<RealVector> numberedBlocks() {
     std::vector<RealVector> blocks;
-    for (std::size_t b = 0; b < count; ++b) {
+    for (std::size_t b = 0; b < 200; ++b) {
         blocks.emplace_back(b + 1, static_cast<double>(b) + 0.5);
     }
     return blocks;
 }
 
-TEST(ConsumerThread, HandsOnEveryBlockWholeAndInOrderWhateverTheSlots) {
-    const std::vector<RealVector> sent = numberedBlocks(300);
-    for (const std::size_t slots : {1, 2, 4}) {
-        Recorder recorder;
-        ConsumerThread thread(recorder, slots);
+TEST(ConsumerThread, HandsOnEveryBlockWholeAndInOrderOrStopsAtAFailure) {
+    const std::vector<RealVector> sent = numberedBlocks();
+    const struct {
+        std::size_t slots, failAt, received;
+    } cases[] = {{1, SIZE_MAX, 200}, {2, SIZE_MAX, 200}, {4, SIZE_MAX, 200}, {2, 10, 10}};
+    for (const auto& c : cases) {
+        Recorder recorder(c.failAt);
+        ConsumerThread thread(recorder, c.slots);
         for (const RealVector& block : sent) {
-            thread.take(block);  // the caller's block may change at once after
+            thread.take(block);  // must not wait for a consumer that has stopped
         }
-        thread.finish();
-        EXPECT_EQ(recorder.blocks, sent) << slots << " slots";
-    }
-}
-
-TEST(ConsumerThread, PassesOnWhatTheConsumerThrewAndDropsTheBlocksAfter) {
-    const std::vector<RealVector> sent = numberedBlocks(50);
-    Recorder recorder(10);
-    ConsumerThread thread(recorder, 2);
-    for (const RealVector& block : sent) {
-        thread.take(block);  // must not wait for a consumer that has stopped
-    }
-    EXPECT_THROW(thread.finish(), std::runtime_error);
-    EXPECT_EQ(recorder.blocks, std::vector<RealVector>(sent.begin(), sent.begin() + 10));
-}
-
-TEST(ConsumerThread, StopsWithoutFinishingWhenDropped) {
-    // A refused file drops the thread with blocks still queued: the
-    // consumer has seen at most the blocks given, in order.
-    const std::vector<RealVector> sent = numberedBlocks(40);
-    Recorder recorder;
-    {
-        ConsumerThread thread(recorder, 4);
-        for (const RealVector& block : sent) {
-            thread.take(block);
+        if (c.received < sent.size()) {
+            EXPECT_THROW(thread.finish(), std::runtime_error);
+        } else {
+            thread.finish();
         }
+        EXPECT_EQ(recorder.blocks, std::vector<RealVector>(sent.begin(), sent.begin() + c.received))
+            << c.slots << " slots, failing at " << c.failAt;
     }
-    ASSERT_LE(recorder.blocks.size(), sent.size());
-    EXPECT_EQ(recorder.blocks,
-              std::vector<RealVector>(sent.begin(), sent.begin() + static_cast<std::ptrdiff_t>(
-                                                                       recorder.blocks.size())));
 }
 
 }  // namespace

@@ -2,13 +2,10 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <limits>
 #include <random>
 #include <sstream>
 
-#include "e2e/program_runner.hpp"
-#include "reference/random_values.hpp"
 #include "support/distribution.hpp"
 
 namespace unionbound {
@@ -96,37 +93,6 @@ TEST(EveryPass, ChoosesTheSmallestBoundAndTheEarliestOfEqualOnes) {
         ++blocks;
     }
     EXPECT_EQ(blocks, static_cast<std::size_t>(n / 2 - m + 1));
-}
-
-TEST(EveryPass, GivesTheSameReportAndBestPassWhateverTheThreadsThatShareThePasses) {
-    std::mt19937_64 random(31);
-    const std::int32_t n = 26, m = 5;
-    const testing::JointDistribution d = testing::randomMixture(n, 6, 0.3, random);
-    const RealVector prob = testing::intersectionProbabilities(d, m);
-    const std::vector<PassMoments> moments = binomialMomentsOfPasses(prob, n, m, passDivisions(n, m));
-    const auto run = [&](std::int32_t threads, std::vector<std::int32_t>& seen) {
-        std::ostringstream report;
-        const RunSummary best = runPassesFromMoments(
-            moments, 0, n, m, report, [&](const PassResult& pass) { seen.push_back(pass.l); },
-            threads);
-        return std::pair{testing::maskReportTimes(report.str()), best};
-    };
-    std::vector<std::int32_t> inOrder;
-    const auto [alone, bestAlone] = run(1, inOrder);
-    ASSERT_EQ(inOrder.size(), static_cast<std::size_t>(n / 2 - m + 1));
-    EXPECT_TRUE(std::is_sorted(inOrder.begin(), inOrder.end()));
-    // The one-thread report is the one the walk over the whole vector gives.
-    std::ostringstream whole;
-    runPasses(prob, n, m, whole);
-    EXPECT_EQ(alone, testing::maskReportTimes(whole.str()));
-    for (const std::int32_t threads : {2, 3, 8}) {
-        std::vector<std::int32_t> seen;
-        const auto [shared, best] = run(threads, seen);
-        EXPECT_EQ(shared, alone) << threads << " threads";
-        EXPECT_EQ(seen, inOrder) << threads << " threads";
-        EXPECT_EQ(best.bestL, bestAlone.bestL) << threads << " threads";
-        EXPECT_TRUE(testing::sameBits(best.bestValue, bestAlone.bestValue)) << threads << " threads";
-    }
 }
 
 }  // namespace

@@ -5,8 +5,6 @@
 #include <algorithm>
 #include <cmath>
 #include <random>
-#include <tuple>
-#include <utility>
 #include <vector>
 
 #include "classical/binomial_sums.hpp"
@@ -169,29 +167,6 @@ TEST(BinomialSums, AreTheSameWhereverTheBlocksOfAStreamAreCut) {
         RealVector longer = prob;
         longer.push_back(0.5);
         EXPECT_EQ(binomialSums(longer, n, m).back().hi, expected.back().hi);
-    }
-}
-
-TEST(ClassicalBounds, AreTheSameFromTheSumsAndTheSinglesAndPairsAlone) {
-    std::mt19937_64 random(17);
-    for (const auto& [n, m] : {std::pair{7, 3}, std::pair{12, 5}, std::pair{20, 3}}) {
-        RealVector prob(static_cast<std::size_t>(intersectionCount(n, m)));
-        for (double& p : prob) {
-            p = std::uniform_real_distribution<double>(0.0, 0.3)(random);
-        }
-        const RealVector leading(prob.begin(), prob.begin() + intersectionCount(n, 2));
-        const ClassicalBounds whole = classicalBounds(prob, n, m);
-        const ClassicalBounds kept = classicalBounds(binomialSums(prob, n, m), leading, n, m);
-        for (const auto& [name, a, b] :
-             {std::tuple{"Boole", whole.boole, kept.boole},
-              std::tuple{"Bonferroni", whole.bonferroni, kept.bonferroni},
-              std::tuple{"Hunter", whole.hunter, kept.hunter},
-              std::tuple{"sharp", whole.sharp.value, kept.sharp.value},
-              std::tuple{"Dawson-Sankoff", whole.dawsonSankoff, kept.dawsonSankoff},
-              std::tuple{"sharp lower", whole.sharpLower.value, kept.sharpLower.value}}) {
-            EXPECT_TRUE(testing::sameBits(a, b)) << name << " n=" << n << " m=" << m;
-        }
-        EXPECT_EQ(whole.sharp.basis, kept.sharp.basis);
     }
 }
 
