@@ -37,8 +37,8 @@ struct Input {
 };
 
 constexpr Input kInputs[] = {
-    {"A", 60, 5, 1, false},  {"B", 80, 5, 2, false},  {"C", 300, 3, 3, false},
-    {"D", 500, 3, 4, false}, {"E", 24, 7, 5, false},  {"F", 1000, 3, 6, true},
+    {"A", 60, 5, 1, false},  {"B", 80, 5, 2, false}, {"C", 300, 3, 3, false},
+    {"D", 500, 3, 4, false}, {"E", 24, 7, 5, false}, {"F", 1000, 3, 6, true},
 };
 
 // The program's peak memory may not pass this on any input.

@@ -126,9 +126,10 @@ Parsed<std::int32_t> chooseThreads(std::int32_t option, const char* environment,
     if (environment != nullptr && *environment != '\0') {
         const Parsed<std::int64_t> number = parseWholeNumber(environment);
         if (!number.ok() || number.value() < 1 || number.value() > kMostThreads) {
-            return refuse("UNIONBOUND_THREADS (the number of threads) must be a whole number from 1 "
-                          "to " + std::to_string(kMostThreads) + ", not \"" +
-                          shownWord(environment) + "\"");
+            return refuse(
+                "UNIONBOUND_THREADS (the number of threads) must be a whole number from 1 "
+                "to " +
+                std::to_string(kMostThreads) + ", not \"" + shownWord(environment) + "\"");
         }
         return static_cast<std::int32_t>(number.value());
     }

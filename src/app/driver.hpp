@@ -32,7 +32,8 @@ struct PassResult {
     PassTables tables;
     RealVector moments;
     BoundSolution solution;
-    double elapsed;  // seconds of processor time: the pass's share of the moment walk and its stages
+    double
+        elapsed;  // seconds of processor time: the pass's share of the moment walk and its stages
 };
 
 // The best pass of a run; a later pass replaces it only with a strictly

@@ -266,8 +266,7 @@ ProbabilityInput parseIntersectionProbabilityPieces(const std::vector<std::strin
     return keptOrRefused(parser.finish(), kept);
 }
 
-std::string streamIntersectionProbabilities(std::int32_t n, std::int32_t m,
-                                            const std::string& path,
+std::string streamIntersectionProbabilities(std::int32_t n, std::int32_t m, const std::string& path,
                                             ProbabilityConsumer& consumer,
                                             const ReadProgress& progress) {
     ProbabilityParser parser(n, m, path, consumer);

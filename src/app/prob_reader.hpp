@@ -40,8 +40,7 @@ ProbabilityInput readIntersectionProbabilities(std::int32_t n, std::int32_t m,
 // the consumer. A refused file may have given the consumer the numbers
 // before the one refused (and at most that many); its outcome is to be
 // dropped.
-std::string streamIntersectionProbabilities(std::int32_t n, std::int32_t m,
-                                            const std::string& path,
+std::string streamIntersectionProbabilities(std::int32_t n, std::int32_t m, const std::string& path,
                                             ProbabilityConsumer& consumer,
                                             const ReadProgress& progress = {});
 

@@ -138,8 +138,8 @@ Parsed<ReadingResult> readProbabilities(std::int32_t n, std::int32_t m, const st
         readersWalk ? readersWalk->walk().finish() : std::vector<PassMoments>();
     std::size_t nextOfSummer = 0, nextOfReader = 0;
     for (std::size_t i = 0; i < request.passes.size(); ++i) {
-        result.passMoments.push_back(std::move(byReader[i] ? fromReader[nextOfReader++]
-                                                           : fromSummer[nextOfSummer++]));
+        result.passMoments.push_back(
+            std::move(byReader[i] ? fromReader[nextOfReader++] : fromSummer[nextOfSummer++]));
     }
     result.walkMicroseconds = walk.microseconds() + (readersWalk ? readersWalk->microseconds() : 0);
     if (sums) {

@@ -29,8 +29,9 @@ struct ReadingRequest {
 
 // What a reading kept; a part that was not asked for is empty.
 struct ReadingResult {
-    std::vector<PassMoments> passMoments;  // as binomialMomentsOfPasses gives them, in request order
-    std::vector<DoubleDouble> sums;        // as binomialSums gives them
+    std::vector<PassMoments>
+        passMoments;                 // as binomialMomentsOfPasses gives them, in request order
+    std::vector<DoubleDouble> sums;  // as binomialSums gives them
     RealVector singlesAndPairs;
     RealVector probabilities;
     std::int64_t walkMicroseconds = 0;  // processor time of the walk of the passes' moments

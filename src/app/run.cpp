@@ -111,7 +111,8 @@ RunOutcome boundAndSummarise(std::int32_t n, std::int32_t m, std::ostream& out, 
         }
     }
     if (options.compare) {
-        writeComparison(out, -best.bestValue, best.bestL, m, classicalBounds(read.sums, read.singlesAndPairs, n, m));
+        writeComparison(out, -best.bestValue, best.bestL, m,
+                        classicalBounds(read.sums, read.singlesAndPairs, n, m));
     }
     return {opened && !report.fail() ? kExitSuccess : kExitReportFailed, true};
 }

@@ -7,7 +7,10 @@
 namespace unionbound {
 
 BinomialSumsAccumulator::BinomialSumsAccumulator(std::int32_t n, std::int32_t m)
-    : n_(n), m_(m), sums_(static_cast<std::size_t>(std::max(m, 0)) + 1), leftOfSize_(subsetCount(n, 1)) {
+    : n_(n),
+      m_(m),
+      sums_(static_cast<std::size_t>(std::max(m, 0)) + 1),
+      leftOfSize_(subsetCount(n, 1)) {
     sums_[0] = DoubleDouble(1.0);
 }
 
@@ -19,8 +22,7 @@ void BinomialSumsAccumulator::take(std::span<const double> block) {
             leftOfSize_ = subsetCount(n_, size_);
             continue;
         }
-        const std::size_t part =
-            std::min(block.size() - at, static_cast<std::size_t>(leftOfSize_));
+        const std::size_t part = std::min(block.size() - at, static_cast<std::size_t>(leftOfSize_));
         DoubleDouble sum = sums_[static_cast<std::size_t>(size_)];
         for (std::size_t i = at; i < at + part; ++i) {
             sum += DoubleDouble(block[i]);

@@ -237,10 +237,9 @@ ClassicalBounds classicalBounds(const RealVector& prob, std::int32_t n, std::int
 }
 
 ClassicalBounds classicalBounds(const std::vector<DoubleDouble>& sums,
-                                const RealVector& singlesAndPairs, std::int32_t n,
-                                std::int32_t m) {
-    return {booleBound(sums),         bonferroniBound(sums),      hunterBound(singlesAndPairs, n, m),
-            sharpBound(sums, n),       dawsonSankoffBound(sums),   sharpLowerBound(sums, n)};
+                                const RealVector& singlesAndPairs, std::int32_t n, std::int32_t m) {
+    return {booleBound(sums),    bonferroniBound(sums),    hunterBound(singlesAndPairs, n, m),
+            sharpBound(sums, n), dawsonSankoffBound(sums), sharpLowerBound(sums, n)};
 }
 
 }  // namespace unionbound

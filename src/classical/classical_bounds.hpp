@@ -82,7 +82,6 @@ ClassicalBounds classicalBounds(const RealVector& prob, std::int32_t n, std::int
 // binomialSums gives them and `singlesAndPairs`, the first
 // C(n,1) + C(n,2) probabilities of the subset order (or all of them).
 ClassicalBounds classicalBounds(const std::vector<DoubleDouble>& sums,
-                                const RealVector& singlesAndPairs, std::int32_t n,
-                                std::int32_t m);
+                                const RealVector& singlesAndPairs, std::int32_t n, std::int32_t m);
 
 }  // namespace unionbound

@@ -279,7 +279,8 @@ struct PassMomentWalk::Walk {
             const std::int32_t l = passes[i].l;
             layout.q = n / l;
             for (std::int32_t x = 1; x <= n; ++x) {
-                blockOf[static_cast<std::size_t>(x) * count + i] = std::min((x - 1) / l, layout.q - 1);
+                blockOf[static_cast<std::size_t>(x) * count + i] =
+                    std::min((x - 1) / l, layout.q - 1);
             }
             layout.blockEnd.resize(layout.q);
             for (std::int32_t c = 0; c < layout.q; ++c) {
@@ -322,7 +323,8 @@ struct PassMomentWalk::Walk {
         // The run of the events last + 1 … z ends at row + (z - last).
         const auto upTo = [&](std::int32_t z) { return row + (z - last); };
         const std::size_t count = layouts.size();
-        const std::int32_t* firstBlocks = blockOf.data() + static_cast<std::size_t>(prefix[0]) * count;
+        const std::int32_t* firstBlocks =
+            blockOf.data() + static_cast<std::size_t>(prefix[0]) * count;
         const std::int32_t* lastBlocks = blockOf.data() + static_cast<std::size_t>(last) * count;
         for (std::size_t i = 0; i < count; ++i) {
             const std::int32_t first = firstBlocks[i];
@@ -423,8 +425,8 @@ struct PassMomentWalk::Walk {
         const std::int32_t q = n / pass.l;
         PassMoments moments;
         moments.terms = passTerms(n, m, pass);
-        moments.moments.assign(static_cast<std::size_t>(1 + q * m + (q - 1) * mixedOrdersPerPair(m)),
-                               0.0);
+        moments.moments.assign(
+            static_cast<std::size_t>(1 + q * m + (q - 1) * mixedOrdersPerPair(m)), 0.0);
         moments.moments[0] = 1.0;
         return moments;
     }

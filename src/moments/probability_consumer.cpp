@@ -11,7 +11,8 @@ KeptProbabilities::KeptProbabilities(std::int64_t count)
 
 void KeptProbabilities::take(std::span<const double> block) {
     const std::size_t wanted = std::min(block.size(), count_ - values_.size());
-    values_.insert(values_.end(), block.begin(), block.begin() + static_cast<std::ptrdiff_t>(wanted));
+    values_.insert(values_.end(), block.begin(),
+                   block.begin() + static_cast<std::ptrdiff_t>(wanted));
 }
 
 void ProbabilityFanOut::take(std::span<const double> block) {

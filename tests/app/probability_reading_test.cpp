@@ -38,9 +38,7 @@ std::string probText(std::int32_t n, std::int32_t m, int digits) {
 TEST(ReadProbabilities, KeepWhatIsAskedAsTheWholeVectorGivesItWithOneThreadOrMore) {
     // The largest file spans many blocks of the reader, and its walk costs
     // enough that both threads walk some of the passes.
-    const struct {
-        std::int32_t n, m, digits;
-    } sizes[] = {{8, 3, 17}, {14, 5, 17}, {200, 3, 3}};
+    const struct { std::int32_t n, m, digits; } sizes[] = {{8, 3, 17}, {14, 5, 17}, {200, 3, 3}};
     testing::ScratchDir dir;
     const std::string path = (dir.path() / "prob.txt").string();
     for (const auto& [n, m, digits] : sizes) {
@@ -68,12 +66,15 @@ TEST(ReadProbabilities, KeepWhatIsAskedAsTheWholeVectorGivesItWithOneThreadOrMor
                     << "n=" << n << " k=" << k << " threads=" << threads;
             }
             EXPECT_TRUE(testing::sameBits(
-                r.singlesAndPairs, RealVector(whole.begin(), whole.begin() + intersectionCount(n, 2))));
+                r.singlesAndPairs,
+                RealVector(whole.begin(), whole.begin() + intersectionCount(n, 2))));
             EXPECT_TRUE(testing::sameBits(r.probabilities, whole));
         }
         // Only what is asked for is kept.
-        const ReadingResult bare = readProbabilities(n, m, path, {passes, false, false, false, 2}).value();
-        EXPECT_TRUE(bare.sums.empty() && bare.singlesAndPairs.empty() && bare.probabilities.empty());
+        const ReadingResult bare =
+            readProbabilities(n, m, path, {passes, false, false, false, 2}).value();
+        EXPECT_TRUE(bare.sums.empty() && bare.singlesAndPairs.empty() &&
+                    bare.probabilities.empty());
     }
 }
 

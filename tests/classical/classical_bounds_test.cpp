@@ -144,9 +144,7 @@ TEST(BinomialSums, KeepTheDigitsOfAMillionTerms) {
 
 TEST(BinomialSums, AreTheSameWhereverTheBlocksOfAStreamAreCut) {
     std::mt19937_64 random(16);
-    const struct {
-        std::int32_t n, m;
-    } sizes[] = {{9, 3}, {14, 5}, {30, 3}, {2, 4}};
+    const struct { std::int32_t n, m; } sizes[] = {{9, 3}, {14, 5}, {30, 3}, {2, 4}};
     for (const auto& [n, m] : sizes) {
         RealVector prob(static_cast<std::size_t>(intersectionCount(n, m)));
         for (double& p : prob) {

@@ -25,7 +25,8 @@ std::string runWith(const std::filesystem::path& dir, std::vector<std::string> w
     EXPECT_EQ(run.exitStatus, 0) << run.err;
     const std::string csv = std::regex_replace(readFile(dir / "passes.csv"),
                                                std::regex(R"(,[0-9.]+,([01])\n)"), ",<s>,$1\n");
-    return run.err + maskConsoleTimes(run.out) + maskReportTimes(readFile(dir / "result.txt")) + csv;
+    return run.err + maskConsoleTimes(run.out) + maskReportTimes(readFile(dir / "result.txt")) +
+           csv;
 }
 
 TEST(Threads, ARunWithOneThreadGivesTheSameBytesAsWithMore) {

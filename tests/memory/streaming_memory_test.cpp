@@ -134,7 +134,8 @@ TEST(StreamedReading, HoldsAFixedAmountOfMemoryHoweverManyNumbersItReads) {
         EXPECT_LT(held, kHeldLimit) << threads << " threads";
         // What was read is right: S_k = 0.5·C(n, k), exactly.
         for (std::int32_t k = 1; k <= m; ++k) {
-            EXPECT_EQ(read.value().sums[k].toDouble(), 0.5 * static_cast<double>(subsetCount(n, k)));
+            EXPECT_EQ(read.value().sums[k].toDouble(),
+                      0.5 * static_cast<double>(subsetCount(n, k)));
         }
     }
 }

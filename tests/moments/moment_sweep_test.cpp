@@ -163,13 +163,15 @@ TEST(PassMomentWalk, GivesTheSameMomentsWhereverTheBlocksAreCut) {
          {std::pair{6, 3}, {13, 5}, {34, 3}, {16, 7}, {40, 3}, {1, 1}, {7, 9}}) {
         const RealVector prob = randomProbabilities(random, n, m);
         std::vector<PassDivision> passes;
-        for (std::int32_t l = 1; l <= n; l += 2) {  // every kind of division, not just the program's
+        for (std::int32_t l = 1; l <= n;
+             l += 2) {  // every kind of division, not just the program's
             PassTables t = passTables(n, l, m);
             passes.push_back({l, t.pairs, t.orders});
         }
         const std::vector<RealVector> scanned = scannedMoments(prob, n, m, passes);
         const auto nu = static_cast<std::size_t>(n);
-        for (const std::size_t block : {std::size_t{1}, nu - 1, nu, nu + 1, std::size_t{0}, nu * 3}) {
+        for (const std::size_t block :
+             {std::size_t{1}, nu - 1, nu, nu + 1, std::size_t{0}, nu * 3}) {
             PassMomentWalk walk(n, m, passes);
             const std::span<const double> all(prob);
             for (std::size_t at = 0; at < all.size();) {
