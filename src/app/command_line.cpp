@@ -1,9 +1,12 @@
 #include "app/command_line.hpp"
 
+#include <algorithm>
 #include <cstdint>
 #include <limits>
+#include <string>
 
 #include "cli/arguments.hpp"
+#include "text/numbers.hpp"
 #include "text/shown_word.hpp"
 
 #ifndef UNIONBOUND_VERSION
@@ -45,7 +48,7 @@ Parsed<CommandLine> parseCommandLine(const std::vector<std::string>& words) {
     line.anyOption = !words.empty();
     ArgumentWalker walker(words);
     bool seenN = false, seenM = false, seenInput = false, seenReport = false, seenCsv = false,
-         seenCompare = false, seenExact = false, seenSharpest = false;
+         seenCompare = false, seenExact = false, seenSharpest = false, seenThreads = false;
     const auto fail = [](std::string problem) { return Parsed<CommandLine>(refuse(std::move(problem))); };
     const auto once = [](bool& seen) {
         const bool repeated = seen;
@@ -90,6 +93,15 @@ Parsed<CommandLine> parseCommandLine(const std::vector<std::string>& words) {
         } else if (option == "--csv") {
             problem = once(seenCsv) ? readPath(walker, option, line.csvPath)
                                     : "option --csv is given twice";
+        } else if (option == "--threads") {
+            if (once(seenThreads)) {
+                const Parsed<std::int64_t> value =
+                    wholeNumberValue(walker, "the number of threads", 1, kMostThreads);
+                line.threads = static_cast<std::int32_t>(value.value());
+                problem = value.message();
+            } else {
+                problem = "option --threads is given twice";
+            }
         } else if (option == "--compare") {
             problem = once(seenCompare) ? "" : "option --compare is given twice";
             line.compare = true;
@@ -114,9 +126,27 @@ Parsed<CommandLine> parseCommandLine(const std::vector<std::string>& words) {
     return line;
 }
 
+Parsed<std::int32_t> chooseThreads(std::int32_t option, const char* environment, unsigned cores) {
+    if (option != 0) {
+        return option;
+    }
+    if (environment != nullptr && *environment != '\0') {
+        const Parsed<std::int64_t> number = parseWholeNumber(environment);
+        if (!number.ok() || number.value() < 1 || number.value() > kMostThreads) {
+            return refuse(
+                "UNIONBOUND_THREADS (the number of threads) must be a whole number from 1 "
+                "to " +
+                std::to_string(kMostThreads) + ", not \"" + shownWord(environment) + "\"");
+        }
+        return static_cast<std::int32_t>(number.value());
+    }
+    return static_cast<std::int32_t>(
+        std::clamp<unsigned>(cores, 1, static_cast<unsigned>(kMostThreads)));
+}
+
 std::string usageText() {
     return R"(Usage: unionbound [-n N -m M] [--input PATH] [--report PATH] [--csv PATH] [--compare]
-                  [--exact] [--sharpest]
+                  [--exact] [--sharpest] [--threads N]
 
 Bounds the probability of the union of N events from the probabilities of all
 intersections of 1 to M of them (M odd), read from a text file in the subset
@@ -149,6 +179,11 @@ Options:
                  the events with exactly these probabilities, the best
                  possible from the data, proven (small N only: at most 30
                  events for M <= 3, 20 for M = 5)
+  --threads N    use N threads (1 to 256): one reads the file while another
+                 sums the moments, and the passes are shared among them;
+                 every output is the same for any N. Default: the
+                 environment variable UNIONBOUND_THREADS if set, else the
+                 number of cores
   -h, --help     show this text and exit
   --version      show the version and exit
 
@@ -174,7 +209,7 @@ std::string versionText() {
 
 std::string usageReminder() {
     return "Usage: unionbound [-n N -m M] [--input PATH] [--report PATH] [--csv PATH] "
-           "[--compare] [--exact] [--sharpest]\nRun \"unionbound --help\" for more information.\n";
+           "[--compare] [--exact] [--sharpest] [--threads N]\nRun \"unionbound --help\" for more information.\n";
 }
 
 }  // namespace unionbound

@@ -23,8 +23,19 @@ struct CommandLine {
     bool compare = false;
     bool exact = false;
     bool sharpest = false;
-    bool anyOption = false;  // at least one word was given
+    std::int32_t threads = 0;  // --threads N; 0 when not given
+    bool anyOption = false;    // at least one word was given
 };
+
+// The most threads a run takes.
+inline constexpr std::int32_t kMostThreads = 256;
+
+// The threads of a run: `option` (--threads) when given (not 0), else the
+// value of the environment variable UNIONBOUND_THREADS when set and not
+// empty (`environment`, null when unset), else `cores` (the number the
+// machine has; 1 when unknown, at most kMostThreads). A variable that is not
+// a whole number from 1 to kMostThreads is refused, saying so.
+Parsed<std::int32_t> chooseThreads(std::int32_t option, const char* environment, unsigned cores);
 
 // Reads the words after the program name, left to right; the first problem
 // (a usage error, refused with its message) or --help or --version ends the

@@ -7,6 +7,7 @@
 #include <functional>
 #include <ostream>
 
+#include "moments/moment_sweep.hpp"
 #include "numeric/types.hpp"
 #include "solver/bound_solver.hpp"
 
@@ -31,7 +32,8 @@ struct PassResult {
     PassTables tables;
     RealVector moments;
     BoundSolution solution;
-    double elapsed;  // seconds of process time: the pass's share of the moment walk and its stages
+    double
+        elapsed;  // seconds of processor time: the pass's share of the moment walk and its stages
 };
 
 // The best pass of a run; a later pass replaces it only with a strictly
@@ -42,13 +44,29 @@ struct RunSummary {
     std::int32_t bestL;
 };
 
-// Runs the passes l = m … n/2, writing the report header and one block per
-// pass to `report`; `afterPass` (if set) sees every pass after its block.
-// The binomial moments of all passes are summed in one walk over `prob`
-// before the first pass (binomialMomentsOfPasses); then each pass takes
-// powerMoments and solveBound on its own moments. A pass's running time
-// includes its share of the walk, in whole milliseconds, in proportion to
-// the number of terms its sums add (apportionMilliseconds).
+// The divisions of the passes l = m … n/2, in that order, as
+// binomialMomentsOfPasses takes them: passTables(n, l, m) without the counts.
+std::vector<PassDivision> passDivisions(std::int32_t n, std::int32_t m);
+
+// Runs the passes l = m … n/2 on their binomial moments, writing the report
+// header and one block per pass, in increasing l, to `report`; `afterPass`
+// (if set) sees every pass after its block, in the same order, in the
+// calling thread. `moments` holds one entry per division of
+// passDivisions(n, m), in order. Each pass takes powerMoments and
+// solveBound on its own moments; with `threads` ≥ 2 that many threads share
+// the passes (the calling thread among them), which changes nothing but
+// the running times. A pass's running time is the processor time of its
+// stages in the thread that ran them, plus its share of the walk's
+// `walkMicroseconds`, in whole milliseconds, in proportion to the number
+// of terms its sums add (apportionMilliseconds).
+RunSummary runPassesFromMoments(std::vector<PassMoments> moments, std::int64_t walkMicroseconds,
+                                std::int32_t n, std::int32_t m, std::ostream& report,
+                                const std::function<void(const PassResult&)>& afterPass = {},
+                                std::int32_t threads = 1);
+
+// The same on the probabilities themselves: the binomial moments of all
+// passes are summed in one walk over `prob` (binomialMomentsOfPasses)
+// before the first pass, in the calling thread.
 RunSummary runPasses(const RealVector& prob, std::int32_t n, std::int32_t m, std::ostream& report,
                      const std::function<void(const PassResult&)>& afterPass = {});
 

@@ -2,32 +2,23 @@
 
 #include <algorithm>
 #include <atomic>
+#include <exception>
 #include <new>
+#include <string>
 #include <thread>
 
-#include "app/driver.hpp"
 #include "exact/exact_bounds.hpp"
 #include "exact/pass_problem.hpp"
-#include "moments/moment_sweep.hpp"
-#include "process/out_of_memory.hpp"
 
 namespace unionbound {
 
-std::vector<ExactPass> runExactPasses(const RealVector& prob, std::int32_t n, std::int32_t m,
-                                      std::int32_t threads, const ExactProgress& progress) {
-    std::vector<PassDivision> divisions;
-    for (std::int32_t l = m; l <= n / 2; ++l) {
-        PassTables tables = passTables(n, l, m);
-        divisions.push_back({l, std::move(tables.pairs), std::move(tables.orders)});
-    }
-    std::vector<PassMoments> moments =
-        buildingFor("the binomial moments of the " + std::to_string(divisions.size()) +
-                        " exact passes",
-                    [&] { return binomialMomentsOfPasses(prob, n, m, divisions); });
-    std::vector<ExactPass> passes(divisions.size());
-    for (std::size_t i = 0; i < divisions.size(); ++i) {
-        passes[i].l = divisions[i].l;
-        passes[i].q = n / divisions[i].l;
+std::vector<ExactPass> runExactPasses(const std::vector<PassMoments>& moments, std::int32_t n,
+                                      std::int32_t m, std::int32_t threads,
+                                      const ExactProgress& progress) {
+    std::vector<ExactPass> passes(moments.size());
+    for (std::size_t i = 0; i < passes.size(); ++i) {
+        passes[i].l = m + static_cast<std::int32_t>(i);
+        passes[i].q = n / passes[i].l;
     }
 
     // The passes are taken one at a time by whichever thread is free; the
@@ -38,9 +29,12 @@ std::vector<ExactPass> runExactPasses(const RealVector& prob, std::int32_t n, st
         for (std::size_t i = next++; i < passes.size(); i = next++) {
             try {
                 passes[i].bounds = exactPassBounds(
-                    makePassProblem(n, passes[i].l, m, std::move(moments[i].moments)));
+                    makePassProblem(n, passes[i].l, m, moments[i].moments));
             } catch (const std::bad_alloc&) {
                 const std::string why = "not enough memory for the pass's linear program";
+                passes[i].bounds = {{std::nullopt, why}, {std::nullopt, why}, false, {}};
+            } catch (const std::exception& error) {
+                const std::string why = std::string("the pass could not be solved: ") + error.what();
                 passes[i].bounds = {{std::nullopt, why}, {std::nullopt, why}, false, {}};
             }
             ++done;

@@ -1,12 +1,12 @@
-// The exact bounds of every pass of a run: the division of the events for
-// each subsequence length, the moments from one walk over the
-// probabilities, and the passes shared among threads.
+// The exact bounds of every pass of a run, on the moments the reading summed,
+// the passes shared among threads.
 #pragma once
 
 #include <cstdint>
 #include <functional>
 #include <vector>
 
+#include "moments/moment_sweep.hpp"
 #include "numeric/proven_bound.hpp"
 #include "numeric/types.hpp"
 #include "output/exact_summary.hpp"
@@ -25,11 +25,12 @@ using ExactProgress = std::function<void(std::size_t done, std::size_t total)>;
 
 // The exact passes l = m … n/2 (none when m > n/2), in that order, on up to
 // `threads` threads (at least one); each pass is computed alone, so the
-// results do not depend on the number of threads. `prob` holds the
-// intersection probabilities in the subset order for (n, m), 1 ≤ m ≤ n.
-// A pass that runs out of memory gives no values and says so.
-std::vector<ExactPass> runExactPasses(const RealVector& prob, std::int32_t n, std::int32_t m,
-                                      std::int32_t threads, const ExactProgress& progress = {});
+// results do not depend on the number of threads. `moments` holds the
+// binomial moments of the passDivisions(n, m), in order, 1 ≤ m ≤ n. A pass
+// that runs out of memory gives no values and says so.
+std::vector<ExactPass> runExactPasses(const std::vector<PassMoments>& moments, std::int32_t n,
+                                      std::int32_t m, std::int32_t threads,
+                                      const ExactProgress& progress = {});
 
 // The smallest proven upper bound and the largest proven lower bound over
 // the passes; the first pass wins among equal values.

@@ -7,6 +7,7 @@
 #include <sstream>
 #include <string>
 
+#include "moments/probability_consumer.hpp"
 #include "moments/subsets.hpp"
 #include "text/numbers.hpp"
 #include "text/plain_decimal.hpp"
@@ -31,24 +32,30 @@ struct BlankTable {
 };
 constexpr BlankTable kBlank;
 
-// Collects the numbers of one file as its text arrives in pieces; a token cut
-// by the end of a piece is kept until the next piece completes it.
+// Checks the numbers of one file as its text arrives in pieces and hands
+// them on in blocks; a token cut by the end of a piece is kept until the
+// next piece completes it. What it holds does not grow with the file: the
+// block, and a cut token of at most kLongestWord characters.
 class ProbabilityParser {
   public:
     // The longest word the reader holds while it waits for the word's end.
     static constexpr std::size_t kLongestWord = std::size_t{1} << 20;
+    // The numbers handed on at a time: a block stays in the cache while the
+    // consumers go through it.
+    static constexpr std::size_t kBlock = std::size_t{1} << 15;
 
-    ProbabilityParser(std::int32_t n, std::int32_t m, std::string name)
+    ProbabilityParser(std::int32_t n, std::int32_t m, std::string name,
+                      ProbabilityConsumer& consumer)
         : n_(n),
           m_(m),
           name_(std::move(name)),
           expected_(intersectionCount(n, m)),
-          extended_(extendedDivision()) {
-        values_.reserve(static_cast<std::size_t>(expected_));
-    }
+          extended_(extendedDivision()),
+          consumer_(consumer),
+          block_(new double[kBlock]) {}
 
     // False once every expected number is read or an error is found.
-    bool wantsMore() const { return error_.empty() && values_.size() < expected(); }
+    bool wantsMore() const { return error_.empty() && read_ < expected(); }
 
     void feed(std::string_view piece) {
         const char* p = piece.data();
@@ -81,7 +88,7 @@ class ProbabilityParser {
         while (tail > p && !isBlank(tail[-1])) {
             --tail;
         }
-        std::size_t left = wantsMore() ? expected() - values_.size() : 0;
+        std::size_t left = wantsMore() ? expected() - read_ : 0;
         while (left > 0) {
             while (p < tail && kBlank(*p)) {
                 line_ += *p == '\n' ? 1 : 0;
@@ -94,7 +101,7 @@ class ProbabilityParser {
             const char* q = scanPlainDecimal(p, end, extended_, value);
             if (q != nullptr && kBlank(*q) && value >= -kProbabilityTolerance &&
                 value <= 1.0 + kProbabilityTolerance) {
-                values_.push_back(value);
+                put(value);
                 p = q;
                 --left;
                 continue;
@@ -115,31 +122,46 @@ class ProbabilityParser {
         }
     }
 
-    ProbabilityInput finish() {
+    // The refusal of the file, or empty when every expected number was read
+    // and handed on.
+    std::string finish() {
         if (!pending_.empty() && wantsMore()) {
             const std::string last = pending_;
             pending_.clear();
             take(last);
         }
-        if (error_.empty() && values_.size() < expected()) {
+        if (error_.empty() && read_ < expected()) {
             std::ostringstream message;
-            message << '"' << name_ << "\" ends after " << values_.size() << " of the "
-                    << expected() << " numbers expected for n=" << n_ << ", m=" << m_;
+            message << '"' << name_ << "\" ends after " << read_ << " of the " << expected()
+                    << " numbers expected for n=" << n_ << ", m=" << m_;
             error_ = message.str();
         }
-        if (!error_.empty()) {
-            return refuse(error_);
+        if (error_.empty()) {
+            handOn();
         }
-        return std::move(values_);
+        return error_;
     }
 
-    void fail(std::string message) { error_ = std::move(message); }
-
-    std::int64_t numbersRead() const { return static_cast<std::int64_t>(values_.size()); }
+    std::int64_t numbersRead() const { return static_cast<std::int64_t>(read_); }
     std::int64_t numbersExpected() const { return expected_; }
 
   private:
     std::size_t expected() const { return static_cast<std::size_t>(expected_); }
+
+    void put(double value) {
+        block_[filled_++] = value;
+        ++read_;
+        if (filled_ == kBlock) {
+            handOn();
+        }
+    }
+
+    void handOn() {
+        if (filled_ > 0) {
+            consumer_.take(std::span<const double>(block_.get(), filled_));
+            filled_ = 0;
+        }
+    }
 
     void take(std::string_view token) {
         if (token.size() > kLongestWord) {
@@ -150,7 +172,7 @@ class ProbabilityParser {
         const Parsed<double> number = parseDecimal(token);
         if (number.ok() && number.value() >= -kProbabilityTolerance &&
             number.value() <= 1.0 + kProbabilityTolerance) {
-            values_.push_back(number.value());
+            put(number.value());
             return;
         }
         const std::string problem =
@@ -161,7 +183,7 @@ class ProbabilityParser {
     // "prob.txt", line L, number K of N (the probability of the intersection
     // of events a, b, c)
     std::string where() const {
-        const std::size_t number = values_.size() + 1;
+        const std::size_t number = read_ + 1;
         std::ostringstream text;
         text << '"' << name_ << "\", line " << line_ << ", number " << number << " of "
              << expected() << " (the probability of ";
@@ -203,42 +225,55 @@ class ProbabilityParser {
     std::string name_;
     std::int64_t expected_;
     const ExtendedDivision& extended_;
-    RealVector values_;
+    ProbabilityConsumer& consumer_;
+    std::unique_ptr<double[]> block_;
+    std::size_t filled_ = 0;  // numbers in the block, not yet handed on
+    std::size_t read_ = 0;    // numbers read and accepted
     std::string pending_;
     std::string error_;
     std::int64_t line_ = 1;
 };
 
+// The outcome of a parser over the numbers it kept.
+ProbabilityInput keptOrRefused(const std::string& refusal, KeptProbabilities& kept) {
+    if (!refusal.empty()) {
+        return refuse(refusal);
+    }
+    return kept.release();
+}
+
 }  // namespace
 
 ProbabilityInput parseIntersectionProbabilities(std::string_view text, std::int32_t n,
                                                 std::int32_t m, const std::string& name) {
-    ProbabilityParser parser(n, m, name);
+    KeptProbabilities kept(intersectionCount(n, m));
+    ProbabilityParser parser(n, m, name, kept);
     parser.feed(text);
-    return parser.finish();
+    return keptOrRefused(parser.finish(), kept);
 }
 
 ProbabilityInput parseIntersectionProbabilityPieces(const std::vector<std::string_view>& pieces,
                                                     std::int32_t n, std::int32_t m,
                                                     const std::string& name) {
-    ProbabilityParser parser(n, m, name);
+    KeptProbabilities kept(intersectionCount(n, m));
+    ProbabilityParser parser(n, m, name, kept);
     for (const std::string_view piece : pieces) {
         if (!parser.wantsMore()) {
             break;
         }
         parser.feed(piece);
     }
-    return parser.finish();
+    return keptOrRefused(parser.finish(), kept);
 }
 
-ProbabilityInput readIntersectionProbabilities(std::int32_t n, std::int32_t m,
-                                               const std::string& path,
-                                               const ReadProgress& progress) {
-    ProbabilityParser parser(n, m, path);
+std::string streamIntersectionProbabilities(std::int32_t n, std::int32_t m, const std::string& path,
+                                            ProbabilityConsumer& consumer,
+                                            const ReadProgress& progress) {
+    ProbabilityParser parser(n, m, path, consumer);
     const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"),
                                                                &std::fclose);
     if (!file) {
-        return refuse("cannot open \"" + path + "\": " + std::strerror(errno));
+        return "cannot open \"" + path + "\": " + std::strerror(errno);
     }
     constexpr std::size_t kPiece = std::size_t{1} << 20;
     const std::unique_ptr<char[]> buffer(new char[kPiece]);
@@ -252,12 +287,19 @@ ProbabilityInput readIntersectionProbabilities(std::int32_t n, std::int32_t m,
         }
         if (got < kPiece) {
             if (std::ferror(file.get())) {
-                return refuse("cannot read \"" + path + "\": " + std::strerror(errno));
+                return "cannot read \"" + path + "\": " + std::strerror(errno);
             }
             break;
         }
     }
     return parser.finish();
+}
+
+ProbabilityInput readIntersectionProbabilities(std::int32_t n, std::int32_t m,
+                                               const std::string& path,
+                                               const ReadProgress& progress) {
+    KeptProbabilities kept(intersectionCount(n, m));
+    return keptOrRefused(streamIntersectionProbabilities(n, m, path, kept, progress), kept);
 }
 
 }  // namespace unionbound

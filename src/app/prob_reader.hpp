@@ -12,6 +12,8 @@
 
 namespace unionbound {
 
+class ProbabilityConsumer;
+
 // The probabilities, or what is wrong and where.
 using ProbabilityInput = Parsed<RealVector>;
 
@@ -31,6 +33,16 @@ using ReadProgress = std::function<void(std::int64_t numbersRead, std::int64_t e
 ProbabilityInput readIntersectionProbabilities(std::int32_t n, std::int32_t m,
                                                const std::string& path = "prob.txt",
                                                const ReadProgress& progress = {});
+
+// Reads and checks the same numbers with the same refusals, but keeps none
+// of them: they go to `consumer` in the subset order, in blocks, as they are
+// read. Returns the refusal, or an empty string once all the numbers went to
+// the consumer. A refused file may have given the consumer the numbers
+// before the one refused (and at most that many); its outcome is to be
+// dropped.
+std::string streamIntersectionProbabilities(std::int32_t n, std::int32_t m, const std::string& path,
+                                            ProbabilityConsumer& consumer,
+                                            const ReadProgress& progress = {});
 
 // The same on text already in memory, `name` standing for the file in messages.
 ProbabilityInput parseIntersectionProbabilities(std::string_view text, std::int32_t n,

@@ -1,5 +1,7 @@
 #include "app/process_time.hpp"
 
+#include <time.h>
+
 #include <algorithm>
 #include <ctime>
 #include <utility>
@@ -8,6 +10,12 @@ namespace unionbound {
 
 std::int64_t processMilliseconds() {
     return static_cast<std::int64_t>(std::clock()) * 1000 / CLOCKS_PER_SEC;
+}
+
+std::int64_t threadMicroseconds() {
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return static_cast<std::int64_t>(now.tv_sec) * 1000000 + now.tv_nsec / 1000;
 }
 
 std::vector<std::int64_t> apportionMilliseconds(std::int64_t total,

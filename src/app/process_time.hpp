@@ -9,6 +9,10 @@ namespace unionbound {
 // The process time used so far, in milliseconds (std::clock).
 std::int64_t processMilliseconds();
 
+// The processor time the calling thread used so far, in microseconds: the
+// running time of work done in one thread while another thread works too.
+std::int64_t threadMicroseconds();
+
 // Splits `total` milliseconds into whole milliseconds in proportion to
 // `weights` (largest remainders first, earlier entries first among equal
 // remainders): the shares add up to the total and keep the millisecond ticks

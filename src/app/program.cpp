@@ -1,6 +1,6 @@
 #include "app/program.hpp"
 
-#include <algorithm>
+#include <cstdlib>
 #include <thread>
 
 #include "app/command_line.hpp"
@@ -27,14 +27,20 @@ int runCommandLine(const std::vector<std::string>& words, std::istream& in, std:
         case CommandLine::Action::run:
             break;
     }
+    const Parsed<std::int32_t> threads = chooseThreads(
+        line.threads, std::getenv("UNIONBOUND_THREADS"), std::thread::hardware_concurrency());
+    if (!threads.ok()) {
+        err << "error: " << threads.message() << '\n' << usageReminder() << std::flush;
+        return kExitUsage;
+    }
     RunOptions options;
+    options.threads = threads.value();
     options.inputPath = line.inputPath;
     options.reportPath = line.reportPath;
     options.csvPath = line.csvPath;
     options.compare = line.compare;
     options.exact = line.exact;
     options.sharpest = line.sharpest;
-    options.threads = static_cast<std::int32_t>(std::clamp(std::thread::hardware_concurrency(), 1u, 64u));
     options.progress = errIsTerminal && line.anyOption ? &err : nullptr;
     if (line.batch) {
         return runBatch(line.n, line.m, out, err, options);

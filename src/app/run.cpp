@@ -9,7 +9,7 @@
 #include "app/console_input.hpp"
 #include "app/driver.hpp"
 #include "app/exact_passes.hpp"
-#include "app/prob_reader.hpp"
+#include "app/probability_reading.hpp"
 #include "app/report.hpp"
 #include "classical/classical_bounds.hpp"
 #include "classical/frechet.hpp"
@@ -91,11 +91,23 @@ void addSharpestBounds(Comparison& comparison, const ProvenInterval& sharpest) {
 RunOutcome boundAndSummarise(std::int32_t n, std::int32_t m, bool structured, std::ostream& out,
                              std::ostream& err, const RunOptions& options) {
     ProgressLine progress(options.progress);
+    // The whole file is read, and every number checked, before the report is
+    // touched; only what the run needs of the probabilities is kept: the
+    // moments of the passes, and the sums, the pairs or every number where
+    // the comparison, the consistency check or the sharpest bounds need them.
+    ReadingRequest request;
+    if (structured || options.exact) {
+        request.passes = passDivisions(n, m);
+    }
+    request.sums = options.compare;
+    request.singlesAndPairs = options.compare || options.exact || options.sharpest;
+    request.everyProbability = options.sharpest;
+    request.threads = options.threads;
     const std::string reading = "the " + std::to_string(intersectionCount(n, m)) +
                                 " intersection probabilities of \"" + options.inputPath + "\"";
-    const ProbabilityInput input = buildingFor(reading, [&] {
-        return readIntersectionProbabilities(
-            n, m, options.inputPath, [&](std::int64_t numbersRead, std::int64_t expected) {
+    Parsed<ReadingResult> input = buildingFor(reading, [&] {
+        return readProbabilities(
+            n, m, options.inputPath, request, [&](std::int64_t numbersRead, std::int64_t expected) {
                 progress.show("reading \"" + options.inputPath + "\": " +
                               std::to_string(numbersRead) + " of " + std::to_string(expected) +
                               " numbers (" + std::to_string(numbersRead * 100 / expected) + "%)");
@@ -106,8 +118,10 @@ RunOutcome boundAndSummarise(std::int32_t n, std::int32_t m, bool structured, st
         err << "error: " << input.message() << std::endl;
         return {kExitBadData, false};
     }
+    ReadingResult& read = input.value();
     if (options.exact || options.sharpest) {
-        if (const auto violation = firstFrechetViolation(input.value(), n, m, kRoundingOfTheData)) {
+        if (const auto violation =
+                firstFrechetViolation(read.singlesAndPairs, n, m, kRoundingOfTheData)) {
             err << "error: " << inconsistentPair(*violation, n, m, options.inputPath) << std::endl;
             return {kExitBadData, false};
         }
@@ -125,7 +139,7 @@ RunOutcome boundAndSummarise(std::int32_t n, std::int32_t m, bool structured, st
     // refused before the report is touched.
     std::vector<ExactPass> exact;
     if (options.exact) {
-        exact = runExactPasses(input.value(), n, m, options.threads,
+        exact = runExactPasses(read.passMoments, n, m, options.threads,
                                [&](std::size_t done, std::size_t total) {
                                    progress.show("exact bounds: " + std::to_string(done) + " of " +
                                                  std::to_string(total) + " passes solved");
@@ -163,7 +177,7 @@ RunOutcome boundAndSummarise(std::int32_t n, std::int32_t m, bool structured, st
                           " outcomes, largest violation " + general15(round.largestViolation));
         };
         sharpest = buildingFor("the sharpest bounds of " + std::to_string(n) + " events",
-                               [&] { return sharpestBounds(n, m, input.value(), settings); });
+                               [&] { return sharpestBounds(n, m, read.probabilities, settings); });
         progress.clear();
         if (sharpest.inconsistent) {
             err << "error: the probabilities of \"" << options.inputPath
@@ -191,7 +205,7 @@ RunOutcome boundAndSummarise(std::int32_t n, std::int32_t m, bool structured, st
         int writeErrno = 0;
         std::int32_t passesWritten = 0;
         const std::int32_t lengths = n / 2 - m + 1;
-        best = runPasses(input.value(), n, m, report, [&](const PassResult& pass) {
+        const auto afterPass = [&](const PassResult& pass) {
             if (report.fail()) {
                 writeErrno = writeErrno != 0 ? writeErrno : errno;
             } else {
@@ -203,7 +217,9 @@ RunOutcome boundAndSummarise(std::int32_t n, std::int32_t m, bool structured, st
             progress.show("pass l=" + std::to_string(pass.l) + " done (" +
                           std::to_string(rows.size()) + " of " + std::to_string(lengths) +
                           "), bound " + general15(bound));
-        });
+        };
+        best = runPassesFromMoments(std::move(read.passMoments), read.walkMicroseconds, n, m,
+                                    report, afterPass, options.threads);
         const int commitErrno = reportFile.commit();
         writeErrno = writeErrno != 0 ? writeErrno : commitErrno;
         progress.clear();
@@ -247,7 +263,7 @@ RunOutcome boundAndSummarise(std::int32_t n, std::int32_t m, bool structured, st
     if (options.compare) {
         Comparison comparison =
             classicalComparison(m, buildingFor("the classical bounds", [&] {
-                                    return classicalBounds(input.value(), n, m);
+                                    return classicalBounds(read.sums, read.singlesAndPairs, n, m);
                                 }));
         if (structured) {
             comparison.aggregation = AggregationBound{-best.bestValue, best.bestL};

@@ -18,8 +18,11 @@ struct RunOptions {
     bool compare = false;              // show the classical bounds after the summary
     bool exact = false;                // the exact bounds of every pass
     bool sharpest = false;             // the sharpest bounds from all the data
-    std::int32_t threads = 1;          // threads for the exact passes (at least 1)
     std::ostream* progress = nullptr;  // where progress lines go; null for none
+    // The threads that read, sum and run the passes (the structured and the
+    // exact ones); the output is the same for every count (1: all in the
+    // calling thread).
+    std::int32_t threads = 1;
 };
 
 // The interactive program: prompts for n and m on `out`, reads them from

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <limits>
 
+#include "classical/binomial_sums.hpp"
 #include "moments/subsets.hpp"
 
 namespace unionbound {
@@ -147,17 +148,9 @@ SharpBound sharpBoundOfSide(const std::vector<DoubleDouble>& sums, std::int32_t 
 }  // namespace
 
 std::vector<DoubleDouble> binomialSums(const RealVector& prob, std::int32_t n, std::int32_t m) {
-    std::vector<DoubleDouble> sums(1, DoubleDouble(1.0));
-    std::size_t position = 0;
-    for (std::int32_t k = 1; k <= m; ++k) {
-        DoubleDouble sum;
-        const auto count = static_cast<std::size_t>(subsetCount(n, k));
-        for (std::size_t t = 0; t < count && position < prob.size(); ++t, ++position) {
-            sum += DoubleDouble(prob[position]);
-        }
-        sums.push_back(sum);
-    }
-    return sums;
+    BinomialSumsAccumulator sums(n, m);
+    sums.take(prob);
+    return sums.sums();
 }
 
 double booleBound(const std::vector<DoubleDouble>& sums) {
@@ -240,9 +233,13 @@ double dawsonSankoffBound(const std::vector<DoubleDouble>& sums) {
 }
 
 ClassicalBounds classicalBounds(const RealVector& prob, std::int32_t n, std::int32_t m) {
-    const std::vector<DoubleDouble> sums = binomialSums(prob, n, m);
-    return {booleBound(sums),         bonferroniBound(sums),      hunterBound(prob, n, m),
-            sharpBound(sums, n),       dawsonSankoffBound(sums),   sharpLowerBound(sums, n)};
+    return classicalBounds(binomialSums(prob, n, m), prob, n, m);
+}
+
+ClassicalBounds classicalBounds(const std::vector<DoubleDouble>& sums,
+                                const RealVector& singlesAndPairs, std::int32_t n, std::int32_t m) {
+    return {booleBound(sums),    bonferroniBound(sums),    hunterBound(singlesAndPairs, n, m),
+            sharpBound(sums, n), dawsonSankoffBound(sums), sharpLowerBound(sums, n)};
 }
 
 }  // namespace unionbound

@@ -78,4 +78,10 @@ struct ClassicalBounds {
 // Precondition: m ≥ 1, `prob` in the subset order for (n, m).
 ClassicalBounds classicalBounds(const RealVector& prob, std::int32_t n, std::int32_t m);
 
+// The same from what a reading of the probabilities keeps: `sums` as
+// binomialSums gives them and `singlesAndPairs`, the first
+// C(n,1) + C(n,2) probabilities of the subset order (or all of them).
+ClassicalBounds classicalBounds(const std::vector<DoubleDouble>& sums,
+                                const RealVector& singlesAndPairs, std::int32_t n, std::int32_t m);
+
 }  // namespace unionbound

@@ -55,6 +55,41 @@ TEST(CommandLineOptions, LeaveTheRangeOfNAndMToTheConsoleChecks) {
     EXPECT_EQ(line.m, 4);
 }
 
+TEST(CommandLineOptions, ReadTheThreadsInBothSpellingsAndLeaveThemUnsetOtherwise) {
+    EXPECT_EQ(parsedLine({"--threads", "1"}).threads, 1);
+    EXPECT_EQ(parsedLine({"-n", "10", "-m", "3", "--threads=256"}).threads, 256);
+    EXPECT_EQ(parsedLine({"--compare"}).threads, 0);
+}
+
+TEST(ThreadCount, TakesTheOptionThenTheEnvironmentThenTheCores) {
+    const struct {
+        std::int32_t option;
+        const char* environment;
+        unsigned cores;
+        std::int32_t chosen;
+    } cases[] = {
+        {3, "1", 2, 3},      // the option wins
+        {0, "1", 2, 1},      // then the variable
+        {0, "+7", 2, 7},     // a sign is a whole number's
+        {0, nullptr, 2, 2},  // then the cores
+        {0, "", 4, 4},       // an empty variable counts as unset
+        {0, nullptr, 0, 1},  // cores unknown
+        {0, nullptr, 1000, kMostThreads},
+    };
+    for (const auto& c : cases) {
+        const Parsed<std::int32_t> chosen = chooseThreads(c.option, c.environment, c.cores);
+        ASSERT_TRUE(chosen.ok()) << chosen.message();
+        EXPECT_EQ(chosen.value(), c.chosen)
+            << c.option << " " << (c.environment ? c.environment : "unset") << " " << c.cores;
+    }
+    for (const char* bad : {"0", "-1", "two", "1.5", "257", "99999999999999999999"}) {
+        EXPECT_EQ(chooseThreads(0, bad, 2).message(),
+                  std::string("UNIONBOUND_THREADS (the number of threads) must be a whole number "
+                              "from 1 to 256, not \"") +
+                      bad + "\"");
+    }
+}
+
 TEST(CommandLineOptions, StopAtHelpOrVersion) {
     EXPECT_EQ(parsedLine({"--help"}).action, Action::help);
     EXPECT_EQ(parsedLine({"-h"}).action, Action::help);
@@ -108,7 +143,13 @@ INSTANTIATE_TEST_SUITE_P(
         UsageCase{{"--csv", ""}, "option --csv needs a non-empty file path"},
         UsageCase{{"--compare=yes"}, "option --compare takes no value"},
         UsageCase{{"--help=1"}, "option --help takes no value"},
-        UsageCase{{"--version=2"}, "option --version takes no value"}));
+        UsageCase{{"--version=2"}, "option --version takes no value"},
+        UsageCase{{"--threads"}, "option --threads needs a value (the number of threads)"},
+        UsageCase{{"--threads", "0"},
+                  "--threads (the number of threads) must be between 1 and 256, not 0"},
+        UsageCase{{"--threads=two"},
+                  "--threads (the number of threads) must be a whole number, not \"two\""},
+        UsageCase{{"--threads", "2", "--threads", "2"}, "option --threads is given twice"}));
 
 }  // namespace
 }  // namespace unionbound

@@ -7,7 +7,11 @@
 #include <random>
 #include <vector>
 
+#include "classical/binomial_sums.hpp"
+#include "moments/probability_consumer.hpp"
 #include "moments/subsets.hpp"
+#include "reference/literal_pipeline.hpp"
+#include "reference/random_values.hpp"
 
 namespace unionbound {
 namespace {
@@ -136,6 +140,32 @@ TEST(BinomialSums, KeepTheDigitsOfAMillionTerms) {
     // The low part is exact to well below its own last place.
     constexpr double kLowPartPrecision = 1e-26;
     EXPECT_NEAR(sums[1].lo, 5.5511151231257827e-12, kLowPartPrecision);
+}
+
+TEST(BinomialSums, AreTheSameWhereverTheBlocksOfAStreamAreCut) {
+    std::mt19937_64 random(16);
+    const struct { std::int32_t n, m; } sizes[] = {{9, 3}, {14, 5}, {30, 3}, {2, 4}};
+    for (const auto& [n, m] : sizes) {
+        RealVector prob(static_cast<std::size_t>(intersectionCount(n, m)));
+        for (double& p : prob) {
+            p = testing::awkwardProbability(random);
+        }
+        const std::vector<DoubleDouble> expected = reference::binomialSums(prob, n, m);
+        for (const std::size_t block : {std::size_t{1}, std::size_t{7}, std::size_t{0}}) {
+            BinomialSumsAccumulator streamed(n, m);
+            feedInBlocks(prob, streamed, block);
+            ASSERT_EQ(streamed.sums().size(), expected.size());
+            for (std::size_t k = 0; k < expected.size(); ++k) {
+                EXPECT_TRUE(testing::sameBits(streamed.sums()[k].hi, expected[k].hi) &&
+                            testing::sameBits(streamed.sums()[k].lo, expected[k].lo))
+                    << "n=" << n << " m=" << m << " k=" << k << " blocks of " << block;
+            }
+        }
+        // Numbers past those of (n, m) change nothing.
+        RealVector longer = prob;
+        longer.push_back(0.5);
+        EXPECT_EQ(binomialSums(longer, n, m).back().hi, expected.back().hi);
+    }
 }
 
 // --- the sharp bound against a search over every basis -------------------

@@ -73,6 +73,18 @@ using Prepare = std::function<void(const fs::path& dir)>;
 Prepare probText(std::string text) {
     return [text](const fs::path& dir) { writeFile(dir / "prob.txt", text); };
 }
+// A prob.txt for n = 200, m = 3 (1 333 500 numbers, one a line) whose
+// numbers are all 0.25 but the last, `last`: read and summed in many blocks
+// before the last one is met.
+Prepare longFileEndingIn(std::string last) {
+    return [last](const fs::path& dir) {
+        std::string text;
+        for (int i = 1; i < 1333500; ++i) {
+            text += "0.25\n";
+        }
+        writeFile(dir / "prob.txt", text + last + "\n");
+    };
+}
 const Prepare kCleanProb = [](const fs::path& dir) { writeFile(dir / "prob.txt", cleanFile()); };
 const Prepare kNoProb = [](const fs::path&) {};
 const Prepare kProbFolder = [](const fs::path& dir) { fs::create_directory(dir / "prob.txt"); };
@@ -199,7 +211,12 @@ INSTANTIATE_TEST_SUITE_P(
                 probText(cleanNumbersWith(2, "0,25")),
                 {"\"0,25\" is not a number"}},
         Refusal{
-            "FolderNamedProbTxt", kTen, kProbFolder, {"cannot read \"prob.txt\": Is a directory"}}),
+            "FolderNamedProbTxt", kTen, kProbFolder, {"cannot read \"prob.txt\": Is a directory"}},
+        Refusal{"BadLastNumberOfALongFile",
+                "200\n3\n",
+                longFileEndingIn("0.5x"),
+                {"line 1333500, number 1333500 of 1333500 (the probability of the intersection of "
+                 "events 198, 199, 200): \"0.5x\" is not a number"}}),
     [](const ::testing::TestParamInfo<Refusal>& test) { return std::string(test.param.name); });
 
 // --- Files that look odd but hold the right numbers: the same run as the clean file. ---

@@ -2,7 +2,9 @@
 // bit for bit with the scan of every subset for every moment.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
+#include <span>
 #include <sstream>
 #include <stdexcept>
 #include <string>
@@ -149,6 +151,52 @@ TEST(BinomialMoments, CountTheTermsThatEachPassAdds) {
                 << "n=" << n << " l=" << passes[i].l;
         }
     }
+}
+
+TEST(PassMomentWalk, GivesTheSameMomentsWhereverTheBlocksAreCut) {
+    // Blocks of one number, of a row's length and one either side of it, of
+    // random sizes (empty ones too), and all at once: a row cut by a block
+    // must be summed as the whole row is. The sizes reach m = 7 (and m > n),
+    // and subsequences long enough for eight runs side by side.
+    std::mt19937_64 random(15);
+    for (const auto& [n, m] :
+         {std::pair{6, 3}, {13, 5}, {34, 3}, {16, 7}, {40, 3}, {1, 1}, {7, 9}}) {
+        const RealVector prob = randomProbabilities(random, n, m);
+        std::vector<PassDivision> passes;
+        for (std::int32_t l = 1; l <= n;
+             l += 2) {  // every kind of division, not just the program's
+            PassTables t = passTables(n, l, m);
+            passes.push_back({l, t.pairs, t.orders});
+        }
+        const std::vector<RealVector> scanned = scannedMoments(prob, n, m, passes);
+        const auto nu = static_cast<std::size_t>(n);
+        for (const std::size_t block :
+             {std::size_t{1}, nu - 1, nu, nu + 1, std::size_t{0}, nu * 3}) {
+            PassMomentWalk walk(n, m, passes);
+            const std::span<const double> all(prob);
+            for (std::size_t at = 0; at < all.size();) {
+                const std::size_t size = std::min(
+                    all.size() - at,
+                    block == nu * 3 ? std::uniform_int_distribution<std::size_t>(0, block)(random)
+                                    : (block == 0 ? all.size() : block));
+                walk.take(all.subspan(at, size));
+                at += size;
+            }
+            expectEveryPassLikeTheScan(scanned, n, m, passes, walk.finish(),
+                                       "blocks of " + std::to_string(block));
+        }
+    }
+}
+
+TEST(PassMomentWalk, RefusesNumbersPastTheLastAndMomentsBeforeIt) {
+    const std::int32_t n = 8, m = 3;
+    const RealVector prob(static_cast<std::size_t>(intersectionCount(n, m)), 0.25);
+    PassMomentWalk early(n, m, programPasses(n, m));
+    early.take(std::span<const double>(prob).first(prob.size() - 1));
+    EXPECT_THROW(early.finish(), std::invalid_argument);
+    PassMomentWalk over(n, m, programPasses(n, m));
+    over.take(prob);
+    EXPECT_THROW(over.take(std::span<const double>(prob).first(1)), std::invalid_argument);
 }
 
 TEST(BinomialMoments, AddEveryTermOfALongRunInIncreasingOrder) {

@@ -100,6 +100,21 @@ RealVector binomialMoments(const RealVector& prob, std::int32_t n, std::int32_t 
     return moments;
 }
 
+std::vector<DoubleDouble> binomialSums(const RealVector& prob, std::int32_t n, std::int32_t m) {
+    std::vector<DoubleDouble> sums{DoubleDouble(1.0)};
+    std::size_t first = 0;
+    for (std::int32_t k = 1; k <= m; ++k) {
+        const auto count = static_cast<std::size_t>(choose(n, k));
+        DoubleDouble sum;
+        for (std::size_t p = first; p < first + count && p < prob.size(); ++p) {
+            sum = sum + DoubleDouble(prob[p]);
+        }
+        sums.push_back(sum);
+        first += count;
+    }
+    return sums;
+}
+
 RealMatrix powerMomentMatrix(std::int32_t m, const IntMatrix& pairs, const IntVector& orders) {
     const IntMatrixList I = momentIndexList(m, pairs, orders);
     const std::size_t N = I.size();

@@ -10,6 +10,7 @@
 
 #include "evaluator/basis_evaluator.hpp"
 #include "evaluator/mixed_solve.hpp"
+#include "numeric/double_double.hpp"
 #include "numeric/types.hpp"
 #include "solver/bound_solver.hpp"
 
@@ -21,6 +22,10 @@ IntMatrix allSubsets(std::int32_t n, std::int32_t m);
 // Every moment index against every subset, summing in increasing subset order.
 RealVector binomialMoments(const RealVector& prob, std::int32_t n, std::int32_t l, std::int32_t m,
                            const IntMatrix& pairs, const IntVector& orders);
+
+// S_0 = 1 and each S_k, k = 1 … m, summed in double-double by its own loop
+// over the probabilities of the k-subsets, in the subset order.
+std::vector<DoubleDouble> binomialSums(const RealVector& prob, std::int32_t n, std::int32_t m);
 
 // The N×N conversion matrix, entry by entry, Stirling numbers by recursion.
 RealMatrix powerMomentMatrix(std::int32_t m, const IntMatrix& pairs, const IntVector& orders);
