@@ -60,7 +60,7 @@ int runCase(const Case& c, const std::filesystem::path& file, double truth, bool
     const unionbound::ProbabilityInput input =
         unionbound::readIntersectionProbabilities(c.n, c.m, file.string());
     if (!input.ok()) {
-        std::fprintf(stderr, "%s\n", input.error.c_str());
+        std::fprintf(stderr, "%s\n", input.message().c_str());
         return 1;
     }
     unionbound::SharpestOptions options;
@@ -76,7 +76,7 @@ int runCase(const Case& c, const std::filesystem::path& file, double truth, bool
     double wall = wallSeconds();
     double cpu = cpuSeconds();
     const unionbound::SharpestRun run =
-        unionbound::sharpestBoundsInDetail(c.n, c.m, input.values, options);
+        unionbound::sharpestBoundsInDetail(c.n, c.m, input.value(), options);
     wall = wallSeconds() - wall;
     cpu = cpuSeconds() - cpu;
     std::printf("  sharpest: %.3f s wall, %.3f s CPU, %d rounds, %lld outcomes in the LP\n", wall,
@@ -93,7 +93,7 @@ int runCase(const Case& c, const std::filesystem::path& file, double truth, bool
         double wholeWall = wallSeconds();
         double wholeCpu = cpuSeconds();
         const unionbound::WholeProblemClaim claim =
-            unionbound::wholeProblemClaim(c.n, c.m, input.values);
+            unionbound::wholeProblemClaim(c.n, c.m, input.value());
         wholeWall = wallSeconds() - wholeWall;
         wholeCpu = cpuSeconds() - wholeCpu;
         std::printf("  whole LP: %.3f s wall, %.3f s CPU, %s: largest %.15g, smallest %.15g\n",
