@@ -13,6 +13,7 @@
 #include "app/driver.hpp"
 #include "exact/certificate.hpp"
 #include "exact/compact_lp.hpp"
+#include "exact/point_lp.hpp"
 #include "exact/full_grid.hpp"
 #include "moments/moment_sweep.hpp"
 #include "moments/subsets.hpp"
@@ -242,20 +243,30 @@ TEST(ExactBounds, TheDistanceProgramGivesAFarkasCertificateExactlyWhenTheDataAre
                 widening[i] = counts[i] * kRoundingOfTheData;
                 allowed[i] = problem.errors[i] + widening[i];
             }
-            auto solver = lp::makeSolver(exactSolverSettings());
-            CompactLp program(problem, *solver, true, allowed);
-            const CompactSolve solve = program.solve(CompactGoal::distance, 500);
-            ASSERT_EQ(solve.result.status, lp::Status::optimal);
-            RealVector ray = program.momentDuals(solve.result);
-            for (double& v : ray) {
-                v = -v;
-            }
-            const bool proven = GridCheck(problem).provesNoDistribution(ray, widening);
-            EXPECT_EQ(proven, outOfReach) << "q=" << problem.lengths.size();
-            if (outOfReach) {
-                EXPECT_GT(solve.result.objective, 1.0);
-            } else {
-                EXPECT_LT(solve.result.objective, kAtTheMoments);
+            // Both programs, whichever q makePassProgram would give them.
+            for (const bool points : {false, true}) {
+                auto solver = lp::makeSolver(exactSolverSettings());
+                std::unique_ptr<PassProgram> program;
+                if (points) {
+                    program = std::make_unique<PointLp>(problem, *solver, true, allowed);
+                } else {
+                    program = std::make_unique<CompactLp>(problem, *solver, true, allowed);
+                }
+                const GoalSolve solve = program->solve(Goal::distance, 500);
+                ASSERT_EQ(solve.result.status, lp::Status::optimal);
+                RealVector ray = program->momentDuals(solve.result);
+                for (double& v : ray) {
+                    v = -v;
+                }
+                const bool proven = GridCheck(problem).provesNoDistribution(ray, widening);
+                const std::string where =
+                    "q=" + std::to_string(problem.lengths.size()) + (points ? " points" : " cells");
+                EXPECT_EQ(proven, outOfReach) << where;
+                if (outOfReach) {
+                    EXPECT_GT(solve.result.objective, 1.0) << where;
+                } else {
+                    EXPECT_LT(solve.result.objective, kAtTheMoments) << where;
+                }
             }
         }
     }
