@@ -51,7 +51,9 @@ double valueOr(const unionbound::ProvenBound& bound, double otherwise) {
 int main(int argc, char** argv) {
     using namespace unionbound;
     if (argc < 4) {
-        std::fprintf(stderr, "usage: exact_bench <prob.txt> <n> <m> [--threads T] [--repeat R] [--only l …] [--quiet]\n");
+        std::fprintf(stderr,
+                     "usage: exact_bench <prob.txt> <n> <m> [--threads T] [--repeat R] [--only l "
+                     "…] [--quiet]\n");
         return 2;
     }
     const std::string path = argv[1];
@@ -95,13 +97,14 @@ int main(int argc, char** argv) {
         }
         divisions.push_back({l, pairs, IntVector(static_cast<std::size_t>(q), m)});
     }
-    const std::vector<PassMoments> moments = binomialMomentsOfPasses(input.value(), n, m, divisions);
+    const std::vector<PassMoments> moments =
+        binomialMomentsOfPasses(input.value(), n, m, divisions);
     const double momentSeconds = secondsSince(start);
 
     if (!quiet) {
-        std::printf("%5s %4s %6s %7s %6s %8s %9s %9s  %-19s %-19s %9s %9s %9s %9s\n", "l", "q", "rows",
-                    "cells", "solves", "iters", "seconds", "cpu s", "exact upper", "exact lower", "up-claim",
-                    "claim-lo", "repair up", "repair lo");
+        std::printf("%5s %4s %6s %7s %6s %8s %9s %9s  %-19s %-19s %9s %9s %9s %9s\n", "l", "q",
+                    "rows", "cells", "solves", "iters", "seconds", "cpu s", "exact upper",
+                    "exact lower", "up-claim", "claim-lo", "repair up", "repair lo");
     }
     double exactSeconds = 0.0;
     double exactCpu = 0.0;
@@ -162,8 +165,8 @@ int main(int argc, char** argv) {
     std::printf(
         "read %.3f s, moments %.3f s, exact bounds of %zu passes %.3f s, processor %.3f s "
         "(wall %.3f s on %d threads, slowest l = %d: %.3f s), %d values not proven\n",
-        readSeconds, momentSeconds, divisions.size(), exactSeconds, exactCpu, wall, threads, slowestL,
-        slowest, unproven);
+        readSeconds, momentSeconds, divisions.size(), exactSeconds, exactCpu, wall, threads,
+        slowestL, slowest, unproven);
     std::printf("best exact upper %.17g, best exact lower %.17g\n", bestUpper, bestLower);
     return 0;
 }

@@ -45,8 +45,8 @@ PointLp::PointLp(const PassProblem& problem, lp::Solver& solver, bool distance,
     for (std::int32_t a = 1; a <= length(1) && allPoints > kAllPointsAtOnce; ++a) {
         Point z(q, a);
         for (std::int32_t c = 2; c <= layout_.q; ++c) {
-            z[static_cast<std::size_t>(c - 1)] = static_cast<std::int32_t>(std::lround(
-                static_cast<double>(a) * length(c) / static_cast<double>(length(1))));
+            z[static_cast<std::size_t>(c - 1)] = static_cast<std::int32_t>(
+                std::lround(static_cast<double>(a) * length(c) / static_cast<double>(length(1))));
         }
         first.push_back(z);
     }
@@ -146,7 +146,8 @@ std::vector<PointLp::Point> PointLp::price(const lp::Result& result) const {
                 lossZ = atAboveZero;
             }
         }
-        const bool zero = std::all_of(best.begin(), best.end(), [](std::int32_t v) { return v == 0; });
+        const bool zero =
+            std::all_of(best.begin(), best.end(), [](std::int32_t v) { return v == 0; });
         if (zero) {
             if (q == 1) {
                 continue;  // the point 0 is always in the program
