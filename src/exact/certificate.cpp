@@ -32,7 +32,44 @@ double lowest(double a, double b) {
 GridCheck::GridCheck(const PassProblem& problem)
     : problem_(problem),
       layout_(passLayout(problem)),
-      binomial_(longest(problem.lengths), problem.m) {}
+      binomial_(longest(problem.lengths), problem.m) {
+    // Pascal's rule is exact while its sums are, so the coefficients are
+    // exact up to the first z with an enclosure that is not a single double.
+    exactUpTo_ = binomial_.top();
+    for (std::int32_t z = 0; z <= binomial_.top() && exactUpTo_ == binomial_.top(); ++z) {
+        for (std::int32_t e = 0; e <= binomial_.orders(); ++e) {
+            if (binomial_.lower(z, e) != binomial_.upper(z, e)) {
+                exactUpTo_ = z - 1;
+                break;
+            }
+        }
+    }
+}
+
+double GridCheck::sumDown(const RealVector& alpha, std::int32_t z) const {
+    // With exact coefficients C_e and n = min(m, z) terms, the sum ĥ and the
+    // sum of magnitudes T̂ computed in round-to-nearest satisfy
+    // |ĥ − Σ α_e·C_e| ≤ γ_n·Σ |α_e·C_e| ≤ γ_n/(1 − γ_n)·T̂ ≤ (n + 1)·u·T̂
+    // (u = 2^-53, γ_n = n·u/(1 − n·u)) while nothing underflows. Subtracting
+    // (n + 3)·u·T̂ in round-to-nearest leaves room for the rounding of that
+    // product and of the subtraction (each at most u·T̂ with room to spare,
+    // as |ĥ| ≤ (1 + 2n·u)·T̂), and the guard 2^-1000 covers every error
+    // of a product that underflows (at most 2^-1075 each). A not-a-number
+    // or an infinity in any term makes the result a not-a-number or
+    // -infinity.
+    constexpr double kUnit = 0x1p-53;
+    constexpr double kUnderflowGuard = 0x1p-1000;
+    const std::int32_t terms = std::min(problem_.m, z);
+    double sum = 0.0;
+    double magnitude = 0.0;
+    for (std::int32_t e = 1; e <= terms; ++e) {
+        const double term = alpha[static_cast<std::size_t>(e)] * binomial_.lower(z, e);
+        sum += term;
+        magnitude += std::fabs(term);
+    }
+    const double margin = static_cast<double>(terms + 3) * kUnit * magnitude + kUnderflowGuard;
+    return sum - margin;
+}
 
 double GridCheck::lowestSlack(const RealVector& y, double unionWeight) const {
     for (double value : y) {
@@ -75,7 +112,11 @@ double GridCheck::lowestSlack(const RealVector& y, double unionWeight) const {
             }
             double least = 0.0;  // h_c(a, 0) = 0
             double leastAboveZero = kInfinity;
-            for (std::int32_t z = 1; z <= length; ++z) {
+            const std::int32_t fast = std::min(length, exactUpTo_);
+            for (std::int32_t z = 1; z <= fast; ++z) {
+                leastAboveZero = lowest(leastAboveZero, sumDown(alpha, z));
+            }
+            for (std::int32_t z = fast + 1; z <= length; ++z) {
                 double h = 0.0;
                 for (std::int32_t e = 1; e <= m && e <= z; ++e) {
                     h = addDown(h, productDown(alpha[static_cast<std::size_t>(e)],
@@ -128,17 +169,25 @@ double GridCheck::largestMean(const RealVector& y, const RealVector& widening) c
     return std::isnan(sum) ? kInfinity : sum;
 }
 
-double GridCheck::upperBound(const RealVector& y) const {
+double GridCheck::upperBound(const RealVector& y, double* slack) const {
     // P(z ≠ 0) ≤ E[g] − s, s = min (g − 1{z ≠ 0}).
-    const double bound = addUp(largestMean(y, {}), -lowestSlack(y, 1.0));
+    const double least = lowestSlack(y, 1.0);
+    if (slack != nullptr) {
+        *slack = least;
+    }
+    const double bound = addUp(largestMean(y, {}), -least);
     return std::isfinite(bound) ? std::min(bound, 1.0) : kInfinity;
 }
 
-double GridCheck::lowerBound(const RealVector& y) const {
+double GridCheck::lowerBound(const RealVector& y, double* slack) const {
     // With y' = −y: g' + 1{z ≠ 0} ≥ s' gives P(z ≠ 0) ≥ E[g] + s'.
     RealVector negated(y.size());
     std::transform(y.begin(), y.end(), negated.begin(), [](double v) { return -v; });
-    const double bound = addDown(-largestMean(negated, {}), lowestSlack(negated, -1.0));
+    const double least = lowestSlack(negated, -1.0);
+    if (slack != nullptr) {
+        *slack = least;
+    }
+    const double bound = addDown(-largestMean(negated, {}), least);
     return std::isfinite(bound) ? std::max(bound, 0.0) : -kInfinity;
 }
 

@@ -46,12 +46,14 @@ class GridCheck {
     // A proven upper bound of the largest P(z ≠ 0) over all distributions
     // whose moments are within the errors of the pass's moments, from
     // multipliers meant to satisfy g ≥ 1{z ≠ 0}; at most 1. Not finite where
-    // it cannot be formed.
-    double upperBound(const RealVector& y) const;
+    // it cannot be formed. Where `slack` is given, it receives
+    // lowestSlack(y, 1): how far the multipliers fell short (if negative).
+    double upperBound(const RealVector& y, double* slack = nullptr) const;
 
     // A proven lower bound of the smallest P(z ≠ 0), from multipliers meant
     // to satisfy g ≤ 1{z ≠ 0}; at least 0. Not finite where it cannot be formed.
-    double lowerBound(const RealVector& y) const;
+    // Where `slack` is given, it receives lowestSlack(−y, −1).
+    double lowerBound(const RealVector& y, double* slack = nullptr) const;
 
     // True when y proves that no distribution of the counts has moments with
     // |M_i − moments_i| ≤ errors_i + widening_i for every i: g ≥ s at every
@@ -59,9 +61,15 @@ class GridCheck {
     bool provesNoDistribution(const RealVector& y, const RealVector& widening) const;
 
   private:
+    // A double ≤ Σ_{e=1}^{min(m,z)} alpha[e]·C(z, e) (exact), for a z whose
+    // coefficients are exact doubles; its error bound found a priori, so the
+    // sum takes plain operations.
+    double sumDown(const RealVector& alpha, std::int32_t z) const;
+
     const PassProblem& problem_;
     PassLayout layout_;
     BinomialBounds binomial_;
+    std::int32_t exactUpTo_ = 0;  // every C(z, e), z ≤ this, e ≤ m, is an exact double
 };
 
 }  // namespace unionbound

@@ -10,7 +10,7 @@
 #include <optional>
 
 #include "exact/certificate.hpp"
-#include "exact/compact_lp.hpp"
+#include "exact/pass_program.hpp"
 #include "numeric/directed_rounding.hpp"
 
 namespace unionbound {
@@ -28,7 +28,7 @@ constexpr std::int32_t kRoundLimit = 500;
 // within the rounding allowed for the data: no inconsistency to look for.
 constexpr double kAttainableWithin = 1e-9;
 
-std::string reasonOf(const CompactSolve& solve) {
+std::string reasonOf(const GoalSolve& solve) {
     switch (solve.result.status) {
         case lp::Status::optimal:
             break;
@@ -154,7 +154,7 @@ ExactPassResult solvePass(const PassProblem& problem, const lp::SolverFactory& m
             widening[i] = mulUp(counts[i], kRoundingOfTheData);
         }
     }
-    const auto account = [&](const CompactSolve& solve) {
+    const auto account = [&](const GoalSolve& solve) {
         statistics.rounds += solve.rounds;
         statistics.iterations += solve.iterations;
     };
@@ -164,77 +164,79 @@ ExactPassResult solvePass(const PassProblem& problem, const lp::SolverFactory& m
         outcome.bounds = noValues("no LP solver could be made");
         return outcome;
     }
-    CompactLp program(problem, *solver, false);
+    const std::unique_ptr<PassProgram> program = makePassProgram(problem, *solver, false);
     statistics.rows = solver->rowCount();
 
-    const CompactSolve feasibility = program.solve(CompactGoal::feasibility, kRoundLimit);
+    const GoalSolve feasibility = program->solve(Goal::feasibility, kRoundLimit);
     account(feasibility);
     if (const std::string why = reasonOf(feasibility); !why.empty()) {
         outcome.bounds = noValues(why);
-        statistics.cells = program.cellCount();
+        statistics.cells = program->columnsEntered();
         return outcome;
     }
     if (!(feasibility.result.objective <= kAttainableWithin)) {
         // A Farkas certificate from the feasibility duals, else from the
         // distance to the attainable moments in units of the allowed rounding.
-        RealVector ray = negated(program.momentDuals(feasibility.result));
+        RealVector ray = negated(program->momentDuals(feasibility.result));
         if (!check.provesNoDistribution(ray, widening)) {
             if (std::unique_ptr<lp::Solver> second = makeSolver()) {
                 RealVector allowed(layout.size(), 0.0);
                 for (std::size_t i = 0; i < allowed.size(); ++i) {
                     allowed[i] = problem.errors[i] + widening[i];
                 }
-                CompactLp distanceProgram(problem, *second, true, allowed);
-                const CompactSolve distance =
-                    distanceProgram.solve(CompactGoal::distance, kRoundLimit);
+                const std::unique_ptr<PassProgram> distanceProgram =
+                    makePassProgram(problem, *second, true, allowed);
+                const GoalSolve distance = distanceProgram->solve(Goal::distance, kRoundLimit);
                 account(distance);
                 if (distance.result.status == lp::Status::optimal) {
-                    ray = negated(distanceProgram.momentDuals(distance.result));
+                    ray = negated(distanceProgram->momentDuals(distance.result));
                 }
             }
         }
         if (check.provesNoDistribution(ray, widening)) {
             outcome.bounds = inconsistent(layout, problem, ray);
-            statistics.cells = program.cellCount();
+            statistics.cells = program->columnsEntered();
             return outcome;
         }
     }
 
     // The largest P(union) is 1 − min t: multipliers e_0 − λ. The smallest
     // is 1 − max s = 1 + min(−s): multipliers e_0 + λ.
-    const CompactSolve most = program.solve(CompactGoal::leastNoEvent, kRoundLimit);
+    const GoalSolve most = program->solve(Goal::leastNoEvent, kRoundLimit);
     account(most);
     if (std::string why = reasonOf(most); !why.empty()) {
         outcome.bounds.upper.why = why;
     } else {
         statistics.claimedUpper = 1.0 - most.result.objective;
-        RealVector y = negated(program.momentDuals(most.result));
+        RealVector y = negated(program->momentDuals(most.result));
         y[0] += 1.0;
-        statistics.upperRepair = std::max(0.0, -check.lowestSlack(y, 1.0));
-        const double bound = check.upperBound(y);
+        double slack = 0.0;
+        const double bound = check.upperBound(y, &slack);
+        statistics.upperRepair = std::max(0.0, -slack);
         if (std::isfinite(bound)) {
             outcome.bounds.upper.value = bound;
         } else {
             outcome.bounds.upper.why = "the bound from the LP solver's duals could not be proven";
         }
     }
-    const CompactSolve least = program.solve(CompactGoal::mostNoEvent, kRoundLimit);
+    const GoalSolve least = program->solve(Goal::mostNoEvent, kRoundLimit);
     account(least);
     if (std::string why = reasonOf(least); !why.empty()) {
         outcome.bounds.lower.why = why;
     } else {
         statistics.claimedLower = 1.0 + least.result.objective;
-        RealVector y = program.momentDuals(least.result);
+        RealVector y = program->momentDuals(least.result);
         y[0] += 1.0;
-        statistics.lowerRepair = std::max(0.0, -check.lowestSlack(negated(y), -1.0));
-        const double bound = check.lowerBound(y);
+        double slack = 0.0;
+        const double bound = check.lowerBound(y, &slack);
+        statistics.lowerRepair = std::max(0.0, -slack);
         if (std::isfinite(bound)) {
             outcome.bounds.lower.value = bound;
         } else {
             outcome.bounds.lower.why = "the bound from the LP solver's duals could not be proven";
         }
     }
-    statistics.cells = program.cellCount();
+    statistics.cells = program->columnsEntered();
     return outcome;
 }
 
@@ -251,7 +253,12 @@ ExactPassResult solveExactPass(const PassProblem& problem, const lp::SolverFacto
 lp::Settings exactSolverSettings() {
     lp::Settings settings;
     settings.primalTolerance = 1e-9;
-    settings.dualTolerance = 1e-9;
+    settings.dualTolerance = 1e-10;
+    // The rows are scaled to coefficients in [0, 1] already; with the
+    // library's column scaling on top, a reduced cost within its tolerance
+    // could miss ours by the column's scale (violations of 1e-7 in the check
+    // of the duals on input D).
+    settings.libraryScaling = false;
     return settings;
 }
 

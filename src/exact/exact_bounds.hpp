@@ -2,7 +2,8 @@
 // the union over all joint distributions of the subsequence counts that have
 // the pass's binomial moments, each proven.
 //
-// The compact linear program (compact_lp.hpp) is solved with the LP library
+// The linear program of the pass (pass_program.hpp: over value points for
+// q ≤ 2, over pair cells otherwise) is solved with the LP library
 // behind lp::Solver; its duals are only candidates. Each value handed out is
 // the bound that GridCheck proves from them, for the exact moments of the
 // given probabilities (any moments within the error bounds): the largest
@@ -29,8 +30,8 @@ namespace unionbound {
 struct ExactPassStatistics {
     std::int32_t rounds = 0;      // LP solves, all goals together
     std::int64_t iterations = 0;  // simplex iterations, all solves together
-    std::int32_t rows = 0;        // rows of the compact program
-    std::int32_t cells = 0;       // pair cells that entered it
+    std::int32_t rows = 0;        // rows of the pass's program
+    std::int32_t cells = 0;       // its columns that entered: pair cells or value points
     double seconds = 0.0;         // wall time of the whole pass
     // The optima the solver claimed (not proven; not-a-number where none).
     double claimedUpper = 0.0;
@@ -57,7 +58,8 @@ ExactPassResult solveExactPass(const PassProblem& problem, const lp::SolverFacto
 
 // The settings of the solver the exact bounds use by default: feasibility
 // and optimality tolerances of 1e-9 on the scaled rows (the library's own,
-// 1e-7, leaves optima of badly conditioned passes visibly loose).
+// 1e-7, leaves optima of badly conditioned passes visibly loose), and no
+// scaling by the library beyond the programs' own.
 lp::Settings exactSolverSettings();
 
 // The same, without the statistics, on the solver of this build.

@@ -59,6 +59,11 @@ struct Settings {
     // may be, at a claimed optimum; 0 keeps the library's own.
     double primalTolerance = 0.0;
     double dualTolerance = 0.0;
+    // Whether the library scales the rows and columns on its own. A caller
+    // that scaled them itself can turn it off, so that the tolerances hold
+    // for its own rows and columns (a library's column scaling can let a
+    // reduced cost of the caller's column miss its tolerance by its scale).
+    bool libraryScaling = true;
 };
 
 class Solver {

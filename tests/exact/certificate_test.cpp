@@ -45,6 +45,12 @@ PassProblem problemOf(const Shape& shape, std::mt19937_64& random) {
     return problem;
 }
 
+mpz_class binomial(std::int32_t a, std::int32_t k) {
+    mpz_class value;
+    mpz_bin_uiui(value.get_mpz_t(), static_cast<unsigned long>(a), static_cast<unsigned long>(k));
+    return value;
+}
+
 const Shape kShapes[] = {{3, {4}},    {1, {3, 5}},    {2, {2, 3, 1}},    {3, {3, 3, 4}},
                          {4, {5, 2}}, {5, {4, 3, 2}}, {3, {1, 1, 1, 1}}, {6, {7, 7}}};
 
@@ -79,6 +85,51 @@ TEST(GridCheck, LowestSlackIsAtMostTheExactMinimumOverEveryValuePointAndCloseToI
                 EXPECT_NEAR(slack, least.get_d(), kCheckRounding);
             }
         }
+    }
+}
+
+TEST(GridCheck, LowestSlackStaysBelowTheExactMinimumWhereCoefficientsOutgrowDoubles) {
+    // C(1500, 6) ≈ 1.6e16 > 2^53: beyond some z the coefficients are only
+    // enclosed, and the check leaves its plain sums for proven operations.
+    // Closeness is relative to the largest term, the sums' own rounding.
+    constexpr double kRelativeRounding = 1e-12;
+    const Shape shapes[] = {{6, {2, 1500}}, {5, {1, 3000}}};
+    std::mt19937_64 random(10);
+    for (const Shape& shape : shapes) {
+        const PassProblem problem = problemOf(shape, random);
+        const GridCheck check(problem);
+        const RealVector y = randomMultipliers(random, problem.moments.size());
+        mpq_class least;
+        double largestTerm = 0.0;
+        bool first = true;
+        const PassLayout layout = passLayout(problem);
+        for (const IntVector& z : testing::valuePoints(problem.lengths)) {
+            // φ_i(z) in integers: 1, C(z_c, k), C(z_1, d)·C(z_2, e).
+            std::vector<mpz_class> phi(layout.size(), 0);
+            phi[0] = 1;
+            for (std::int32_t c = 1; c <= 2; ++c) {
+                for (std::int32_t k = 1; k <= shape.m; ++k) {
+                    phi[layout.single(c, k)] = binomial(z[static_cast<std::size_t>(c - 1)], k);
+                }
+            }
+            for (std::int32_t e = 1; e < shape.m; ++e) {
+                for (std::int32_t d = 1; d + e <= shape.m; ++d) {
+                    phi[layout.pair(2, d, e)] = binomial(z[0], d) * binomial(z[1], e);
+                }
+            }
+            mpq_class g = 0;
+            for (std::size_t i = 0; i < phi.size(); ++i) {
+                g += mpq_class(y[i]) * mpq_class(phi[i]);
+                largestTerm = std::max(largestTerm, std::fabs(y[i] * phi[i].get_d()));
+            }
+            if (first || g < least) {
+                least = g;
+                first = false;
+            }
+        }
+        const double slack = check.lowestSlack(y, 0.0);
+        EXPECT_LE(mpq_class(slack), least) << "m=" << shape.m;
+        EXPECT_NEAR(slack, least.get_d(), kRelativeRounding * largestTerm) << "m=" << shape.m;
     }
 }
 

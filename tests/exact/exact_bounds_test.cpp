@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <numeric>
 #include <random>
 #include <sstream>
 #include <thread>
@@ -14,6 +15,7 @@
 #include "exact/certificate.hpp"
 #include "exact/compact_lp.hpp"
 #include "exact/full_grid.hpp"
+#include "exact/point_lp.hpp"
 #include "moments/moment_sweep.hpp"
 #include "moments/subsets.hpp"
 #include "support/distribution.hpp"
@@ -31,9 +33,16 @@ constexpr double kTight = 1e-9;
 constexpr double kTruthRounding = 1e-13;
 
 // Every pass l = 1 … n of the distribution's probabilities up to order m.
-std::vector<PassProblem> passesOf(const RealVector& prob, std::int32_t n, std::int32_t m) {
+// The passes l of the probabilities up to order m (every l = 1 … n if none
+// are named).
+std::vector<PassProblem> passesOf(const RealVector& prob, std::int32_t n, std::int32_t m,
+                                  IntVector ls = {}) {
+    if (ls.empty()) {
+        ls.resize(static_cast<std::size_t>(n));
+        std::iota(ls.begin(), ls.end(), 1);
+    }
     std::vector<PassDivision> divisions;
-    for (std::int32_t l = 1; l <= n; ++l) {
+    for (std::int32_t l : ls) {
         IntMatrix pairs;
         for (std::int32_t c = 2; c <= n / l; ++c) {
             pairs.push_back({1, c});
@@ -122,6 +131,85 @@ TEST(ExactBounds, UpperBoundNeverExceedsTheStructuredBoundOfTheSamePass) {
                 << "n=" << mixture.n << " m=" << mixture.m << " l=" << l;
             expectAroundTheTruth(bounds, truth, "structured");
         }
+    }
+}
+
+// The optima of a pass's two programs, each by its own column generation.
+struct ProgramOptima {
+    double largest = 0.0, smallest = 0.0;
+};
+
+template <class Program>
+ProgramOptima optimaOf(const PassProblem& problem, const std::string& where) {
+    auto solver = lp::makeSolver(exactSolverSettings());
+    Program program(problem, *solver, false);
+    EXPECT_TRUE(program.solve(Goal::feasibility, 500).settled) << where;
+    const GoalSolve most = program.solve(Goal::leastNoEvent, 500);
+    const GoalSolve least = program.solve(Goal::mostNoEvent, 500);
+    EXPECT_TRUE(most.settled && least.settled) << where;
+    return {1.0 - most.result.objective, 1.0 + least.result.objective};
+}
+
+TEST(ExactBounds, LargerPassesReachTheSameOptimumWithCellsAndWithPointsEnteringByPricing) {
+    // Two programs built from different columns agree on the optimum to
+    // about the solver's tolerance.
+    constexpr double kProgramsAgree = 1e-9;
+    // A generation that settled leaves duals that miss the grid by little
+    // more than the solver's tolerance (1e-10 on its reduced costs); one that
+    // stopped early needs a repair of the size of the gap.
+    constexpr double kRepairAtMost = 1e-9;
+    // Passes with more than 4 subsequences are compared with their bounds
+    // only: a point of many coordinates touches every row, too slow here.
+    constexpr std::size_t kPointsUpTo = 4;
+    const Mixture mixtures[] = {{48, 3, 15, 0.5, 21}, {40, 3, 20, 0.2, 22}, {26, 5, 12, 0.4, 23}};
+    for (const Mixture& mixture : mixtures) {
+        std::mt19937_64 random(mixture.seed);
+        const JointDistribution distribution =
+            testing::randomMixture(mixture.n, mixture.outcomes, mixture.density, random);
+        const double truth = testing::unionProbability(distribution);
+        for (const PassProblem& problem : passesOf(distribution, mixture.m)) {
+            const std::size_t q = problem.lengths.size();
+            if (problem.lengths[0] < mixture.m || q < 2) {
+                continue;  // the passes the program runs: l = m … n/2
+            }
+            const std::string where = "n=" + std::to_string(mixture.n) + " q=" + std::to_string(q) +
+                                      " l=" + std::to_string(problem.lengths[0]);
+            const ExactPassResult result =
+                solveExactPass(problem, [] { return lp::makeSolver(exactSolverSettings()); });
+            ASSERT_TRUE(result.bounds.upper.value && result.bounds.lower.value) << where;
+            EXPECT_LE(result.statistics.upperRepair, kRepairAtMost) << where;
+            EXPECT_LE(result.statistics.lowerRepair, kRepairAtMost) << where;
+            expectAroundTheTruth(result.bounds, truth, where);
+            if (q > kPointsUpTo) {
+                continue;
+            }
+            const ProgramOptima cells = optimaOf<CompactLp>(problem, where);
+            const ProgramOptima points = optimaOf<PointLp>(problem, where);
+            EXPECT_NEAR(cells.largest, points.largest, kProgramsAgree) << where;
+            EXPECT_NEAR(cells.smallest, points.smallest, kProgramsAgree) << where;
+            EXPECT_NEAR(*result.bounds.upper.value, std::min(cells.largest, 1.0), kTight) << where;
+            EXPECT_NEAR(*result.bounds.lower.value, cells.smallest, kTight) << where;
+        }
+    }
+}
+
+TEST(ExactBounds, LongSubsequencesAreSolvedToDualsThatHoldAtEveryValuePoint) {
+    // As above: a settled generation needs no more than this repair.
+    constexpr double kRepairAtMost = 1e-9;
+    // n = 200 events in 3 to 5 subsequences of 34 to 66: most values of X_1
+    // stay out of the program until they price in.
+    std::mt19937_64 random(24);
+    const JointDistribution distribution = testing::randomMixture(200, 20, 1.0, random);
+    const double truth = testing::unionProbability(distribution);
+    for (const PassProblem& problem : passesOf(testing::intersectionProbabilities(distribution, 3),
+                                               200, 3, {34, 40, 44, 50, 57, 66})) {
+        const std::string where = "l=" + std::to_string(problem.lengths[0]);
+        const ExactPassResult result =
+            solveExactPass(problem, [] { return lp::makeSolver(exactSolverSettings()); });
+        ASSERT_TRUE(result.bounds.upper.value && result.bounds.lower.value) << where;
+        EXPECT_LE(result.statistics.upperRepair, kRepairAtMost) << where;
+        EXPECT_LE(result.statistics.lowerRepair, kRepairAtMost) << where;
+        expectAroundTheTruth(result.bounds, truth, where);
     }
 }
 
@@ -242,20 +330,30 @@ TEST(ExactBounds, TheDistanceProgramGivesAFarkasCertificateExactlyWhenTheDataAre
                 widening[i] = counts[i] * kRoundingOfTheData;
                 allowed[i] = problem.errors[i] + widening[i];
             }
-            auto solver = lp::makeSolver(exactSolverSettings());
-            CompactLp program(problem, *solver, true, allowed);
-            const CompactSolve solve = program.solve(CompactGoal::distance, 500);
-            ASSERT_EQ(solve.result.status, lp::Status::optimal);
-            RealVector ray = program.momentDuals(solve.result);
-            for (double& v : ray) {
-                v = -v;
-            }
-            const bool proven = GridCheck(problem).provesNoDistribution(ray, widening);
-            EXPECT_EQ(proven, outOfReach) << "q=" << problem.lengths.size();
-            if (outOfReach) {
-                EXPECT_GT(solve.result.objective, 1.0);
-            } else {
-                EXPECT_LT(solve.result.objective, kAtTheMoments);
+            // Both programs, whichever q makePassProgram would give them.
+            for (const bool points : {false, true}) {
+                auto solver = lp::makeSolver(exactSolverSettings());
+                std::unique_ptr<PassProgram> program;
+                if (points) {
+                    program = std::make_unique<PointLp>(problem, *solver, true, allowed);
+                } else {
+                    program = std::make_unique<CompactLp>(problem, *solver, true, allowed);
+                }
+                const GoalSolve solve = program->solve(Goal::distance, 500);
+                ASSERT_EQ(solve.result.status, lp::Status::optimal);
+                RealVector ray = program->momentDuals(solve.result);
+                for (double& v : ray) {
+                    v = -v;
+                }
+                const bool proven = GridCheck(problem).provesNoDistribution(ray, widening);
+                const std::string where =
+                    "q=" + std::to_string(problem.lengths.size()) + (points ? " points" : " cells");
+                EXPECT_EQ(proven, outOfReach) << where;
+                if (outOfReach) {
+                    EXPECT_GT(solve.result.objective, 1.0) << where;
+                } else {
+                    EXPECT_LT(solve.result.objective, kAtTheMoments) << where;
+                }
             }
         }
     }

@@ -79,5 +79,39 @@ TEST(LpSolver, StopsAtItsIterationLimit) {
     EXPECT_EQ(solver->solve().status, Status::stopped);
 }
 
+TEST(LpSolver, GrowingProgramsReachTheOptimumOfAFreshSolveWithOrWithoutTheLibrarysScaling) {
+    // min Σ (j − 3)²·x_j over the points j = 0 … 10 with Σ x_j = 1 and
+    // Σ j·x_j/10 = 0.25, columns entering one at a time in a scrambled order
+    // and the program solved after each, as column generation does: the
+    // work the solver keeps between solves must follow the new columns.
+    const std::int32_t order[] = {10, 0, 7, 1, 9, 4, 2, 8, 5, 3, 6};
+    for (const bool scaling : {true, false}) {
+        Settings settings;
+        settings.libraryScaling = scaling;
+        auto growing = makeSolver(settings);
+        growing->setRows({{1.0, 0.25}, {1.0, 0.25}});
+        std::vector<Column> entered;
+        for (std::int32_t j : order) {
+            const double point = static_cast<double>(j);
+            entered.push_back(column((point - 3.0) * (point - 3.0), {0, 1}, {1.0, point / 10.0}));
+            growing->addColumns({entered.back()});
+            const Result grown = growing->solve();
+            auto fresh = makeSolver(settings);
+            fresh->setRows({{1.0, 0.25}, {1.0, 0.25}});
+            fresh->addColumns(entered);
+            const Result whole = fresh->solve();
+            ASSERT_EQ(grown.status, whole.status) << "after point " << j;
+            if (whole.status == Status::optimal) {
+                EXPECT_NEAR(grown.objective, whole.objective, kSolverAccuracy)
+                    << "after point " << j;
+            }
+        }
+        // All points in: the mean 2.5 splits between 2 and 3, cost 0.5.
+        const Result last = growing->solve();
+        ASSERT_EQ(last.status, Status::optimal);
+        EXPECT_NEAR(last.objective, 0.5, kSolverAccuracy) << "scaling " << scaling;
+    }
+}
+
 }  // namespace
 }  // namespace unionbound::lp
