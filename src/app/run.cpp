@@ -43,8 +43,8 @@ std::string inconsistentPair(const FrechetViolation& v, std::int32_t n, std::int
     const auto number = [&](const IntVector& events) {
         return std::to_string(subsetPosition(n, m, events) + 1);
     };
-    const std::string pair = "P(" + std::to_string(v.a) + "∩" + std::to_string(v.b) + ") = " +
-                             general15(v.pair) + " (number " + number({v.a, v.b}) + ")";
+    const std::string pair = "P(" + std::to_string(v.a) + "∩" + std::to_string(v.b) +
+                             ") = " + general15(v.pair) + " (number " + number({v.a, v.b}) + ")";
     const auto single = [&](std::int32_t event, double p) {
         return "P(" + std::to_string(event) + ") = " + general15(p) + " (number " +
                number({event}) + ")";
@@ -52,11 +52,10 @@ std::string inconsistentPair(const FrechetViolation& v, std::int32_t n, std::int
     std::string broken;
     if (v.aboveEvent) {
         const bool first = v.first <= v.second;
-        broken = pair + " is larger than " +
-                 (first ? single(v.a, v.first) : single(v.b, v.second));
+        broken = pair + " is larger than " + (first ? single(v.a, v.first) : single(v.b, v.second));
     } else {
-        broken = pair + " is smaller than " + single(v.a, v.first) + " + " +
-                 single(v.b, v.second) + " - 1";
+        broken = pair + " is smaller than " + single(v.a, v.first) + " + " + single(v.b, v.second) +
+                 " - 1";
     }
     return "the probabilities of \"" + name + "\" are inconsistent: " + broken +
            "; no joint distribution of the events has them";
@@ -155,8 +154,8 @@ RunOutcome boundAndSummarise(std::int32_t n, std::int32_t m, bool structured, st
             }
         }
         for (const ExactPass& pass : exact) {
-            for (const auto& [side, bound] : {std::pair{"upper", &pass.bounds.upper},
-                                              std::pair{"lower", &pass.bounds.lower}}) {
+            for (const auto& [side, bound] :
+                 {std::pair{"upper", &pass.bounds.upper}, std::pair{"lower", &pass.bounds.lower}}) {
                 if (!bound->value) {
                     err << "warning: pass l=" << pass.l << ": no exact " << side
                         << " bound: " << bound->why << std::endl;
@@ -169,11 +168,8 @@ RunOutcome boundAndSummarise(std::int32_t n, std::int32_t m, bool structured, st
     if (options.sharpest) {
         SharpestOptions settings;
         settings.progress = [&](const SharpestRound& round) {
-            const char* stage = round.stage == SharpestStage::consistency ? "the data's check"
-                                : round.stage == SharpestStage::upper     ? "the largest union"
-                                                                          : "the smallest union";
-            progress.show("sharpest bounds: round " + std::to_string(round.round) + " (" + stage +
-                          "), " + std::to_string(round.workingSet) +
+            progress.show("sharpest bounds: round " + std::to_string(round.round) + " (" +
+                          stageName(round.stage) + "), " + std::to_string(round.workingSet) +
                           " outcomes, largest violation " + general15(round.largestViolation));
         };
         sharpest = buildingFor("the sharpest bounds of " + std::to_string(n) + " events",
@@ -226,8 +222,7 @@ RunOutcome boundAndSummarise(std::int32_t n, std::int32_t m, bool structured, st
         if (opened && commitErrno != 0) {
             err << "warning: writing the report \"" << options.reportPath << "\" failed after "
                 << passesWritten << " complete pass blocks"
-                << (writeErrno != 0 ? std::string(": ") + std::strerror(writeErrno)
-                                    : std::string())
+                << (writeErrno != 0 ? std::string(": ") + std::strerror(writeErrno) : std::string())
                 << (reportFile.writesDirectly() ? "; the report is incomplete"
                                                 : "; the earlier report, if any, is left as it was")
                 << std::endl;
@@ -261,10 +256,9 @@ RunOutcome boundAndSummarise(std::int32_t n, std::int32_t m, bool structured, st
         }
     }
     if (options.compare) {
-        Comparison comparison =
-            classicalComparison(m, buildingFor("the classical bounds", [&] {
-                                    return classicalBounds(read.sums, read.singlesAndPairs, n, m);
-                                }));
+        Comparison comparison = classicalComparison(
+            m, buildingFor("the classical bounds",
+                           [&] { return classicalBounds(read.sums, read.singlesAndPairs, n, m); }));
         if (structured) {
             comparison.aggregation = AggregationBound{-best.bestValue, best.bestL};
         }
@@ -285,8 +279,8 @@ std::string sharpestRefusal(const ProblemSize& size, const RunOptions& options) 
     if (!options.sharpest || size.n <= largestSharpestEvents(size.m)) {
         return {};
     }
-    return "--sharpest cannot take n=" + std::to_string(size.n) + " events: " +
-           describeSharpestMemoryPlan(size.m);
+    return "--sharpest cannot take n=" + std::to_string(size.n) +
+           " events: " + describeSharpestMemoryPlan(size.m);
 }
 
 }  // namespace
@@ -333,8 +327,8 @@ int runBatch(std::int64_t n, std::int64_t m, std::ostream& out, std::ostream& er
             << "; the structured bound is not computed, and \"" << options.reportPath
             << "\" is not written" << std::endl;
     }
-    const RunOutcome outcome = boundAndSummarise(size.value().n, size.value().m,
-                                                 forStructured.ok(), out, err, options);
+    const RunOutcome outcome =
+        boundAndSummarise(size.value().n, size.value().m, forStructured.ok(), out, err, options);
     out << std::flush;
     return outcome.status;
 }

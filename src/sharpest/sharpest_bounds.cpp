@@ -35,17 +35,6 @@ std::string format(const char* pattern, double value) {
     return text;
 }
 
-const char* stageName(SharpestStage stage) {
-    switch (stage) {
-        case SharpestStage::consistency:
-            return "the check of the data";
-        case SharpestStage::upper:
-            return "the largest probability of the union";
-        case SharpestStage::lower:
-            return "the smallest probability of the union";
-    }
-    return "";
-}
 
 // The column generation on one working set, shared by the three stages.
 class ColumnGeneration {
@@ -316,6 +305,18 @@ void noValues(SharpestRun& run, const std::string& why) {
 }
 
 }  // namespace
+
+const char* stageName(SharpestStage stage) {
+    switch (stage) {
+        case SharpestStage::consistency:
+            return "the check of the data";
+        case SharpestStage::upper:
+            return "the largest probability of the union";
+        case SharpestStage::lower:
+            return "the smallest probability of the union";
+    }
+    return "";
+}
 
 SharpestRun sharpestBoundsInDetail(std::int32_t n, std::int32_t m, const RealVector& prob,
                                    const SharpestOptions& options) {

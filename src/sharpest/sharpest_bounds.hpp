@@ -28,6 +28,10 @@
 
 namespace unionbound {
 
+// What a stage of the column generation computes, in words for messages
+// and the progress line ("the check of the data", …).
+const char* stageName(SharpestStage stage);
+
 // The largest and the smallest P(at least one event) over all probability
 // distributions on the 2^n outcomes whose intersection probabilities
 // P(∩_{i∈S} A_i), 1 ≤ |S| ≤ m, are the exact values of the decimal numbers
