@@ -11,6 +11,11 @@ class ProgressLine {
   public:
     // `out` is where the line goes; null means no progress is shown.
     explicit ProgressLine(std::ostream* out) : out_(out) {}
+    // Blanks the line, so that a message of a run that ends early (out of
+    // memory, an error thrown through) starts on a clean line.
+    ~ProgressLine() { clear(); }
+    ProgressLine(const ProgressLine&) = delete;
+    ProgressLine& operator=(const ProgressLine&) = delete;
 
     // Returns to the start of the line and writes `text`, blanking what is
     // left of a longer earlier text.

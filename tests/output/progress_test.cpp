@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <new>
 #include <sstream>
 
 namespace unionbound {
@@ -29,6 +30,21 @@ TEST(ProgressLine, WritesNothingWithoutAStreamOrWithNothingShown) {
     ProgressLine unused(&out);
     unused.clear();  // nothing shown, nothing to blank
     EXPECT_EQ(out.str(), "");
+}
+
+TEST(ProgressLine, BlanksWhatItShowedWhenARunEndsThroughAnException) {
+    std::ostringstream out;
+    try {
+        ProgressLine line(&out);
+        line.show("sharpest bounds: round 3");
+        throw std::bad_alloc();
+    } catch (const std::bad_alloc&) {
+        out << "error: not enough memory";
+    }
+    EXPECT_EQ(out.str(),
+              "\rsharpest bounds: round 3"
+              "\r                        \r"
+              "error: not enough memory");
 }
 
 }  // namespace
