@@ -204,8 +204,7 @@ SideSolve proveSide(const PassProblem& problem, PassProgram& program, bool upper
 constexpr std::size_t kPointsAsTheOtherUpTo = 4;
 
 bool canTry(const PassProblem& problem, const ExactAttempt& attempt) {
-    return !attempt.otherProgram || problem.lengths.size() <= 2 ||
-           problem.lengths.size() <= kPointsAsTheOtherUpTo;
+    return !attempt.otherProgram || problem.lengths.size() <= kPointsAsTheOtherUpTo;
 }
 
 // The usual program of the pass (makePassProgram's choice), or the other one.
