@@ -8,7 +8,8 @@
 // With T threads the passes are shared out one at a time; each pass's
 // result does not depend on T, only the wall time does. With --repeat R each
 // pass is solved R times and its least processor time is shown (the wall
-// times add up all R).
+// times add up all R). "tries" gives, for the upper and the lower side, the
+// attempts made and the one whose value was kept (-1: none proved).
 //
 // Inputs as in bench/run, e.g. B: probgen -n 80 -m 5 --mixture 2 --outcomes 20
 // --density 1 --output B.txt; D: probgen -n 500 -m 3 --mixture 4 --outcomes 20
@@ -102,9 +103,9 @@ int main(int argc, char** argv) {
     const double momentSeconds = secondsSince(start);
 
     if (!quiet) {
-        std::printf("%5s %4s %6s %7s %6s %8s %9s %9s  %-19s %-19s %9s %9s %9s %9s\n", "l", "q",
+        std::printf("%5s %4s %6s %7s %6s %8s %9s %9s  %-19s %-19s %9s %9s %9s %9s %s\n", "l", "q",
                     "rows", "cells", "solves", "iters", "seconds", "cpu s", "exact upper",
-                    "exact lower", "up-claim", "claim-lo", "repair up", "repair lo");
+                    "exact lower", "up-claim", "claim-lo", "repair up", "repair lo", "tries");
     }
     double exactSeconds = 0.0;
     double exactCpu = 0.0;
@@ -114,6 +115,7 @@ int main(int argc, char** argv) {
     double bestLower = -1.0;
     std::int32_t unproven = 0;
     start = std::chrono::steady_clock::now();
+    const std::vector<ExactAttempt> attempts = exactSolverAttempts();
     std::vector<ExactPassResult> results(divisions.size());
     std::vector<double> cpu(divisions.size(), 0.0);
     std::atomic<std::size_t> next{0};
@@ -122,8 +124,7 @@ int main(int argc, char** argv) {
             const PassProblem problem = makePassProblem(n, divisions[p].l, m, moments[p].moments);
             for (int r = 0; r < repeat; ++r) {
                 const double before = threadSeconds();
-                results[p] =
-                    solveExactPass(problem, [] { return lp::makeSolver(exactSolverSettings()); });
+                results[p] = solveExactPass(problem, attempts);
                 const double spent = threadSeconds() - before;
                 cpu[p] = r == 0 ? spent : std::min(cpu[p], spent);
             }
@@ -154,11 +155,14 @@ int main(int argc, char** argv) {
         bestLower = std::max(bestLower, valueOr(result.bounds.lower, -1.0));
         if (!quiet) {
             std::printf(
-                "%5d %4d %6d %7d %6d %8lld %9.4f %9.4f  %.17f %.17f %9.1e %9.1e %9.1e %9.1e %s%s\n",
+                "%5d %4d %6d %7d %6d %8lld %9.4f %9.4f  %.17f %.17f %9.1e %9.1e %9.1e %9.1e "
+                "%d:%d/%d:%d %s%s%s\n",
                 divisions[p].l, n / divisions[p].l, s.rows, s.cells, s.rounds,
                 static_cast<long long>(s.iterations), s.seconds, cpu[p], upper, lower,
                 upper - s.claimedUpper, s.claimedLower - lower, s.upperRepair, s.lowerRepair,
+                s.upperAttempts, s.upperKept, s.lowerAttempts, s.lowerKept,
                 result.bounds.upper.why.c_str(),
+                result.bounds.lower.why.empty() ? "" : (" / " + result.bounds.lower.why).c_str(),
                 result.bounds.inconsistent ? result.bounds.inconsistency.c_str() : "");
         }
     }

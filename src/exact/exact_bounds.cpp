@@ -10,7 +10,9 @@
 #include <optional>
 
 #include "exact/certificate.hpp"
+#include "exact/compact_lp.hpp"
 #include "exact/pass_program.hpp"
+#include "exact/point_lp.hpp"
 #include "numeric/directed_rounding.hpp"
 
 namespace unionbound {
@@ -27,6 +29,11 @@ constexpr std::int32_t kRoundLimit = 500;
 // N_i is the scale), so a claimed sum at most this much leaves the moments
 // within the rounding allowed for the data: no inconsistency to look for.
 constexpr double kAttainableWithin = 1e-9;
+
+// A side whose proven value lies within this of the solver's claimed optimum,
+// beyond what the moments' error bounds charge its multipliers, needs no
+// further attempt: the certified bounds are meant to be this tight.
+constexpr double kTightToTheClaim = 1e-9;
 
 std::string reasonOf(const GoalSolve& solve) {
     switch (solve.result.status) {
@@ -128,7 +135,126 @@ std::optional<ProvenInterval> emptyMomentOutOfPlace(const PassProblem& problem,
     return std::nullopt;
 }
 
-ExactPassResult solvePass(const PassProblem& problem, const lp::SolverFactory& makeSolver) {
+// What one attempt gave for one side of a pass.
+struct SideSolve {
+    ProvenBound bound;
+    double claimed = kNotANumber;  // the solver's optimum of the side, not proven
+    double repair = kNotANumber;   // how far the constant multiplier moved
+    // Σ |y_i|·errors_i, roughly: what the check adds for the moments' error
+    // bounds (upward for the upper side, downward for the lower).
+    double charge = 0.0;
+    bool upper = true;
+    std::int32_t attempt = -1;
+
+    // A proven value that, less the charge for the error bounds, is no
+    // farther from the claim than the bounds are meant to be. The charge is
+    // the multipliers' own (another solve gives about the same); a larger
+    // miss means the solver's optimum and its duals disagree, or the duals
+    // needed a large repair.
+    bool tight() const {
+        if (!bound.value) {
+            return false;
+        }
+        const double residual =
+            upper ? *bound.value - charge - claimed : *bound.value + charge - claimed;
+        return std::fabs(residual) <= kTightToTheClaim;
+    }
+};
+
+// Solves the side's goal on `program` (feasible already) and proves a bound
+// from its duals. The largest P(union) is 1 − min t: multipliers e_0 − λ.
+// The smallest is 1 − max s = 1 + min(−s): multipliers e_0 + λ.
+template <typename Account>
+SideSolve proveSide(const PassProblem& problem, PassProgram& program, bool upper,
+                    const GridCheck& check, Account account) {
+    SideSolve side;
+    side.upper = upper;
+    const GoalSolve solve =
+        program.solve(upper ? Goal::leastNoEvent : Goal::mostNoEvent, kRoundLimit);
+    account(solve);
+    if (std::string why = reasonOf(solve); !why.empty()) {
+        side.bound.why = why;
+        return side;
+    }
+    RealVector y = program.momentDuals(solve.result);
+    if (upper) {
+        side.claimed = 1.0 - solve.result.objective;
+        y = negated(std::move(y));
+    } else {
+        side.claimed = 1.0 + solve.result.objective;
+    }
+    y[0] += 1.0;
+    double slack = 0.0;
+    const double bound = upper ? check.upperBound(y, &slack) : check.lowerBound(y, &slack);
+    side.repair = std::max(0.0, -slack);
+    for (std::size_t i = 0; i < y.size(); ++i) {
+        side.charge += std::fabs(y[i]) * problem.errors[i];
+    }
+    if (std::isfinite(bound)) {
+        side.bound.value = bound;
+    } else {
+        side.bound.why = "the bound from the LP solver's duals could not be proven";
+    }
+    return side;
+}
+
+// The program over value points is taken as the other program of a pass of
+// at most this many subsequences: each point touches every moment row, so
+// for more of them it is too slow to be worth a try.
+constexpr std::size_t kPointsAsTheOtherUpTo = 4;
+
+bool canTry(const PassProblem& problem, const ExactAttempt& attempt) {
+    return !attempt.otherProgram || problem.lengths.size() <= kPointsAsTheOtherUpTo;
+}
+
+// The usual program of the pass (makePassProgram's choice), or the other one.
+std::unique_ptr<PassProgram> programOf(const PassProblem& problem, lp::Solver& solver,
+                                       const ExactAttempt& attempt) {
+    if (!attempt.otherProgram) {
+        return makePassProgram(problem, solver, false);
+    }
+    if (problem.lengths.size() <= 2) {
+        return std::make_unique<CompactLp>(problem, solver, false);
+    }
+    return std::make_unique<PointLp>(problem, solver, false);
+}
+
+// One later attempt at one side: a fresh solver reaches a feasible basis,
+// then solves that side alone.
+template <typename Account>
+SideSolve retrySide(const PassProblem& problem, const ExactAttempt& attempt, bool upper,
+                    const GridCheck& check, Account account) {
+    SideSolve side;
+    side.upper = upper;
+    std::unique_ptr<lp::Solver> solver = attempt.makeSolver ? attempt.makeSolver() : nullptr;
+    if (!solver) {
+        side.bound.why = "no LP solver could be made";
+        return side;
+    }
+    const std::unique_ptr<PassProgram> program = programOf(problem, *solver, attempt);
+    const GoalSolve feasibility = program->solve(Goal::feasibility, kRoundLimit);
+    account(feasibility);
+    if (std::string why = reasonOf(feasibility); !why.empty()) {
+        side.bound.why = why;
+        return side;
+    }
+    return proveSide(problem, *program, upper, check, account);
+}
+
+// Keeps the better proven value of the two: the smaller upper bound, the
+// larger lower bound; the earlier one where they are equal, and the earlier
+// reason where neither has a value.
+void keepBetter(SideSolve& best, SideSolve candidate, bool upper) {
+    if (!candidate.bound.value) {
+        return;
+    }
+    if (!best.bound.value || (upper ? *candidate.bound.value < *best.bound.value
+                                    : *candidate.bound.value > *best.bound.value)) {
+        best = std::move(candidate);
+    }
+}
+
+ExactPassResult solvePass(const PassProblem& problem, const std::vector<ExactAttempt>& attempts) {
     ExactPassResult outcome;
     ExactPassStatistics& statistics = outcome.statistics;
     statistics.claimedUpper = kNotANumber;
@@ -146,6 +272,10 @@ ExactPassResult solvePass(const PassProblem& problem, const lp::SolverFactory& m
         outcome.bounds = *proven;
         return outcome;
     }
+    if (attempts.empty()) {
+        outcome.bounds = noValues("no LP solver was given");
+        return outcome;
+    }
     // The rounding allowed for the data: 1e-9 for each probability a moment adds.
     RealVector widening(layout.size(), 0.0);
     {
@@ -159,95 +289,96 @@ ExactPassResult solvePass(const PassProblem& problem, const lp::SolverFactory& m
         statistics.iterations += solve.iterations;
     };
 
-    std::unique_ptr<lp::Solver> solver = makeSolver();
+    // The first attempt: feasibility, then both sides on one solver.
+    SideSolve upper;
+    SideSolve lower;
+    lower.upper = false;
+    std::unique_ptr<lp::Solver> solver =
+        attempts[0].makeSolver ? attempts[0].makeSolver() : nullptr;
     if (!solver) {
-        outcome.bounds = noValues("no LP solver could be made");
-        return outcome;
-    }
-    const std::unique_ptr<PassProgram> program = makePassProgram(problem, *solver, false);
-    statistics.rows = solver->rowCount();
-
-    const GoalSolve feasibility = program->solve(Goal::feasibility, kRoundLimit);
-    account(feasibility);
-    if (const std::string why = reasonOf(feasibility); !why.empty()) {
-        outcome.bounds = noValues(why);
+        upper.bound.why = lower.bound.why = "no LP solver could be made";
+    } else {
+        const std::unique_ptr<PassProgram> program = programOf(problem, *solver, attempts[0]);
+        statistics.rows = solver->rowCount();
+        const GoalSolve feasibility = program->solve(Goal::feasibility, kRoundLimit);
+        account(feasibility);
         statistics.cells = program->columnsEntered();
-        return outcome;
-    }
-    if (!(feasibility.result.objective <= kAttainableWithin)) {
-        // A Farkas certificate from the feasibility duals, else from the
-        // distance to the attainable moments in units of the allowed rounding.
-        RealVector ray = negated(program->momentDuals(feasibility.result));
-        if (!check.provesNoDistribution(ray, widening)) {
-            if (std::unique_ptr<lp::Solver> second = makeSolver()) {
-                RealVector allowed(layout.size(), 0.0);
-                for (std::size_t i = 0; i < allowed.size(); ++i) {
-                    allowed[i] = problem.errors[i] + widening[i];
+        if (std::string why = reasonOf(feasibility); !why.empty()) {
+            upper.bound.why = lower.bound.why = why;
+        } else {
+            if (!(feasibility.result.objective <= kAttainableWithin)) {
+                // A Farkas certificate from the feasibility duals, else from
+                // the distance to the attainable moments in units of the
+                // allowed rounding.
+                RealVector ray = negated(program->momentDuals(feasibility.result));
+                if (!check.provesNoDistribution(ray, widening)) {
+                    if (std::unique_ptr<lp::Solver> second = attempts[0].makeSolver()) {
+                        RealVector allowed(layout.size(), 0.0);
+                        for (std::size_t i = 0; i < allowed.size(); ++i) {
+                            allowed[i] = problem.errors[i] + widening[i];
+                        }
+                        const std::unique_ptr<PassProgram> distanceProgram =
+                            makePassProgram(problem, *second, true, allowed);
+                        const GoalSolve distance =
+                            distanceProgram->solve(Goal::distance, kRoundLimit);
+                        account(distance);
+                        if (distance.result.status == lp::Status::optimal) {
+                            ray = negated(distanceProgram->momentDuals(distance.result));
+                        }
+                    }
                 }
-                const std::unique_ptr<PassProgram> distanceProgram =
-                    makePassProgram(problem, *second, true, allowed);
-                const GoalSolve distance = distanceProgram->solve(Goal::distance, kRoundLimit);
-                account(distance);
-                if (distance.result.status == lp::Status::optimal) {
-                    ray = negated(distanceProgram->momentDuals(distance.result));
+                if (check.provesNoDistribution(ray, widening)) {
+                    outcome.bounds = inconsistent(layout, problem, ray);
+                    return outcome;
                 }
             }
-        }
-        if (check.provesNoDistribution(ray, widening)) {
-            outcome.bounds = inconsistent(layout, problem, ray);
+            upper = proveSide(problem, *program, true, check, account);
+            lower = proveSide(problem, *program, false, check, account);
             statistics.cells = program->columnsEntered();
-            return outcome;
         }
     }
+    upper.attempt = upper.bound.value ? 0 : -1;
+    lower.attempt = lower.bound.value ? 0 : -1;
+    statistics.upperAttempts = statistics.lowerAttempts = 1;
 
-    // The largest P(union) is 1 − min t: multipliers e_0 − λ. The smallest
-    // is 1 − max s = 1 + min(−s): multipliers e_0 + λ.
-    const GoalSolve most = program->solve(Goal::leastNoEvent, kRoundLimit);
-    account(most);
-    if (std::string why = reasonOf(most); !why.empty()) {
-        outcome.bounds.upper.why = why;
-    } else {
-        statistics.claimedUpper = 1.0 - most.result.objective;
-        RealVector y = negated(program->momentDuals(most.result));
-        y[0] += 1.0;
-        double slack = 0.0;
-        const double bound = check.upperBound(y, &slack);
-        statistics.upperRepair = std::max(0.0, -slack);
-        if (std::isfinite(bound)) {
-            outcome.bounds.upper.value = bound;
-        } else {
-            outcome.bounds.upper.why = "the bound from the LP solver's duals could not be proven";
+    // The later attempts, for each side on its own until its value is tight.
+    for (const bool isUpper : {true, false}) {
+        SideSolve& best = isUpper ? upper : lower;
+        std::int32_t& made = isUpper ? statistics.upperAttempts : statistics.lowerAttempts;
+        for (std::size_t k = 1; k < attempts.size() && !best.tight(); ++k) {
+            if (!canTry(problem, attempts[k])) {
+                continue;
+            }
+            SideSolve side = retrySide(problem, attempts[k], isUpper, check, account);
+            side.attempt = static_cast<std::int32_t>(k);
+            keepBetter(best, std::move(side), isUpper);
+            ++made;
         }
     }
-    const GoalSolve least = program->solve(Goal::mostNoEvent, kRoundLimit);
-    account(least);
-    if (std::string why = reasonOf(least); !why.empty()) {
-        outcome.bounds.lower.why = why;
-    } else {
-        statistics.claimedLower = 1.0 + least.result.objective;
-        RealVector y = program->momentDuals(least.result);
-        y[0] += 1.0;
-        double slack = 0.0;
-        const double bound = check.lowerBound(y, &slack);
-        statistics.lowerRepair = std::max(0.0, -slack);
-        if (std::isfinite(bound)) {
-            outcome.bounds.lower.value = bound;
-        } else {
-            outcome.bounds.lower.why = "the bound from the LP solver's duals could not be proven";
-        }
-    }
-    statistics.cells = program->columnsEntered();
+    outcome.bounds.upper = upper.bound;
+    outcome.bounds.lower = lower.bound;
+    statistics.claimedUpper = upper.claimed;
+    statistics.claimedLower = lower.claimed;
+    statistics.upperRepair = upper.repair;
+    statistics.lowerRepair = lower.repair;
+    statistics.upperKept = upper.attempt;
+    statistics.lowerKept = lower.attempt;
     return outcome;
 }
 
 }  // namespace
 
-ExactPassResult solveExactPass(const PassProblem& problem, const lp::SolverFactory& makeSolver) {
+ExactPassResult solveExactPass(const PassProblem& problem,
+                               const std::vector<ExactAttempt>& attempts) {
     const auto start = std::chrono::steady_clock::now();
-    ExactPassResult outcome = solvePass(problem, makeSolver);
+    ExactPassResult outcome = solvePass(problem, attempts);
     outcome.statistics.seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     return outcome;
+}
+
+ExactPassResult solveExactPass(const PassProblem& problem, const lp::SolverFactory& makeSolver) {
+    return solveExactPass(problem, std::vector<ExactAttempt>{{makeSolver, false}});
 }
 
 lp::Settings exactSolverSettings() {
@@ -260,6 +391,30 @@ lp::Settings exactSolverSettings() {
     // of the duals on input D).
     settings.libraryScaling = false;
     return settings;
+}
+
+std::vector<ExactAttempt> exactSolverAttempts() {
+    const auto withSettings = [](const lp::Settings& settings) {
+        return [settings] { return lp::makeSolver(settings); };
+    };
+    const lp::Settings usual = exactSolverSettings();
+    // Badly conditioned passes (moments that nearly pin down the
+    // distribution) can leave the simplex a claimed optimum that its duals
+    // miss by more than 1e-9, or a side called infeasible from the basis the
+    // other side left.
+    lp::Settings tighter = usual;
+    tighter.primalTolerance = 1e-10;
+    lp::Settings scaled = usual;
+    scaled.libraryScaling = true;
+    return {{withSettings(usual), false},
+            {withSettings(usual), false},
+            {withSettings(tighter), false},
+            {withSettings(scaled), false},
+            {withSettings(usual), true}};
+}
+
+ProvenInterval exactPassBounds(const PassProblem& problem) {
+    return solveExactPass(problem, exactSolverAttempts()).bounds;
 }
 
 ProvenInterval exactPassBounds(const PassProblem& problem, const lp::SolverFactory& makeSolver) {

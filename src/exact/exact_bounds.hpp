@@ -19,6 +19,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "exact/pass_problem.hpp"
 #include "lp/lp_solver.hpp"
@@ -40,11 +41,26 @@ struct ExactPassStatistics {
     // everywhere (0 where they were; not-a-number where no value was proven).
     double upperRepair = 0.0;
     double lowerRepair = 0.0;
+    // The attempts made for each side (1 where the first sufficed), and the
+    // one whose value is kept (0 the first; -1 where none was proven). The
+    // claims and repairs above are those of the kept attempt.
+    std::int32_t upperAttempts = 0;
+    std::int32_t lowerAttempts = 0;
+    std::int32_t upperKept = -1;
+    std::int32_t lowerKept = -1;
 };
 
 struct ExactPassResult {
     ProvenInterval bounds;
     ExactPassStatistics statistics;
+};
+
+// One attempt at a pass's linear program: the solver it makes, and whether
+// it solves the other of the two programs (pass_program.hpp) instead of the
+// one makePassProgram chooses.
+struct ExactAttempt {
+    lp::SolverFactory makeSolver;
+    bool otherProgram = false;
 };
 
 // The largest and the smallest P(at least one event) over all joint
@@ -54,6 +70,15 @@ struct ExactPassResult {
 // bounds.lower ≤ that smallest. A malformed problem gives no values and says
 // what is wrong. Each call uses solvers of its own from `makeSolver`: passes
 // may run on several threads at once, with the same results.
+// The first attempt solves the feasibility goal, then the upper and the
+// lower side on one solver; each later attempt is made only for a side that
+// the earlier ones left without a value within 1e-9 of its claim, and
+// `attempts` empty gives no values.
+ExactPassResult solveExactPass(const PassProblem& problem,
+                               const std::vector<ExactAttempt>& attempts);
+
+// The same with the single attempt of a solver from `makeSolver` on the
+// usual program.
 ExactPassResult solveExactPass(const PassProblem& problem, const lp::SolverFactory& makeSolver);
 
 // The settings of the solver the exact bounds use by default: feasibility
@@ -62,9 +87,17 @@ ExactPassResult solveExactPass(const PassProblem& problem, const lp::SolverFacto
 // scaling by the library beyond the programs' own.
 lp::Settings exactSolverSettings();
 
-// The same, without the statistics, on the solver of this build.
-ProvenInterval exactPassBounds(
-    const PassProblem& problem,
-    const lp::SolverFactory& makeSolver = [] { return lp::makeSolver(exactSolverSettings()); });
+// The attempts the exact bounds make by default, on the solver of this
+// build: first exactSolverSettings() as above; then, for a side left
+// unproven or loose, a fresh solver of the same settings, one with a
+// tighter primal tolerance, one with the library's scaling, and the other
+// program (for a pass of more than 4 subsequences, whose usual program is
+// the compact one, the program over value points is not tried).
+std::vector<ExactAttempt> exactSolverAttempts();
+
+// The bounds of solveExactPass without the statistics: with the default
+// attempts, or with the single attempt of `makeSolver`.
+ProvenInterval exactPassBounds(const PassProblem& problem);
+ProvenInterval exactPassBounds(const PassProblem& problem, const lp::SolverFactory& makeSolver);
 
 }  // namespace unionbound

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <numeric>
 #include <random>
@@ -470,6 +471,177 @@ TEST(ExactBounds, SolversThatFailStopOrLieNeverYieldAnUnprovenNumber) {
             }
         }
     }
+}
+
+// The solver of this build, with one fault on the solves it applies to: all
+// of them, those of both sides (the goals that fix the artificial columns at
+// 0), or those of the lower side only (the goal with a negative cost,
+// min −P(no event)), where a badly conditioned pass has called a feasible
+// program infeasible.
+enum class Fault { none, stops, callsItInfeasible, noisyDuals };
+enum class Solves { all, sides, lowerSide };
+
+class FaultySolver final : public lp::Solver {
+  public:
+    FaultySolver(Fault fault, Solves solves)
+        : fault_(fault), solves_(solves), inner_(lp::makeSolver(exactSolverSettings())) {}
+    void setRows(const lp::Rows& rows) override { inner_->setRows(rows); }
+    std::int32_t addColumns(const std::vector<lp::Column>& columns) override {
+        for (const lp::Column& column : columns) {
+            negative_.push_back(column.cost < 0.0);
+            fixed_.push_back(column.lower == 0.0 && column.upper == 0.0);
+        }
+        return inner_->addColumns(columns);
+    }
+    void setColumnBounds(std::int32_t column, double lower, double upper) override {
+        fixed_[static_cast<std::size_t>(column)] = lower == 0.0 && upper == 0.0;
+        inner_->setColumnBounds(column, lower, upper);
+    }
+    void setColumnCost(std::int32_t column, double cost) override {
+        negative_[static_cast<std::size_t>(column)] = cost < 0.0;
+        inner_->setColumnCost(column, cost);
+    }
+    std::int32_t rowCount() const override { return inner_->rowCount(); }
+    std::int32_t columnCount() const override { return inner_->columnCount(); }
+    lp::Result solve() override {
+        lp::Result result = inner_->solve();
+        const bool lowerSide =
+            std::find(negative_.begin(), negative_.end(), true) != negative_.end();
+        const bool aSide = std::find(fixed_.begin(), fixed_.end(), true) != fixed_.end();
+        if ((solves_ == Solves::lowerSide && !lowerSide) || (solves_ == Solves::sides && !aSide)) {
+            return result;
+        }
+        std::uniform_real_distribution<double> noise(-1e-3, 1e-3);
+        switch (fault_) {
+            case Fault::none:
+                break;
+            case Fault::stops:
+                result.status = lp::Status::stopped;
+                break;
+            case Fault::callsItInfeasible:
+                result.status = lp::Status::infeasible;
+                break;
+            case Fault::noisyDuals:
+                for (double& y : result.rowDuals)
+                    y += noise(random_);
+                break;
+        }
+        return result;
+    }
+
+  private:
+    Fault fault_;
+    Solves solves_;
+    std::mt19937_64 random_{7};
+    std::vector<bool> negative_;
+    std::vector<bool> fixed_;
+    std::unique_ptr<lp::Solver> inner_;
+};
+
+ExactAttempt faultyAttempt(Fault fault, Solves solves) {
+    return {[=] { return std::make_unique<FaultySolver>(fault, solves); }, false};
+}
+
+TEST(ExactBounds, ASideTheFirstAttemptLeavesUnprovenOrLooseIsProvenByALaterOne) {
+    // The faults of the attempts before the sound ones, and the attempt whose
+    // value each side keeps (-1: none). Noisy duals prove a loose value, which
+    // a sound attempt beats (on the lower side, where no pass here has the
+    // smallest union 0 that would make the noisy value tight by clamping); a
+    // side the faults leave alone keeps attempt 0. Noisy duals on both sides
+    // may prove the largest union 1 already, tight by clamping: either
+    // attempt may be kept there, but the value must be the sound one.
+    constexpr std::int32_t kEither = -2;
+    struct Case {
+        const char* name;
+        std::vector<std::pair<Fault, Solves>> faulty;
+        bool soundAfter;                             // a sound attempt follows them
+        std::int32_t upperKept, lowerKept;
+        const char* words;  // the reason given where no value is kept
+    };
+    const Case cases[] = {
+        {"stops", {{Fault::stops, Solves::all}}, true, 1, 1, nullptr},
+        {"lower infeasible", {{Fault::callsItInfeasible, Solves::lowerSide}}, true, 0, 1, nullptr},
+        {"noisy lower duals", {{Fault::noisyDuals, Solves::lowerSide}}, true, 0, 1, nullptr},
+        {"noisy duals", {{Fault::noisyDuals, Solves::sides}}, true, kEither, kEither, nullptr},
+        {"two faults",
+         {{Fault::stops, Solves::all}, {Fault::callsItInfeasible, Solves::all}},
+         true,
+         2,
+         2,
+         nullptr},
+        {"no sound attempt",
+         {{Fault::stops, Solves::all}, {Fault::stops, Solves::all}},
+         false,
+         -1,
+         -1,
+         "stopped at its iteration or time limit"}};
+    std::mt19937_64 random(51);
+    const JointDistribution distribution = testing::randomMixture(8, 6, 0.3, random);
+    const double truth = testing::unionProbability(distribution);
+    for (const Case& test : cases) {
+        std::vector<ExactAttempt> attempts;
+        for (const auto& [fault, solves] : test.faulty) {
+            attempts.push_back(faultyAttempt(fault, solves));
+        }
+        if (test.soundAfter) {
+            attempts.push_back(faultyAttempt(Fault::none, Solves::all));
+        }
+        for (const PassProblem& problem : passesOf(distribution, 3)) {
+            const std::string where =
+                std::string(test.name) + " q=" + std::to_string(problem.lengths.size());
+            const ExactPassResult result = solveExactPass(problem, attempts);
+            const ProvenInterval& bounds = result.bounds;
+            if (test.upperKept != kEither) {
+                EXPECT_EQ(result.statistics.upperKept, test.upperKept) << where;
+                EXPECT_EQ(result.statistics.lowerKept, test.lowerKept) << where;
+            }
+            expectAroundTheTruth(bounds, truth, where);
+            if (!test.soundAfter) {
+                EXPECT_FALSE(bounds.upper.value || bounds.lower.value) << where;
+                EXPECT_NE(bounds.upper.why.find(test.words), std::string::npos) << bounds.upper.why;
+                EXPECT_NE(bounds.lower.why.find(test.words), std::string::npos) << bounds.lower.why;
+                continue;
+            }
+            const testing::GridOptima grid = testing::solveFullGrid(problem);
+            ASSERT_TRUE(bounds.upper.value && bounds.lower.value) << where << bounds.lower.why;
+            EXPECT_NEAR(*bounds.upper.value, grid.largest, kTight) << where;
+            EXPECT_NEAR(*bounds.lower.value, grid.smallest, kTight) << where;
+        }
+    }
+}
+
+TEST(ExactBounds, DefaultAttemptsKeepTheFirstAttemptsValuesWhereTheyAreTight) {
+    // The first rung is the single solver of exactSolverSettings(): where it
+    // proves both sides within 1e-9 of its claims, no other attempt is made
+    // and the values are the same doubles.
+    const Mixture mixtures[] = {{9, 3, 6, 0.3, 61}, {12, 4, 10, 0.2, 62}, {26, 5, 12, 0.4, 23}};
+    int tightSides = 0;
+    for (const Mixture& mixture : mixtures) {
+        std::mt19937_64 random(mixture.seed);
+        const JointDistribution distribution =
+            testing::randomMixture(mixture.n, mixture.outcomes, mixture.density, random);
+        for (const PassProblem& problem : passesOf(distribution, mixture.m)) {
+            const std::string where =
+                "n=" + std::to_string(mixture.n) + " l=" + std::to_string(problem.lengths[0]);
+            const ExactPassResult first =
+                solveExactPass(problem, [] { return lp::makeSolver(exactSolverSettings()); });
+            const ExactPassResult ladder = solveExactPass(problem, exactSolverAttempts());
+            const ExactPassStatistics& s = first.statistics;
+            if (first.bounds.upper.value &&
+                std::fabs(*first.bounds.upper.value - s.claimedUpper) <= kTight) {
+                ++tightSides;
+                EXPECT_EQ(ladder.statistics.upperAttempts, 1) << where;
+                EXPECT_EQ(ladder.bounds.upper.value, first.bounds.upper.value) << where;
+            }
+            if (first.bounds.lower.value &&
+                std::fabs(*first.bounds.lower.value - s.claimedLower) <= kTight) {
+                ++tightSides;
+                EXPECT_EQ(ladder.statistics.lowerAttempts, 1) << where;
+                EXPECT_EQ(ladder.bounds.lower.value, first.bounds.lower.value) << where;
+            }
+        }
+    }
+    EXPECT_GT(tightSides, 0);
 }
 
 TEST(ExactBounds, MalformedProblemsGiveNoValuesAndSayWhatIsWrong) {
