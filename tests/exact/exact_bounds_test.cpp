@@ -372,8 +372,13 @@ TEST(ExactBounds, DataOffOnlyByTheRoundingAllowedForThemAreNotCalledInconsistent
     }
 }
 
-// A solver that hands on the real one's work, then fails, stops or lies.
+// The solver of this build, handing on its work, then failing, stopping or
+// lying on the solves the lie applies to: all of them, those of both sides
+// (the goals that fix the artificial columns at 0), or those of the lower
+// side only (the goal with a negative cost, min −P(no event)), where a
+// badly conditioned pass has called a feasible program infeasible.
 enum class Lie {
+    none,
     stops,
     fails,
     callsItInfeasible,
@@ -383,26 +388,45 @@ enum class Lie {
     nanDuals,
     shortDuals
 };
+enum class Solves { all, sides, lowerSide };
 
 class LyingSolver final : public lp::Solver {
   public:
-    LyingSolver(Lie lie, std::uint64_t seed) : lie_(lie), random_(seed), inner_(lp::makeSolver()) {}
+    LyingSolver(Lie lie, Solves solves, std::uint64_t seed)
+        : lie_(lie),
+          solves_(solves),
+          random_(seed),
+          inner_(lp::makeSolver(exactSolverSettings())) {}
     void setRows(const lp::Rows& rows) override { inner_->setRows(rows); }
     std::int32_t addColumns(const std::vector<lp::Column>& columns) override {
+        for (const lp::Column& column : columns) {
+            negative_.push_back(column.cost < 0.0);
+            fixed_.push_back(column.lower == 0.0 && column.upper == 0.0);
+        }
         return inner_->addColumns(columns);
     }
     void setColumnBounds(std::int32_t column, double lower, double upper) override {
+        fixed_[static_cast<std::size_t>(column)] = lower == 0.0 && upper == 0.0;
         inner_->setColumnBounds(column, lower, upper);
     }
     void setColumnCost(std::int32_t column, double cost) override {
+        negative_[static_cast<std::size_t>(column)] = cost < 0.0;
         inner_->setColumnCost(column, cost);
     }
     std::int32_t rowCount() const override { return inner_->rowCount(); }
     std::int32_t columnCount() const override { return inner_->columnCount(); }
     lp::Result solve() override {
         lp::Result result = inner_->solve();
+        const bool lowerSide =
+            std::find(negative_.begin(), negative_.end(), true) != negative_.end();
+        const bool aSide = std::find(fixed_.begin(), fixed_.end(), true) != fixed_.end();
+        if ((solves_ == Solves::lowerSide && !lowerSide) || (solves_ == Solves::sides && !aSide)) {
+            return result;
+        }
         std::uniform_real_distribution<double> noise(-1e-3, 1e-3);
         switch (lie_) {
+            case Lie::none:
+                break;
             case Lie::stops:
                 result.status = lp::Status::stopped;
                 break;
@@ -435,7 +459,10 @@ class LyingSolver final : public lp::Solver {
 
   private:
     Lie lie_;
+    Solves solves_;
     std::mt19937_64 random_;
+    std::vector<bool> negative_;
+    std::vector<bool> fixed_;
     std::unique_ptr<lp::Solver> inner_;
 };
 
@@ -455,8 +482,9 @@ TEST(ExactBounds, SolversThatFailStopOrLieNeverYieldAnUnprovenNumber) {
     const double truth = testing::unionProbability(distribution);
     for (const auto& [lie, words] : lies) {
         for (const PassProblem& problem : passesOf(distribution, 3)) {
-            const ProvenInterval bounds = exactPassBounds(
-                problem, [lie = lie] { return std::make_unique<LyingSolver>(lie, 5); });
+            const ProvenInterval bounds = exactPassBounds(problem, [lie = lie] {
+                return std::make_unique<LyingSolver>(lie, Solves::all, 5);
+            });
             const std::string where = "lie " + std::to_string(static_cast<int>(lie));
             EXPECT_FALSE(bounds.inconsistent) << where;
             expectAroundTheTruth(bounds, truth, where);
@@ -473,73 +501,8 @@ TEST(ExactBounds, SolversThatFailStopOrLieNeverYieldAnUnprovenNumber) {
     }
 }
 
-// The solver of this build, with one fault on the solves it applies to: all
-// of them, those of both sides (the goals that fix the artificial columns at
-// 0), or those of the lower side only (the goal with a negative cost,
-// min −P(no event)), where a badly conditioned pass has called a feasible
-// program infeasible.
-enum class Fault { none, stops, callsItInfeasible, noisyDuals };
-enum class Solves { all, sides, lowerSide };
-
-class FaultySolver final : public lp::Solver {
-  public:
-    FaultySolver(Fault fault, Solves solves)
-        : fault_(fault), solves_(solves), inner_(lp::makeSolver(exactSolverSettings())) {}
-    void setRows(const lp::Rows& rows) override { inner_->setRows(rows); }
-    std::int32_t addColumns(const std::vector<lp::Column>& columns) override {
-        for (const lp::Column& column : columns) {
-            negative_.push_back(column.cost < 0.0);
-            fixed_.push_back(column.lower == 0.0 && column.upper == 0.0);
-        }
-        return inner_->addColumns(columns);
-    }
-    void setColumnBounds(std::int32_t column, double lower, double upper) override {
-        fixed_[static_cast<std::size_t>(column)] = lower == 0.0 && upper == 0.0;
-        inner_->setColumnBounds(column, lower, upper);
-    }
-    void setColumnCost(std::int32_t column, double cost) override {
-        negative_[static_cast<std::size_t>(column)] = cost < 0.0;
-        inner_->setColumnCost(column, cost);
-    }
-    std::int32_t rowCount() const override { return inner_->rowCount(); }
-    std::int32_t columnCount() const override { return inner_->columnCount(); }
-    lp::Result solve() override {
-        lp::Result result = inner_->solve();
-        const bool lowerSide =
-            std::find(negative_.begin(), negative_.end(), true) != negative_.end();
-        const bool aSide = std::find(fixed_.begin(), fixed_.end(), true) != fixed_.end();
-        if ((solves_ == Solves::lowerSide && !lowerSide) || (solves_ == Solves::sides && !aSide)) {
-            return result;
-        }
-        std::uniform_real_distribution<double> noise(-1e-3, 1e-3);
-        switch (fault_) {
-            case Fault::none:
-                break;
-            case Fault::stops:
-                result.status = lp::Status::stopped;
-                break;
-            case Fault::callsItInfeasible:
-                result.status = lp::Status::infeasible;
-                break;
-            case Fault::noisyDuals:
-                for (double& y : result.rowDuals)
-                    y += noise(random_);
-                break;
-        }
-        return result;
-    }
-
-  private:
-    Fault fault_;
-    Solves solves_;
-    std::mt19937_64 random_{7};
-    std::vector<bool> negative_;
-    std::vector<bool> fixed_;
-    std::unique_ptr<lp::Solver> inner_;
-};
-
-ExactAttempt faultyAttempt(Fault fault, Solves solves) {
-    return {[=] { return std::make_unique<FaultySolver>(fault, solves); }, false};
+ExactAttempt faultyAttempt(Lie lie, Solves solves) {
+    return {[=] { return std::make_unique<LyingSolver>(lie, solves, 7); }, false};
 }
 
 TEST(ExactBounds, ASideTheFirstAttemptLeavesUnprovenOrLooseIsProvenByALaterOne) {
@@ -553,24 +516,24 @@ TEST(ExactBounds, ASideTheFirstAttemptLeavesUnprovenOrLooseIsProvenByALaterOne) 
     constexpr std::int32_t kEither = -2;
     struct Case {
         const char* name;
-        std::vector<std::pair<Fault, Solves>> faulty;
-        bool soundAfter;                             // a sound attempt follows them
+        std::vector<std::pair<Lie, Solves>> faulty;
+        bool soundAfter;  // a sound attempt follows them
         std::int32_t upperKept, lowerKept;
         const char* words;  // the reason given where no value is kept
     };
     const Case cases[] = {
-        {"stops", {{Fault::stops, Solves::all}}, true, 1, 1, nullptr},
-        {"lower infeasible", {{Fault::callsItInfeasible, Solves::lowerSide}}, true, 0, 1, nullptr},
-        {"noisy lower duals", {{Fault::noisyDuals, Solves::lowerSide}}, true, 0, 1, nullptr},
-        {"noisy duals", {{Fault::noisyDuals, Solves::sides}}, true, kEither, kEither, nullptr},
+        {"stops", {{Lie::stops, Solves::all}}, true, 1, 1, nullptr},
+        {"lower infeasible", {{Lie::callsItInfeasible, Solves::lowerSide}}, true, 0, 1, nullptr},
+        {"noisy lower duals", {{Lie::noisyDuals, Solves::lowerSide}}, true, 0, 1, nullptr},
+        {"noisy duals", {{Lie::noisyDuals, Solves::sides}}, true, kEither, kEither, nullptr},
         {"two faults",
-         {{Fault::stops, Solves::all}, {Fault::callsItInfeasible, Solves::all}},
+         {{Lie::stops, Solves::all}, {Lie::callsItInfeasible, Solves::all}},
          true,
          2,
          2,
          nullptr},
         {"no sound attempt",
-         {{Fault::stops, Solves::all}, {Fault::stops, Solves::all}},
+         {{Lie::stops, Solves::all}, {Lie::stops, Solves::all}},
          false,
          -1,
          -1,
@@ -584,7 +547,7 @@ TEST(ExactBounds, ASideTheFirstAttemptLeavesUnprovenOrLooseIsProvenByALaterOne) 
             attempts.push_back(faultyAttempt(fault, solves));
         }
         if (test.soundAfter) {
-            attempts.push_back(faultyAttempt(Fault::none, Solves::all));
+            attempts.push_back(faultyAttempt(Lie::none, Solves::all));
         }
         for (const PassProblem& problem : passesOf(distribution, 3)) {
             const std::string where =
