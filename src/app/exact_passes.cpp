@@ -28,13 +28,14 @@ std::vector<ExactPass> runExactPasses(const std::vector<PassMoments>& moments, s
     const auto work = [&](bool reports) {
         for (std::size_t i = next++; i < passes.size(); i = next++) {
             try {
-                passes[i].bounds = exactPassBounds(
-                    makePassProblem(n, passes[i].l, m, moments[i].moments));
+                passes[i].bounds =
+                    exactPassBounds(makePassProblem(n, passes[i].l, m, moments[i].moments));
             } catch (const std::bad_alloc&) {
                 const std::string why = "not enough memory for the pass's linear program";
                 passes[i].bounds = {{std::nullopt, why}, {std::nullopt, why}, false, {}};
             } catch (const std::exception& error) {
-                const std::string why = std::string("the pass could not be solved: ") + error.what();
+                const std::string why =
+                    std::string("the pass could not be solved: ") + error.what();
                 passes[i].bounds = {{std::nullopt, why}, {std::nullopt, why}, false, {}};
             }
             ++done;
@@ -60,6 +61,7 @@ std::vector<ExactPass> runExactPasses(const std::vector<PassMoments>& moments, s
 
 BestExactBounds bestExactBounds(const std::vector<ExactPass>& passes) {
     BestExactBounds best;
+    best.passes = static_cast<std::int32_t>(passes.size());
     for (const ExactPass& pass : passes) {
         const std::optional<double>& upper = pass.bounds.upper.value;
         const std::optional<double>& lower = pass.bounds.lower.value;

@@ -9,10 +9,12 @@ namespace unionbound {
 namespace {
 
 void writeExactSide(std::ostream& out, const char* label, const std::optional<double>& value,
-                    std::int32_t l) {
+                    std::int32_t l, std::int32_t passes) {
     out << label;
     if (value) {
         out << general15(*value) << " (l=" << l << ")\n";
+    } else if (passes == 0) {
+        out << "none (no passes: m > n/2)\n";
     } else {
         out << "none proven\n";
     }
@@ -30,8 +32,8 @@ void writeSharpestSide(std::ostream& out, const char* label, const ProvenBound& 
 }  // namespace
 
 void writeExactSummary(std::ostream& out, const BestExactBounds& best) {
-    writeExactSide(out, "Exact upper bound: ", best.upper, best.upperL);
-    writeExactSide(out, "Exact lower bound: ", best.lower, best.lowerL);
+    writeExactSide(out, "Exact upper bound: ", best.upper, best.upperL, best.passes);
+    writeExactSide(out, "Exact lower bound: ", best.lower, best.lowerL, best.passes);
     if (best.upper && best.lower) {
         out << "Exact interval: [" << general15(*best.lower) << ", " << general15(*best.upper)
             << "]\n";

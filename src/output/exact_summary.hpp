@@ -17,11 +17,13 @@ struct BestExactBounds {
     std::int32_t upperL = 0;
     std::optional<double> lower;
     std::int32_t lowerL = 0;
+    std::int32_t passes = 0;  // the exact passes run (none when m > n/2)
 };
 
 // "Exact upper bound: V (l=L)", "Exact lower bound: V (l=L)" and, when both
 // were proven, "Exact interval: [lower, upper]"; a side no pass proved says
-// "none proven". Values with 15 significant digits, as the summary.
+// "none proven", and both say "none (no passes: m > n/2)" where no pass ran.
+// Values with 15 significant digits, as the summary.
 void writeExactSummary(std::ostream& out, const BestExactBounds& best);
 
 // "Sharpest upper bound: V" and "Sharpest lower bound: V", or "none proven"
