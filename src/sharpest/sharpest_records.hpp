@@ -2,8 +2,10 @@
 // of column generation reports, and what a whole computation found.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "lp/lp_solver.hpp"
@@ -36,6 +38,20 @@ struct SharpestOptions {
     std::int32_t roundLimit = 2000;
     // Outcomes added per round at most; 0 chooses from the size of the problem.
     std::int32_t columnsPerRound = 0;
+    // When to end the column generation early (none: run to the end). Each
+    // side then keeps the best bound proven so far, with its distance.
+    std::optional<std::chrono::steady_clock::time_point> deadline;
+    // Asked as often as the deadline is looked at (at least once a round);
+    // true ends the column generation early in the same way (an interrupt).
+    std::function<bool()> stopRequested;
+};
+
+// Why the column generation ended before both sides were solved to the end.
+enum class SharpestStop {
+    none,         // it ran to the end
+    timeLimit,    // the deadline passed
+    interrupted,  // stopRequested said so
+    memoryPlan,   // the working set would have outgrown the memory plan
 };
 
 // What one side (or the consistency stage) came to, beyond its proven value.
@@ -46,6 +62,11 @@ struct SharpestSideReport {
     double solverValue = 0.0;
     double certifiedValue = 0.0;  // the bound its multipliers prove, before clipping to [0, 1]
     double shift = 0.0;           // how far the proven pricing moved the multiplier of row 0
+    // How far the side's proven bound may lie from the sharpest value (the
+    // true optimum), up to the LP's tolerance: the proven bound minus the
+    // best value of a distribution that meets the data to that tolerance
+    // (for the lower side the reverse). Empty where no bound is proven.
+    std::optional<double> distance;
 };
 
 // A whole computation: the proven interval and how it was reached.
@@ -56,6 +77,7 @@ struct SharpestRun {
     SharpestSideReport lower;
     std::int32_t rounds = 0;      // over all stages
     std::int64_t workingSet = 0;  // outcomes in the LP at the end
+    SharpestStop stop = SharpestStop::none;
 };
 
 }  // namespace unionbound
