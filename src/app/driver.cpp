@@ -12,7 +12,7 @@
 #include "app/process_time.hpp"
 #include "app/report.hpp"
 #include "moments/power_moments.hpp"
-#include "numeric/vector_ops.hpp"
+#include "numeric/diagnostics.hpp"
 #include "process/out_of_memory.hpp"
 
 namespace unionbound {
@@ -178,10 +178,15 @@ RunSummary runPassesFromMoments(std::vector<PassMoments> moments, std::int64_t w
 
     SharedPasses shared(n, m, moments, walkShares);
     std::vector<std::thread> helpers;
+    // The helpers send their messages where the calling thread sends them.
+    const DiagnosticSink* const sink = currentDiagnosticSink();
     const std::size_t helperCount =
         std::min(static_cast<std::size_t>(std::max(threads, 1) - 1), moments.size());
     for (std::size_t h = 0; h < helperCount; ++h) {
-        helpers.emplace_back([&shared] { shared.work(); });
+        helpers.emplace_back([&shared, sink] {
+            const DiagnosticScope scope(sink);
+            shared.work();
+        });
     }
     const auto joinHelpers = [&] {
         shared.stop();

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "app/console_input.hpp"
@@ -16,6 +17,7 @@
 #include "cli/exit_status.hpp"
 #include "moments/problem_size.hpp"
 #include "moments/subsets.hpp"
+#include "numeric/diagnostics.hpp"
 #include "numeric/proven_bound.hpp"
 #include "output/comparison_report.hpp"
 #include "output/exact_summary.hpp"
@@ -283,9 +285,21 @@ std::string sharpestRefusal(const ProblemSize& size, const RunOptions& options) 
            " events: " + describeSharpestMemoryPlan(size.m);
 }
 
+// The messages of the numeric stages go to the program's standard output.
+DiagnosticSink writingTo(std::ostream& out) {
+    return [&out](std::string_view message) {
+        out << message;
+        if (!message.empty() && message.back() == '\n') {
+            out.flush();
+        }
+    };
+}
+
 }  // namespace
 
 int runConsole(std::istream& in, std::ostream& out, std::ostream& err, const RunOptions& options) {
+    const DiagnosticSink sink = writingTo(out);
+    const DiagnosticScope scope(&sink);
     const Parsed<ProblemSize> answers = askEventsAndOrder(in, out);
     if (!answers.ok()) {
         err << "error: " << answers.message() << std::endl;
@@ -309,6 +323,8 @@ int runConsole(std::istream& in, std::ostream& out, std::ostream& err, const Run
 
 int runBatch(std::int64_t n, std::int64_t m, std::ostream& out, std::ostream& err,
              const RunOptions& options) {
+    const DiagnosticSink sink = writingTo(out);
+    const DiagnosticScope scope(&sink);
     // The exact methods hold for any order; the structured passes need an
     // odd m of at least 3 and at most n/2.
     const Parsed<ProblemSize> forStructured = checkOrder(n, m);

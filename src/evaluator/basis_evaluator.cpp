@@ -1,12 +1,12 @@
 #include "evaluator/basis_evaluator.hpp"
 
-#include <iostream>
 #include <limits>
 
 #include "evaluator/coordinate_basis.hpp"
 #include "evaluator/mixed_moment_matrix.hpp"
 #include "evaluator/mixed_solve.hpp"
 #include "moments/moment_index.hpp"
+#include "numeric/diagnostics.hpp"
 #include "numeric/vector_ops.hpp"
 
 namespace unionbound {
@@ -58,7 +58,7 @@ BasisEvaluation evaluateBasis(Penalty penalty, const RealMatrix& columns, const 
     const std::int32_t singles = IntScalarProduct(orders, IntVector(orders.size(), 1));
     if (singles < 0 || !tablesFit(columns, shifts, orders, m, shiftedMoments, highCounts,
                                   momentIndex, static_cast<std::size_t>(singles) + 1)) {
-        std::cout << "in evaluateBasis, the candidate's tables do not fit together" << std::endl;
+        diagnose("in evaluateBasis, the candidate's tables do not fit together\n");
         return {std::numeric_limits<double>::quiet_NaN(), {}};
     }
     const std::size_t firstMixed = static_cast<std::size_t>(singles) + 1;

@@ -24,8 +24,8 @@ struct BasisEvaluation {
 // base cost, added in that order; Kjs row j = coordinate j's choice.
 // Tables that do not fit together (a mixed entry naming a coordinate or an
 // entry that does not exist, fewer columns, shifts or high counts than
-// orders, a target count different from the list) are refused with a line on
-// standard output and a not-a-number value, which never wins a search.
+// orders, a target count different from the list) are refused with a line to
+// the diagnostic sink and a not-a-number value, which never wins a search.
 BasisEvaluation evaluateBasis(Penalty penalty, const RealMatrix& columns, const RealVector& shifts,
                               const IntVector& orders, std::int32_t m,
                               const RealVector& shiftedMoments, const IntVector& highCounts,

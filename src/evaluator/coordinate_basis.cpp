@@ -1,7 +1,6 @@
 #include "evaluator/coordinate_basis.hpp"
 
-#include <iostream>
-
+#include "numeric/diagnostics.hpp"
 #include "numeric/lin_solve.hpp"
 #include "numeric/vector_ops.hpp"
 #include "solver/candidates.hpp"
@@ -70,8 +69,7 @@ CoordinateSolution bestCoordinateBasis(const RealVector& coordinateCosts, const 
     CoordinateSolution best{{}, kSearchStart, {}};
     const std::int32_t nq = static_cast<std::int32_t>(values.size()) - 1;
     if (m < 1 || nq < m - 1 || coordinateCosts.size() != static_cast<std::size_t>(nq)) {
-        std::cout << "in bestCoordinateBasis, the coordinate's columns and costs do not fit"
-                  << std::endl;
+        diagnose("in bestCoordinateBasis, the coordinate's columns and costs do not fit\n");
         return best;
     }
     const std::int32_t s = order;
@@ -101,8 +99,7 @@ CoordinateSolution bestCoordinateBasis(const RealVector& coordinateCosts, const 
             inside = inside && column >= 1 && column <= nq;
         }
         if (!inside) {
-            std::cout << "in bestCoordinateBasis, a candidate column lies outside the coordinate"
-                      << std::endl;
+            diagnose("in bestCoordinateBasis, a candidate column lies outside the coordinate\n");
             continue;
         }
         RealMatrix B = fixedBlock;

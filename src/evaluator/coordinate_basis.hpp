@@ -33,7 +33,7 @@ IntMatrix candidateColumnsOdd(std::int32_t nq, std::int32_t m, std::int32_t s);
 // strictly greater price replaces the winner (first of equal values wins, a
 // not-a-number never wins). values[0] is not read.
 // Inputs that do not fit (nq < m - 1, costs not one per column, m < 1) or a
-// candidate column outside 1 … nq are refused with a line on standard output;
+// candidate column outside 1 … nq are refused with a line to the diagnostic sink;
 // the refused search has no winner.
 CoordinateSolution bestCoordinateBasis(const RealVector& coordinateCosts, const RealVector& values,
                                        std::int32_t order, std::int32_t m,

@@ -1,11 +1,11 @@
 #include "evaluator/mixed_solve.hpp"
 
 #include <cmath>
-#include <iostream>
 #include <limits>
 
 #include "evaluator/mixed_moment_matrix.hpp"
 #include "moments/moment_index.hpp"
+#include "numeric/diagnostics.hpp"
 #include "numeric/lin_solve.hpp"
 #include "numeric/vector_ops.hpp"
 
@@ -14,7 +14,7 @@ namespace unionbound {
 MixedSolution solveMixedColumns(const RealVector& mixedCosts, const RealVector& shiftedMoments,
                                 const RealMatrix& momentMatrix) {
     if (momentMatrix.empty() || momentMatrix.size() < shiftedMoments.size()) {
-        std::cout << "in solveMixedColumns, fewer moment rows than targets" << std::endl;
+        diagnose("in solveMixedColumns, fewer moment rows than targets\n");
         return {{}, {}, std::numeric_limits<double>::quiet_NaN()};
     }
     const std::size_t N = momentMatrix[0].size();

@@ -16,8 +16,8 @@ struct MixedSolution {
 // shiftedMoments[i] + (-1.0)·(momentMatrix[i] · x) for i < t0; cost =
 // ScalarProduct(mixedCosts, x). With no mixed column no system is solved:
 // x is empty, the residual is all the targets and the cost is 0.0.
-// Precondition: momentMatrix has a row for every target (else a line on
-// standard output and an empty solution with a not-a-number cost).
+// Precondition: momentMatrix has a row for every target (else a line to
+// the diagnostic sink and an empty solution with a not-a-number cost).
 MixedSolution solveMixedColumns(const RealVector& mixedCosts, const RealVector& shiftedMoments,
                                 const RealMatrix& momentMatrix);
 

@@ -1,6 +1,7 @@
 #include "numeric/lin_solve.hpp"
 
-#include <iostream>
+#include "numeric/diagnostics.hpp"
+
 #include <utility>
 
 namespace unionbound {
@@ -13,7 +14,7 @@ RealVector LinSolve(const RealMatrix& A, const RealVector& b) {
         rowsAlike = rowsAlike && row.size() == width;
     }
     if (n == 0 || width != n || b.size() != n || !rowsAlike) {
-        std::cout << "Size problem in the input of LinSolve." << std::endl;
+        diagnose("Size problem in the input of LinSolve.\n");
         if (n == 0 || !rowsAlike || width < n || b.size() < n) {
             return b;
         }
@@ -36,7 +37,7 @@ RealVector LinSolve(const RealMatrix& A, const RealVector& b) {
             ++pivot;
         }
         if (pivot == n) {
-            std::cout << "(LinSolve) The matrix A is singular." << std::endl;
+            diagnose("(LinSolve) The matrix A is singular.\n");
             pivot = n - 1;
             a[pivot * n + j] = 1.0;
         }

@@ -1,17 +1,19 @@
 #include "numeric/vector_ops.hpp"
 
-#include <iostream>
+#include <string>
+
+#include "numeric/diagnostics.hpp"
 
 namespace unionbound {
 
 namespace {
 
 void sayNoBreak(const char* message) {
-    std::cout << message;
+    diagnose(message);
 }
 
 void sayLine(const char* message) {
-    std::cout << message << std::endl;
+    diagnose(std::string(message) + "\n");
 }
 
 // IntPower's checks and product for one base; shared by IntPowerEach so the

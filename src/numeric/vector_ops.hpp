@@ -1,11 +1,12 @@
 // The small numeric library: inner and element-wise products, sums,
 // scalings, integer powers and the matrix-vector product.
 //
-// Error convention: an argument error writes a fixed message to standard
-// output and the operation returns a neutral result (0.0, 0, an empty vector
-// or the base of a power), after which the computation carries on. The size
-// messages are written without a line break; the power messages end with a
-// line break and a flush. No operation changes its arguments.
+// Error convention: an argument error sends a fixed message to the calling
+// thread's diagnostic sink (numeric/diagnostics.hpp) and the operation
+// returns a neutral result (0.0, 0, an empty vector or the base of a power),
+// after which the computation carries on. The size messages have no line
+// break; the power messages end with one. No operation changes its
+// arguments.
 #pragma once
 
 #include <cstdint>
@@ -42,7 +43,7 @@ double IntPower(double x, std::int32_t k);
 // IntPower applied to every entry, its checks (and messages) once per entry.
 RealVector IntPowerEach(const RealVector& v, std::int32_t k);
 
-// (ScalarProduct(A[r], v)) for every row r; a row of the wrong length writes
+// (ScalarProduct(A[r], v)) for every row r; a row of the wrong length sends
 // the scalar-product message and contributes 0.0.
 RealVector MatVecProduct(const RealMatrix& A, const RealVector& v);
 

@@ -1,8 +1,9 @@
 #include "solver/bound_solver.hpp"
 
-#include <iostream>
+#include <string>
 
 #include "moments/moment_index.hpp"
+#include "numeric/diagnostics.hpp"
 #include "solver/candidates.hpp"
 #include "solver/moment_shift.hpp"
 
@@ -14,7 +15,7 @@ ShiftedColumns shiftColumns(const RealMatrix& counts, const IntMatrix& candidate
     const IntVector& H = candidateHighCounts;
     ShiftedColumns shifted;
     if (S.size() < counts.size() || H.size() < counts.size() || S.empty()) {
-        std::cout << "in shiftColumns, the candidate does not cover every coordinate" << std::endl;
+        diagnose("in shiftColumns, the candidate does not cover every coordinate\n");
         return {};
     }
     const std::size_t w = S[0].size();
@@ -31,8 +32,8 @@ ShiftedColumns shiftColumns(const RealMatrix& counts, const IntMatrix& candidate
         fits = fits && (len < static_cast<std::int64_t>(w) ||
                         (inside(static_cast<std::int64_t>(w) - H[i]) && inside(len - H[i])));
         if (!fits) {
-            std::cout << "in shiftColumns, a subscript lies outside coordinate " << i + 1
-                      << std::endl;
+            diagnose("in shiftColumns, a subscript lies outside coordinate " +
+                     std::to_string(i + 1) + "\n");
             return {};
         }
         RealVector row;

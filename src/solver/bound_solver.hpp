@@ -31,7 +31,7 @@ struct ShiftedColumns {
 
 // For every coordinate i: counts[i][S[i][t]] for t < w = |S[0]|, then
 // counts[i][t - H[i]] for t = w … len; every entry minus the first.
-// Subscripts outside a row are refused with a line on standard output and an
+// Subscripts outside a row are refused with a line to the diagnostic sink and an
 // empty result.
 ShiftedColumns shiftColumns(const RealMatrix& counts, const IntMatrix& candidateSubscripts,
                             const IntVector& candidateHighCounts);

@@ -1,8 +1,8 @@
 #include "solver/candidates.hpp"
 
-#include <iostream>
 #include <string>
 
+#include "numeric/diagnostics.hpp"
 #include "solver/ksubsets.hpp"
 
 namespace unionbound {
@@ -66,7 +66,7 @@ IntMatrix transposeIntMatrix(const IntMatrix& M) {
 namespace {
 
 CandidateSet refuse(const std::string& problem) {
-    std::cout << "in buildCandidates, " << problem << std::endl;
+    diagnose("in buildCandidates, " + problem + "\n");
     return {};
 }
 

@@ -39,8 +39,8 @@ IntMatrix transposeIntMatrix(const IntMatrix& M);
 // parent's subscript at position m-t is high (greater than m - U - 1).
 // On inputs that break the preconditions (j out of range, a pair member
 // outside the coordinates, a coordinate that `pairs` never reaches, a
-// coordinate shorter than m) writes a line naming the problem to standard
-// output and returns an empty set.
+// coordinate shorter than m) sends a line naming the problem to the diagnostic
+// sink and returns an empty set.
 CandidateSet buildCandidates(const IntVector& lengths, std::int32_t m, const IntMatrix& pairs,
                              std::int32_t j);
 

@@ -1,13 +1,14 @@
 #include "solver/ksubsets.hpp"
 
-#include <iostream>
 #include <utility>
+
+#include "numeric/diagnostics.hpp"
 
 namespace unionbound {
 
 IntMatrix KSubsets(const IntVector& S, std::int32_t k) {
     if (k < 0) {
-        std::cout << "in KSubsets, k<0";
+        diagnose("in KSubsets, k<0");
         return {};
     }
     const std::size_t size = S.size();

@@ -12,7 +12,7 @@ namespace unionbound {
 // nor sorted), each row keeping the order of S. Every subset holding S[0]
 // comes before every subset without it, and so on recursively, so for an
 // increasing S the rows are the k-subsets in lexicographic order.
-// k = 0 gives one empty row; k > |S| gives none; k < 0 writes
+// k = 0 gives one empty row; k > |S| gives none; k < 0 sends
 // "in KSubsets, k<0" (no line break) and gives none.
 IntMatrix KSubsets(const IntVector& S, std::int32_t k);
 

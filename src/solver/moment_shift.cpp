@@ -1,8 +1,8 @@
 #include "solver/moment_shift.hpp"
 
-#include <iostream>
 #include <string>
 
+#include "numeric/diagnostics.hpp"
 #include "numeric/vector_ops.hpp"
 
 namespace unionbound {
@@ -26,7 +26,7 @@ std::int32_t binomial(std::int32_t e, std::int32_t t) {
 }
 
 RealVector refuse(const std::string& problem) {
-    std::cout << "in shiftMoments, " << problem << std::endl;
+    diagnose("in shiftMoments, " + problem + "\n");
     return {};
 }
 

@@ -37,8 +37,8 @@ class MomentLookup {
 // accumulated in a fixed order (see the implementation), which decides the
 // last bits. `orders` gives the number of one-coordinate entries, Σ orders.
 // When the list does not have that layout, a coordinate has no shift, or a
-// moment that the expansion needs is missing, writes a line naming the
-// problem to standard output and returns an empty vector.
+// moment that the expansion needs is missing, sends a line naming the
+// problem to the diagnostic sink and returns an empty vector.
 RealVector shiftMoments(const RealVector& rhs, const RealVector& shifts,
                         const IntMatrixList& momentIndex, const IntVector& orders);
 

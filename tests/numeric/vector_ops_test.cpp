@@ -29,7 +29,7 @@ TEST(ScalarProduct, OfDifferentLengthsSaysSoWithoutLineBreakAndGivesZero) {
     const std::string out = outputOf([] {
         EXPECT_EQ(ScalarProduct({1, 2}, {1, 2, 3}), 0.0);
         EXPECT_EQ(IntScalarProduct({1, 2}, {1}), 0);
-        std::cout << "next";
+        diagnose("next");
     });
     EXPECT_EQ(out, "Scalar product: wrong sizes!Scalar product: wrong sizes!next");
 }

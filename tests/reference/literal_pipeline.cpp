@@ -1,7 +1,6 @@
 #include "reference/literal_pipeline.hpp"
 
 #include <ctime>
-#include <iostream>
 #include <utility>
 
 #include "app/basis_subscripts.hpp"
@@ -10,6 +9,7 @@
 #include "evaluator/coordinate_basis.hpp"
 #include "moments/moment_index.hpp"
 #include "moments/power_moments.hpp"
+#include "numeric/diagnostics.hpp"
 #include "numeric/vector_ops.hpp"
 #include "solver/candidates.hpp"
 #include "solver/moment_shift.hpp"
@@ -146,7 +146,7 @@ RealMatrix powerMomentMatrix(std::int32_t m, const IntMatrix& pairs, const IntVe
 RealVector LinSolve(RealMatrix A, RealVector b) {
     const std::size_t n = A.size();
     if (n != A[0].size() || n != b.size()) {
-        std::cout << "Size problem in the input of LinSolve." << std::endl;
+        diagnose("Size problem in the input of LinSolve.\n");
     }
     for (std::size_t j = 0; j < n; ++j) {
         std::size_t i = j;
@@ -154,7 +154,7 @@ RealVector LinSolve(RealMatrix A, RealVector b) {
             ++i;
         }
         if (i == n) {
-            std::cout << "(LinSolve) The matrix A is singular." << std::endl;
+            diagnose("(LinSolve) The matrix A is singular.\n");
             i = n - 1;
             A[n - 1][0] = 1.0;
         }

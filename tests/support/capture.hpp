@@ -1,28 +1,27 @@
-// Captures what a call writes to standard output, for the tests of the
-// library's fixed messages (the library writes them to std::cout).
+// Captures the messages a call sends to the diagnostic sink, for the tests
+// of the library's fixed messages.
 #pragma once
 
-#include <iostream>
-#include <sstream>
 #include <string>
+#include <string_view>
 #include <utility>
+
+#include "numeric/diagnostics.hpp"
 
 namespace unionbound::testing {
 
-// Runs `call` and returns {its result, everything it wrote to std::cout}.
+// Runs `call` and returns {its result, every message it sent, one after the
+// other}.
 template <typename Call>
 auto captured(Call&& call) {
-    std::ostringstream text;
-    std::streambuf* const saved = std::cout.rdbuf(text.rdbuf());
-    struct Restore {
-        std::streambuf* saved;
-        ~Restore() { std::cout.rdbuf(saved); }
-    } restore{saved};
+    std::string text;
+    const DiagnosticSink keep = [&text](std::string_view message) { text += message; };
+    const DiagnosticScope scope(&keep);
     auto result = std::forward<Call>(call)();
-    return std::make_pair(std::move(result), text.str());
+    return std::make_pair(std::move(result), text);
 }
 
-// Everything `call` (returning nothing) writes to std::cout.
+// Every message `call` (returning nothing) sends.
 template <typename Call>
 std::string outputOf(Call&& call) {
     return captured([&] {
