@@ -25,8 +25,8 @@
 #include <thread>
 #include <vector>
 
-#include "app/prob_reader.hpp"
 #include "exact/exact_bounds.hpp"
+#include "input/prob_reader.hpp"
 #include "moments/moment_sweep.hpp"
 
 namespace {

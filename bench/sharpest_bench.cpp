@@ -22,7 +22,7 @@
 #include <string>
 #include <vector>
 
-#include "app/prob_reader.hpp"
+#include "input/prob_reader.hpp"
 #include "sharpest/sharpest_bounds.hpp"
 
 namespace {

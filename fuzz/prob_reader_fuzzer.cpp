@@ -24,8 +24,8 @@
 #include <string_view>
 #include <vector>
 
-#include "app/prob_reader.hpp"
 #include "fuzz_input.hpp"
+#include "input/prob_reader.hpp"
 #include "moments/subsets.hpp"
 
 namespace unionbound::fuzzing {

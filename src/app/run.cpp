@@ -7,27 +7,28 @@
 #include <string_view>
 #include <vector>
 
+#include "aggregation/basis_subscripts.hpp"
+#include "aggregation/passes.hpp"
 #include "app/console_input.hpp"
-#include "app/driver.hpp"
-#include "app/exact_passes.hpp"
-#include "app/probability_reading.hpp"
-#include "app/report.hpp"
 #include "classical/classical_bounds.hpp"
 #include "classical/frechet.hpp"
 #include "cli/exit_status.hpp"
+#include "exact/exact_passes.hpp"
+#include "input/probability_reading.hpp"
 #include "moments/problem_size.hpp"
 #include "moments/subsets.hpp"
 #include "numeric/diagnostics.hpp"
 #include "numeric/proven_bound.hpp"
 #include "output/comparison_report.hpp"
 #include "output/exact_summary.hpp"
-#include "output/number_format.hpp"
 #include "output/pass_csv.hpp"
 #include "output/progress.hpp"
+#include "output/report.hpp"
 #include "process/out_of_memory.hpp"
 #include "process/replacement_file.hpp"
 #include "sharpest/memory_plan.hpp"
 #include "sharpest/sharpest_bounds.hpp"
+#include "text/number_format.hpp"
 
 namespace unionbound {
 
@@ -203,7 +204,12 @@ RunOutcome boundAndSummarise(std::int32_t n, std::int32_t m, bool structured, st
         int writeErrno = 0;
         std::int32_t passesWritten = 0;
         const std::int32_t lengths = n / 2 - m + 1;
+        writeReportHeader(report, n, m, m);
         const auto afterPass = [&](const PassResult& pass) {
+            const BoundSolution& s = pass.solution;
+            writePassBlock(
+                report, pass.l, m, s, pass.elapsed, pass.moments,
+                basisSubscripts(m, pass.tables.pairs, pass.tables.orders, s.Vks, s.Kjs, s.jbest));
             if (report.fail()) {
                 writeErrno = writeErrno != 0 ? writeErrno : errno;
             } else {
@@ -217,7 +223,7 @@ RunOutcome boundAndSummarise(std::int32_t n, std::int32_t m, bool structured, st
                           "), bound " + general15(bound));
         };
         best = runPassesFromMoments(std::move(read.passMoments), read.walkMicroseconds, n, m,
-                                    report, afterPass, options.threads);
+                                    afterPass, options.threads);
         const int commitErrno = reportFile.commit();
         writeErrno = writeErrno != 0 ? writeErrno : commitErrno;
         progress.clear();

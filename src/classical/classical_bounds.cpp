@@ -4,7 +4,7 @@
 #include <cmath>
 #include <limits>
 
-#include "classical/binomial_sums.hpp"
+#include "moments/binomial_sums.hpp"
 #include "moments/subsets.hpp"
 
 namespace unionbound {

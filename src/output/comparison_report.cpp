@@ -3,7 +3,7 @@
 #include <cmath>
 #include <cstdio>
 
-#include "output/number_format.hpp"
+#include "text/number_format.hpp"
 
 namespace unionbound {
 

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "output/number_format.hpp"
+#include "text/number_format.hpp"
 
 namespace unionbound {
 

@@ -7,7 +7,7 @@
 #include <random>
 #include <vector>
 
-#include "classical/binomial_sums.hpp"
+#include "moments/binomial_sums.hpp"
 #include "moments/probability_consumer.hpp"
 #include "moments/subsets.hpp"
 #include "reference/literal_pipeline.hpp"

@@ -5,9 +5,9 @@
 #include <sstream>
 #include <string>
 
-#include "app/driver.hpp"
-#include "app/prob_reader.hpp"
+#include "aggregation/passes.hpp"
 #include "classical/classical_bounds.hpp"
+#include "input/prob_reader.hpp"
 #include "moments/problem_size.hpp"
 
 int main() {
@@ -29,13 +29,11 @@ int main() {
     // The union's probability is 0.75; every bound lies above it, and Boole's
     // is the sum of the six, exact in binary.
     const ClassicalBounds classical = classicalBounds(prob.value(), 6, 3);
-    std::ostringstream report;
-    const RunSummary best = runPasses(prob.value(), 6, 3, report);
+    const RunSummary best = runPasses(prob.value(), 6, 3);
     const double bound = -best.bestValue;
     std::printf("Boole %.17g, aggregation %.17g\n", classical.boole, bound);
     // Slack for the rounding of the small linear systems behind the bound.
     constexpr double kSolveSlack = 1e-9;
-    const bool right = classical.boole == 0.75 && bound >= 0.75 - kSolveSlack && bound <= 1.0 &&
-                       report.str().rfind("n=6, m=3, m_k=3\n", 0) == 0;
+    const bool right = classical.boole == 0.75 && bound >= 0.75 - kSolveSlack && bound <= 1.0;
     return right ? 0 : 1;
 }

@@ -7,8 +7,8 @@
 #include <random>
 #include <sstream>
 
-#include "app/prob_reader.hpp"
 #include "e2e/program_runner.hpp"
+#include "input/prob_reader.hpp"
 #include "moments/subsets.hpp"
 #include "reference/literal_pipeline.hpp"
 

@@ -12,7 +12,7 @@
 #include <sstream>
 #include <thread>
 
-#include "app/driver.hpp"
+#include "aggregation/passes.hpp"
 #include "exact/certificate.hpp"
 #include "exact/compact_lp.hpp"
 #include "exact/full_grid.hpp"
@@ -119,8 +119,7 @@ TEST(ExactBounds, UpperBoundNeverExceedsTheStructuredBoundOfTheSamePass) {
         const RealVector prob = testing::intersectionProbabilities(distribution, mixture.m);
         const double truth = testing::unionProbability(distribution);
         std::vector<PassResult> passes;
-        std::ostringstream report;
-        runPasses(prob, mixture.n, mixture.m, report,
+        runPasses(prob, mixture.n, mixture.m,
                   [&](const PassResult& pass) { passes.push_back(pass); });
         ASSERT_EQ(passes.size(), static_cast<std::size_t>(mixture.n / 2 - mixture.m + 1));
         for (const PassResult& pass : passes) {

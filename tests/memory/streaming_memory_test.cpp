@@ -16,9 +16,9 @@
 #include <string>
 #include <thread>
 
-#include "app/driver.hpp"
-#include "app/probability_reading.hpp"
+#include "aggregation/passes.hpp"
 #include "e2e/program_runner.hpp"
+#include "input/probability_reading.hpp"
 #include "moments/subsets.hpp"
 
 namespace {

@@ -8,8 +8,8 @@
 #include <random>
 #include <string>
 
-#include "app/prob_reader.hpp"
 #include "exact/pass_problem.hpp"
+#include "input/prob_reader.hpp"
 #include "moments/moment_index.hpp"
 #include "moments/moment_sweep.hpp"
 #include "moments/subsets.hpp"

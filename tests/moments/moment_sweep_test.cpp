@@ -10,7 +10,7 @@
 #include <string>
 #include <utility>
 
-#include "app/driver.hpp"
+#include "aggregation/passes.hpp"
 #include "moments/binomial_moments.hpp"
 #include "moments/moment_sweep.hpp"
 #include "moments/subsets.hpp"

@@ -6,7 +6,7 @@
 #include <random>
 #include <tuple>
 
-#include "app/driver.hpp"
+#include "aggregation/passes.hpp"
 #include "moments/moment_index.hpp"
 #include "moments/power_moments.hpp"
 #include "numeric/vector_ops.hpp"

@@ -3,16 +3,16 @@
 #include <ctime>
 #include <utility>
 
-#include "app/basis_subscripts.hpp"
-#include "app/driver.hpp"
-#include "app/report.hpp"
-#include "evaluator/coordinate_basis.hpp"
+#include "aggregation/basis_subscripts.hpp"
+#include "aggregation/candidates.hpp"
+#include "aggregation/coordinate_basis.hpp"
+#include "aggregation/moment_shift.hpp"
+#include "aggregation/passes.hpp"
 #include "moments/moment_index.hpp"
 #include "moments/power_moments.hpp"
 #include "numeric/diagnostics.hpp"
 #include "numeric/vector_ops.hpp"
-#include "solver/candidates.hpp"
-#include "solver/moment_shift.hpp"
+#include "output/report.hpp"
 
 namespace unionbound::reference {
 

@@ -8,11 +8,11 @@
 #include <cstdint>
 #include <ostream>
 
-#include "evaluator/basis_evaluator.hpp"
-#include "evaluator/mixed_solve.hpp"
+#include "aggregation/basis_evaluator.hpp"
+#include "aggregation/bound_solver.hpp"
+#include "aggregation/mixed_solve.hpp"
 #include "numeric/double_double.hpp"
 #include "numeric/types.hpp"
-#include "solver/bound_solver.hpp"
 
 namespace unionbound::reference {
 

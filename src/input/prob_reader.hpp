@@ -1,0 +1,58 @@
+// Reading the intersection probabilities ("prob.txt").
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "numeric/types.hpp"
+#include "text/parsed.hpp"
+
+namespace unionbound {
+
+class ProbabilityConsumer;
+
+// The probabilities, or what is wrong and where.
+using ProbabilityInput = Parsed<RealVector>;
+
+// Values may lie this far outside [0, 1]: rounding in the program that wrote
+// the file, not a wrong probability.
+inline constexpr double kProbabilityTolerance = 1e-9;
+
+// Reads the C(n,1) + … + C(n,m) probabilities, white-space separated, in the
+// subset order, each as parseDecimal reads it. Numbers after those are not
+// read. Refused, with a message: a file that cannot be opened or read, one
+// that ends early, a token that is not a number, a value that is not finite
+// or lies outside [0, 1] by more than kProbabilityTolerance. `path` is also the name used in
+// messages. Precondition: n ≥ 1, 1 ≤ m and the count fits in a signed 32-bit integer. `progress`
+// (if set) is told the numbers read so far and the count expected after every piece of the file (a
+// megabyte).
+using ReadProgress = std::function<void(std::int64_t numbersRead, std::int64_t expected)>;
+ProbabilityInput readIntersectionProbabilities(std::int32_t n, std::int32_t m,
+                                               const std::string& path = "prob.txt",
+                                               const ReadProgress& progress = {});
+
+// Reads and checks the same numbers with the same refusals, but keeps none
+// of them: they go to `consumer` in the subset order, in blocks, as they are
+// read. Returns the refusal, or an empty string once all the numbers went to
+// the consumer. A refused file may have given the consumer the numbers
+// before the one refused (and at most that many); its outcome is to be
+// dropped.
+std::string streamIntersectionProbabilities(std::int32_t n, std::int32_t m, const std::string& path,
+                                            ProbabilityConsumer& consumer,
+                                            const ReadProgress& progress = {});
+
+// The same on text already in memory, `name` standing for the file in messages.
+ProbabilityInput parseIntersectionProbabilities(std::string_view text, std::int32_t n,
+                                                std::int32_t m, const std::string& name);
+
+// The same on text cut into consecutive pieces, as the file reader gets it
+// (1 MiB at a time): a number or a line break may be cut anywhere, and the
+// result, message included, is the one for the whole text.
+ProbabilityInput parseIntersectionProbabilityPieces(const std::vector<std::string_view>& pieces,
+                                                    std::int32_t n, std::int32_t m,
+                                                    const std::string& name);
+
+}  // namespace unionbound
