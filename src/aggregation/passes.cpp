@@ -25,33 +25,18 @@ double thresholdPenalty(const RealVector& point) {
 }
 
 PassTables passTables(std::int32_t n, std::int32_t l, std::int32_t mK) {
+    PassDivision division = passDivision(n, l, mK);
     PassTables tables;
-    const std::int32_t q = n / l;
-    const auto countRow = [](std::int32_t length) {
+    for (const std::int32_t length : subsequenceLengths(n, l)) {
         RealVector row;
         for (std::int32_t j = 0; j <= length; ++j) {
             row.push_back(j);
         }
-        return row;
-    };
-    for (std::int32_t k = 1; k <= q - 1; ++k) {
-        tables.counts.push_back(countRow(l));
+        tables.counts.push_back(std::move(row));
     }
-    tables.counts.push_back(countRow(n - (q - 1) * l));
-    for (std::int32_t i = 2; i <= q; ++i) {
-        tables.pairs.push_back({1, i});
-    }
-    tables.orders.assign(q, mK);
+    tables.pairs = std::move(division.pairs);
+    tables.orders = std::move(division.orders);
     return tables;
-}
-
-std::vector<PassDivision> passDivisions(std::int32_t n, std::int32_t m) {
-    std::vector<PassDivision> divisions;
-    for (std::int32_t l = m; l <= n / 2; ++l) {
-        PassTables tables = passTables(n, l, m);
-        divisions.push_back({l, std::move(tables.pairs), std::move(tables.orders)});
-    }
-    return divisions;
 }
 
 namespace {

@@ -16,8 +16,8 @@ namespace unionbound {
 // than 0.1 (some event occurs), else 0.0. A not-a-number does not count.
 double thresholdPenalty(const RealVector& point);
 
-// The per-pass tables for subsequence length l: q = n / l subsequences, the
-// last one absorbing the remainder.
+// The per-pass tables for subsequence length l: the division of
+// passDivision(n, l, mK) and the values 0 … len of every subsequence.
 struct PassTables {
     RealMatrix counts;  // row k: 0, 1, …, len_k
     IntMatrix pairs;    // (1, 2), (1, 3), …, (1, q)
@@ -43,16 +43,14 @@ struct RunSummary {
     std::int32_t bestL;
 };
 
-// The divisions of the passes l = m … n/2, in that order, as
-// binomialMomentsOfPasses takes them: passTables(n, l, m) without the counts.
-std::vector<PassDivision> passDivisions(std::int32_t n, std::int32_t m);
-
 // Runs the passes l = m … n/2 on their binomial moments; `afterPass` (if
-// set) sees every pass, in increasing l, in the calling thread. `moments` holds one entry per
-// division of passDivisions(n, m), in order. Each pass takes powerMoments and solveBound on its own
-// moments; with `threads` ≥ 2 that many threads share the passes (the calling thread among them),
-// which changes nothing but the running times. A pass's running time is the processor time of its
-// stages in the thread that ran them, plus its share of the walk's
+// set) sees every pass, in increasing l, in the calling thread. `moments`
+// holds one entry per division of passDivisions(n, m), in order. Each pass
+// takes powerMoments and solveBound on its own moments; with `threads` ≥ 2
+// that many threads share the passes (the calling thread among them), which
+// changes nothing but the running times. A pass's running time is the
+// processor time of its stages in the thread that ran them, plus its share
+// of the walk's
 // `walkMicroseconds`, in whole milliseconds, in proportion to the number
 // of terms its sums add (apportionMilliseconds).
 RunSummary runPassesFromMoments(std::vector<PassMoments> moments, std::int64_t walkMicroseconds,

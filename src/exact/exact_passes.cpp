@@ -9,16 +9,18 @@
 
 #include "exact/exact_bounds.hpp"
 #include "exact/pass_problem.hpp"
+#include "moments/pass_division.hpp"
 
 namespace unionbound {
 
 std::vector<ExactPass> runExactPasses(const std::vector<PassMoments>& moments, std::int32_t n,
                                       std::int32_t m, std::int32_t threads,
                                       const ExactProgress& progress) {
+    const std::vector<PassDivision> divisions = passDivisions(n, m);
     std::vector<ExactPass> passes(moments.size());
     for (std::size_t i = 0; i < passes.size(); ++i) {
-        passes[i].l = m + static_cast<std::int32_t>(i);
-        passes[i].q = n / passes[i].l;
+        passes[i].l = divisions[i].l;
+        passes[i].q = subsequenceCount(n, divisions[i].l);
     }
 
     // The passes are taken one at a time by whichever thread is free; the

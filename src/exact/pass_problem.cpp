@@ -4,6 +4,7 @@
 
 #include "moments/moment_errors.hpp"
 #include "moments/moment_index.hpp"
+#include "moments/pass_division.hpp"
 
 namespace unionbound {
 
@@ -43,13 +44,6 @@ std::string PassLayout::name(std::size_t i) const {
 
 PassLayout passLayout(const PassProblem& problem) {
     return {problem.m, static_cast<std::int32_t>(problem.lengths.size())};
-}
-
-IntVector subsequenceLengths(std::int32_t n, std::int32_t l) {
-    const std::int32_t q = n / l;
-    IntVector lengths(static_cast<std::size_t>(q), l);
-    lengths.back() = n - (q - 1) * l;
-    return lengths;
 }
 
 namespace {

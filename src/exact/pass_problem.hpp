@@ -38,11 +38,6 @@ struct PassLayout {
 
 PassLayout passLayout(const PassProblem& problem);
 
-// The subsequence lengths of the pass of length l over n events: q = n / l
-// subsequences, the last one absorbing the remainder.
-// Precondition: 1 ≤ l ≤ n.
-IntVector subsequenceLengths(std::int32_t n, std::int32_t l);
-
 // The moment index list of a pass with q subsequences: momentIndexList(m,
 // pairs (1,2) … (1,q), order m for every subsequence).
 IntMatrixList passMomentIndex(std::int32_t m, std::int32_t q);

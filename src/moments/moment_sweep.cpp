@@ -13,7 +13,7 @@ bool isChainDivision(std::int32_t n, std::int32_t m, const PassDivision& pass) {
     if (pass.l < 1 || pass.l > n) {
         return false;
     }
-    const std::int32_t q = n / pass.l;
+    const std::int32_t q = subsequenceCount(n, pass.l);
     if (pass.orders.size() != static_cast<std::size_t>(q) ||
         pass.pairs.size() != static_cast<std::size_t>(q - 1)) {
         return false;
@@ -204,8 +204,9 @@ class RowRuns {
 }  // namespace
 
 std::int64_t passTerms(std::int32_t n, std::int32_t m, const PassDivision& pass) {
-    const std::int32_t q = n / pass.l;
-    const auto length = [&](std::int32_t c) { return c == q ? n - (q - 1) * pass.l : pass.l; };
+    const IntVector lengths = subsequenceLengths(n, pass.l);
+    const auto q = static_cast<std::int32_t>(lengths.size());
+    const auto length = [&](std::int32_t c) { return lengths[static_cast<std::size_t>(c - 1)]; };
     std::int64_t terms = 0;
     for (std::int32_t c = 1; c <= q; ++c) {
         for (std::int32_t k = 1; k <= m; ++k) {
@@ -276,15 +277,17 @@ struct PassMomentWalk::Walk {
         for (std::size_t i = 0; i < count; ++i) {
             result[i] = emptyMoments(n, m, passes[i]);
             RowLayout& layout = layouts[i];
-            const std::int32_t l = passes[i].l;
-            layout.q = n / l;
-            for (std::int32_t x = 1; x <= n; ++x) {
-                blockOf[static_cast<std::size_t>(x) * count + i] =
-                    std::min((x - 1) / l, layout.q - 1);
-            }
+            const IntVector lengths = subsequenceLengths(n, passes[i].l);
+            layout.q = static_cast<std::int32_t>(lengths.size());
             layout.blockEnd.resize(layout.q);
+            std::int32_t end = 0;
             for (std::int32_t c = 0; c < layout.q; ++c) {
-                layout.blockEnd[c] = c == layout.q - 1 ? n : (c + 1) * l;
+                const std::int32_t start = end;
+                end += lengths[static_cast<std::size_t>(c)];
+                layout.blockEnd[c] = end;
+                for (std::int32_t x = start + 1; x <= end; ++x) {
+                    blockOf[static_cast<std::size_t>(x) * count + i] = c;
+                }
             }
             layout.moments = result[i].moments.data();
             layout.pairBase = 1 + layout.q * m;
@@ -422,7 +425,7 @@ struct PassMomentWalk::Walk {
 
     // A pass's moments before the walk: E[C(X, 0)] = 1 and zeros.
     static PassMoments emptyMoments(std::int32_t n, std::int32_t m, const PassDivision& pass) {
-        const std::int32_t q = n / pass.l;
+        const std::int32_t q = subsequenceCount(n, pass.l);
         PassMoments moments;
         moments.terms = passTerms(n, m, pass);
         moments.moments.assign(

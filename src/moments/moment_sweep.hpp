@@ -23,26 +23,21 @@
 #include <span>
 #include <vector>
 
+#include "moments/pass_division.hpp"
 #include "moments/probability_consumer.hpp"
 #include "numeric/types.hpp"
 
 namespace unionbound {
-
-// The division of one pass, as binomialMoments takes it.
-struct PassDivision {
-    std::int32_t l;
-    IntMatrix pairs;
-    IntVector orders;
-};
 
 struct PassMoments {
     RealVector moments;  // as binomialMoments(prob, n, l, m, pairs, orders)
     std::int64_t terms;  // the number of probabilities its sums added
 };
 
-// Whether `pass` is the chain division of n events for order m: 1 ≤ l ≤ n,
-// q = n / l subsequences of order m each, and the first paired with every
-// other, (1,2), (1,3), …, (1,q), in that order.
+// Whether `pass` is the chain division of n events for order m, as
+// passDivision(n, l, m) gives it: 1 ≤ l ≤ n, q = subsequenceCount(n, l)
+// subsequences of order m each, and the first paired with every other,
+// (1,2), (1,3), …, (1,q), in that order.
 bool isChainDivision(std::int32_t n, std::int32_t m, const PassDivision& pass);
 
 // The number of probabilities the sums of the pass's moments add, counted

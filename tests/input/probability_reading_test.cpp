@@ -10,9 +10,9 @@
 #include <random>
 #include <string>
 
-#include "aggregation/passes.hpp"
 #include "classical/classical_bounds.hpp"
 #include "e2e/program_runner.hpp"
+#include "moments/pass_division.hpp"
 #include "moments/subsets.hpp"
 #include "reference/random_values.hpp"
 

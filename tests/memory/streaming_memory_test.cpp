@@ -16,9 +16,9 @@
 #include <string>
 #include <thread>
 
-#include "aggregation/passes.hpp"
 #include "e2e/program_runner.hpp"
 #include "input/probability_reading.hpp"
+#include "moments/pass_division.hpp"
 #include "moments/subsets.hpp"
 
 namespace {

@@ -10,9 +10,9 @@
 #include <string>
 #include <utility>
 
-#include "aggregation/passes.hpp"
 #include "moments/binomial_moments.hpp"
 #include "moments/moment_sweep.hpp"
+#include "moments/pass_division.hpp"
 #include "moments/subsets.hpp"
 #include "reference/literal_pipeline.hpp"
 #include "reference/random_values.hpp"
@@ -35,7 +35,7 @@ TEST(BinomialMoments, MatchTheScanOfEverySubsetForTheProgramsTables) {
         const std::int32_t m = std::uniform_int_distribution<std::int32_t>(1, 5)(random);
         const std::int32_t l = std::uniform_int_distribution<std::int32_t>(1, n)(random);
         const RealVector prob = randomProbabilities(random, n, m);
-        const PassTables t = passTables(n, l, m);
+        const PassDivision t = passDivision(n, l, m);
         const RealVector fast = binomialMoments(prob, n, l, m, t.pairs, t.orders);
         const RealVector literal = reference::binomialMoments(prob, n, l, m, t.pairs, t.orders);
         ASSERT_TRUE(sameBits(fast, literal)) << "n=" << n << " m=" << m << " l=" << l;
@@ -78,7 +78,7 @@ TEST(BinomialMoments, RefuseEveryDivisionButTheChain) {
 std::vector<PassDivision> programPasses(std::int32_t n, std::int32_t m) {
     std::vector<PassDivision> passes;
     for (std::int32_t l = m; l <= n / 2; ++l) {
-        PassTables t = passTables(n, l, m);
+        PassDivision t = passDivision(n, l, m);
         passes.push_back({l, t.pairs, t.orders});
     }
     return passes;
@@ -136,7 +136,7 @@ TEST(BinomialMoments, CountTheTermsThatEachPassAdds) {
         const RealVector ones(static_cast<std::size_t>(intersectionCount(n, m)), 1.0);
         std::vector<PassDivision> passes;
         for (std::int32_t l = m; l <= n / 2; ++l) {
-            PassTables t = passTables(n, l, m);
+            PassDivision t = passDivision(n, l, m);
             passes.push_back({l, t.pairs, t.orders});
         }
         const std::vector<PassMoments> all = binomialMomentsOfPasses(ones, n, m, passes);
@@ -165,7 +165,7 @@ TEST(PassMomentWalk, GivesTheSameMomentsWhereverTheBlocksAreCut) {
         std::vector<PassDivision> passes;
         for (std::int32_t l = 1; l <= n;
              l += 2) {  // every kind of division, not just the program's
-            PassTables t = passTables(n, l, m);
+            PassDivision t = passDivision(n, l, m);
             passes.push_back({l, t.pairs, t.orders});
         }
         const std::vector<RealVector> scanned = scannedMoments(prob, n, m, passes);
@@ -205,7 +205,7 @@ TEST(BinomialMoments, AddEveryTermOfALongRunInIncreasingOrder) {
     const std::int32_t n = 40, m = 1, l = 20;
     RealVector prob(40, 0x1.0p-53);
     prob[0] = 1.0;
-    const PassTables t = passTables(n, l, m);
+    const PassDivision t = passDivision(n, l, m);
     const RealVector fast = binomialMoments(prob, n, l, m, t.pairs, t.orders);
     EXPECT_EQ(fast[1], 1.0);
     EXPECT_TRUE(sameBits(fast, reference::binomialMoments(prob, n, l, m, t.pairs, t.orders)));

@@ -6,7 +6,6 @@
 #include <random>
 #include <tuple>
 
-#include "aggregation/passes.hpp"
 #include "moments/moment_index.hpp"
 #include "moments/power_moments.hpp"
 #include "numeric/vector_ops.hpp"
