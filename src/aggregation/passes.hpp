@@ -9,6 +9,7 @@
 #include "aggregation/bound_solver.hpp"
 #include "moments/moment_sweep.hpp"
 #include "numeric/types.hpp"
+#include "threads/pool.hpp"
 
 namespace unionbound {
 
@@ -41,22 +42,25 @@ struct RunSummary {
     double bestValue;
     double bestTime;
     std::int32_t bestL;
+    std::int32_t passes;  // the passes run, l = m … m + passes - 1
 };
 
 // Runs the passes l = m … n/2 on their binomial moments; `afterPass` (if
 // set) sees every pass, in increasing l, in the calling thread. `moments`
-// holds one entry per division of passDivisions(n, m), in order. Each pass
-// takes powerMoments and solveBound on its own moments; with `threads` ≥ 2
-// that many threads share the passes (the calling thread among them), which
-// changes nothing but the running times. A pass's running time is the
-// processor time of its stages in the thread that ran them, plus its share
-// of the walk's
-// `walkMicroseconds`, in whole milliseconds, in proportion to the number
-// of terms its sums add (apportionMilliseconds).
+// holds one entry per division of passDivisions(n, m) (moments/
+// pass_division.hpp), in order. Each pass takes powerMoments and solveBound
+// on its own moments; the pool's helpers share the passes with the calling
+// thread, which changes nothing but the running times (the messages of a
+// pass reach the calling thread's sink before afterPass sees it). Once
+// `stop` (asked in the calling thread) says true, no further pass starts.
+// A pass's running time is the processor time of its stages in the thread
+// that ran them, plus its share of the walk's `walkMicroseconds`, in whole
+// milliseconds, in proportion to the number of terms its sums add
+// (apportionMilliseconds).
 RunSummary runPassesFromMoments(std::vector<PassMoments> moments, std::int64_t walkMicroseconds,
-                                std::int32_t n, std::int32_t m,
+                                std::int32_t n, std::int32_t m, ThreadPool& pool,
                                 const std::function<void(const PassResult&)>& afterPass = {},
-                                std::int32_t threads = 1);
+                                const std::function<bool()>& stop = {});
 
 // The same on the probabilities themselves: the binomial moments of all
 // passes are summed in one walk over `prob` (binomialMomentsOfPasses)

@@ -104,7 +104,8 @@ RunOutcome boundAndSummarise(std::int32_t n, std::int32_t m, bool structured, st
     request.sums = options.compare;
     request.singlesAndPairs = options.compare || options.exact || options.sharpest;
     request.everyProbability = options.sharpest;
-    request.threads = options.threads;
+    ThreadPool pool(options.threads);
+    request.pool = &pool;
     const std::string reading = "the " + std::to_string(intersectionCount(n, m)) +
                                 " intersection probabilities of \"" + options.inputPath + "\"";
     Parsed<ReadingResult> input = buildingFor(reading, [&] {
@@ -141,7 +142,7 @@ RunOutcome boundAndSummarise(std::int32_t n, std::int32_t m, bool structured, st
     // refused before the report is touched.
     std::vector<ExactPass> exact;
     if (options.exact) {
-        exact = runExactPasses(read.passMoments, n, m, options.threads,
+        exact = runExactPasses(read.passMoments, n, m, pool,
                                [&](std::size_t done, std::size_t total) {
                                    progress.show("exact bounds: " + std::to_string(done) + " of " +
                                                  std::to_string(total) + " passes solved");
@@ -188,7 +189,7 @@ RunOutcome boundAndSummarise(std::int32_t n, std::int32_t m, bool structured, st
 
     std::vector<PassRow> rows;
     bool reportWritten = true;
-    RunSummary best{kSearchStart, 0.0, 0};
+    RunSummary best{kSearchStart, 0.0, 0, 0};
     if (structured) {
         // A report that cannot be written does not stop the passes or the
         // summary, but the run does not count as a success: the report is
@@ -222,8 +223,8 @@ RunOutcome boundAndSummarise(std::int32_t n, std::int32_t m, bool structured, st
                           std::to_string(rows.size()) + " of " + std::to_string(lengths) +
                           "), bound " + general15(bound));
         };
-        best = runPassesFromMoments(std::move(read.passMoments), read.walkMicroseconds, n, m,
-                                    afterPass, options.threads);
+        best = runPassesFromMoments(std::move(read.passMoments), read.walkMicroseconds, n, m, pool,
+                                    afterPass);
         const int commitErrno = reportFile.commit();
         writeErrno = writeErrno != 0 ? writeErrno : commitErrno;
         progress.clear();

@@ -1,11 +1,9 @@
 #include "exact/exact_passes.hpp"
 
-#include <algorithm>
-#include <atomic>
 #include <exception>
 #include <new>
 #include <string>
-#include <thread>
+#include <utility>
 
 #include "exact/exact_bounds.hpp"
 #include "exact/pass_problem.hpp"
@@ -14,50 +12,31 @@
 namespace unionbound {
 
 std::vector<ExactPass> runExactPasses(const std::vector<PassMoments>& moments, std::int32_t n,
-                                      std::int32_t m, std::int32_t threads,
-                                      const ExactProgress& progress) {
+                                      std::int32_t m, ThreadPool& pool,
+                                      const ExactProgress& progress,
+                                      const std::function<bool()>& stop) {
     const std::vector<PassDivision> divisions = passDivisions(n, m);
-    std::vector<ExactPass> passes(moments.size());
-    for (std::size_t i = 0; i < passes.size(); ++i) {
-        passes[i].l = divisions[i].l;
-        passes[i].q = subsequenceCount(n, divisions[i].l);
-    }
-
-    // The passes are taken one at a time by whichever thread is free; the
-    // calling thread works too and alone reports the progress.
-    std::atomic<std::size_t> next{0};
-    std::atomic<std::size_t> done{0};
-    const auto work = [&](bool reports) {
-        for (std::size_t i = next++; i < passes.size(); i = next++) {
-            try {
-                passes[i].bounds =
-                    exactPassBounds(makePassProblem(n, passes[i].l, m, moments[i].moments));
-            } catch (const std::bad_alloc&) {
-                const std::string why = "not enough memory for the pass's linear program";
-                passes[i].bounds = {{std::nullopt, why}, {std::nullopt, why}, false, {}};
-            } catch (const std::exception& error) {
-                const std::string why =
-                    std::string("the pass could not be solved: ") + error.what();
-                passes[i].bounds = {{std::nullopt, why}, {std::nullopt, why}, false, {}};
-            }
-            ++done;
-            if (reports && progress) {
-                progress(done, passes.size());
-            }
+    const auto solve = [&](std::size_t i) {
+        ExactPass pass{divisions[i].l, subsequenceCount(n, divisions[i].l), {}};
+        try {
+            pass.bounds = exactPassBounds(makePassProblem(n, pass.l, m, moments[i].moments));
+        } catch (const std::bad_alloc&) {
+            const std::string why = "not enough memory for the pass's linear program";
+            pass.bounds = {{std::nullopt, why}, {std::nullopt, why}, false, {}};
+        } catch (const std::exception& error) {
+            const std::string why = std::string("the pass could not be solved: ") + error.what();
+            pass.bounds = {{std::nullopt, why}, {std::nullopt, why}, false, {}};
+        }
+        return pass;
+    };
+    std::vector<ExactPass> passes;
+    const auto keep = [&](std::size_t, ExactPass pass) {
+        passes.push_back(std::move(pass));
+        if (progress) {
+            progress(passes.size(), moments.size());
         }
     };
-    const auto helpers = static_cast<std::size_t>(std::max(threads, 1) - 1);
-    std::vector<std::thread> pool;
-    for (std::size_t t = 0; t < helpers && t + 1 < passes.size(); ++t) {
-        pool.emplace_back(work, false);
-    }
-    work(true);
-    for (std::thread& thread : pool) {
-        thread.join();
-    }
-    if (progress) {
-        progress(passes.size(), passes.size());
-    }
+    computeInOrder<ExactPass>(pool, moments.size(), solve, keep, stop);
     return passes;
 }
 

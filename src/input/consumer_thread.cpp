@@ -2,13 +2,11 @@
 
 #include <algorithm>
 
-#include "threads/clocks.hpp"
-
 namespace unionbound {
 
-ConsumerThread::ConsumerThread(ProbabilityConsumer& consumer, std::size_t slots)
+ConsumerThread::ConsumerThread(ProbabilityConsumer& consumer, ThreadPool& pool, std::size_t slots)
     : consumer_(consumer), slots_(std::max<std::size_t>(slots, 1)) {
-    thread_ = std::thread([this] { work(); });
+    task_ = pool.start([this] { work(); });
 }
 
 ConsumerThread::~ConsumerThread() {
@@ -40,15 +38,16 @@ void ConsumerThread::finish() {
 }
 
 void ConsumerThread::stop() {
-    if (!thread_.joinable()) {
+    if (!running_) {
         return;
     }
+    running_ = false;
     {
         const std::lock_guard lock(mutex_);
         closing_ = true;
     }
     changed_.notify_all();
-    thread_.join();
+    task_.wait();
 }
 
 void ConsumerThread::work() {
@@ -77,7 +76,6 @@ void ConsumerThread::work() {
         }
         changed_.notify_all();
     }
-    threadMicroseconds_ = unionbound::threadMicroseconds();
 }
 
 }  // namespace unionbound

@@ -1,5 +1,5 @@
-// A consumer of the probabilities that works in a thread of its own, so
-// that the numbers are summed while the reader reads on.
+// A consumer of the probabilities that works on a helper thread of the run,
+// so that the numbers are summed while the reader reads on.
 #pragma once
 
 #include <condition_variable>
@@ -8,23 +8,23 @@
 #include <exception>
 #include <mutex>
 #include <span>
-#include <thread>
 #include <vector>
 
 #include "moments/probability_consumer.hpp"
 #include "numeric/types.hpp"
+#include "threads/pool.hpp"
 
 namespace unionbound {
 
-// Hands the blocks it takes to `consumer` in another thread, one after the
-// other in the order they came: take() copies the block into a free slot
+// Hands the blocks it takes to `consumer` on a helper of `pool` (which needs
+// one), one after the other in the order they came: take() copies the block into a free slot
 // and returns at once; it waits only while all `slots` are still queued, so
 // memory stays at `slots` blocks. The consumer sees the same numbers in the
 // same blocks as it would in the calling thread, so what it forms is the
 // same.
 class ConsumerThread final : public ProbabilityConsumer {
   public:
-    explicit ConsumerThread(ProbabilityConsumer& consumer, std::size_t slots = 4);
+    ConsumerThread(ProbabilityConsumer& consumer, ThreadPool& pool, std::size_t slots = 4);
     // Stops the thread; blocks still queued are dropped.
     ~ConsumerThread() override;
     ConsumerThread(const ConsumerThread&) = delete;
@@ -34,9 +34,6 @@ class ConsumerThread final : public ProbabilityConsumer {
     // Waits until the consumer has taken every block, then ends the thread.
     // Rethrows what the consumer threw (the blocks after it were dropped).
     void finish();
-    // The processor time the consumer's thread used, in microseconds; known
-    // after finish().
-    std::int64_t threadMicroseconds() const { return threadMicroseconds_; }
 
   private:
     void work();
@@ -49,10 +46,10 @@ class ConsumerThread final : public ProbabilityConsumer {
     bool closing_ = false;
     bool dropping_ = false;  // the consumer threw: later blocks are dropped
     std::exception_ptr failure_;
-    std::int64_t threadMicroseconds_ = 0;
     std::mutex mutex_;
     std::condition_variable changed_;
-    std::thread thread_;
+    ThreadPool::Task task_;
+    bool running_ = true;
 };
 
 }  // namespace unionbound

@@ -89,7 +89,7 @@ std::vector<PassDivision> passesWhere(const std::vector<PassDivision>& passes,
 Parsed<ReadingResult> readProbabilities(std::int32_t n, std::int32_t m, const std::string& path,
                                         const ReadingRequest& request,
                                         const ReadProgress& progress) {
-    const bool twoThreads = request.threads >= 2;
+    const bool twoThreads = request.pool != nullptr && request.pool->helpers() >= 1;
     const std::vector<bool> byReader = twoThreads ? passesOfTheReader(n, m, request.passes)
                                                   : std::vector<bool>(request.passes.size(), false);
     // The summing thread's part (or everything, in one thread).
@@ -115,7 +115,7 @@ Parsed<ReadingResult> readProbabilities(std::int32_t n, std::int32_t m, const st
 
     std::string refusal;
     if (twoThreads) {
-        ConsumerThread summing(summed);
+        ConsumerThread summing(summed, *request.pool);
         // The block goes to the other thread first, so both work on it at once.
         ProbabilityFanOut both;
         both.add(summing);

@@ -12,6 +12,7 @@
 #include "numeric/double_double.hpp"
 #include "numeric/types.hpp"
 #include "text/parsed.hpp"
+#include "threads/pool.hpp"
 
 namespace unionbound {
 
@@ -21,10 +22,10 @@ struct ReadingRequest {
     bool sums = false;                 // S_0 … S_m
     bool singlesAndPairs = false;      // the first C(n,1) + C(n,2) probabilities
     bool everyProbability = false;     // all of them (memory grows with the file)
-    // 1: the numbers are summed between the pieces of the file in the
-    // reading thread; 2 or more: summed in a second thread while the first
-    // reads on. The results are the same either way.
-    std::int32_t threads = 1;
+    // The run's threads: with a helper, the numbers are summed on it while
+    // the calling thread reads on; without (or null), between the pieces of
+    // the file in the calling thread. The results are the same either way.
+    ThreadPool* pool = nullptr;
 };
 
 // What a reading kept; a part that was not asked for is empty.

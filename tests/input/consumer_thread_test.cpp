@@ -36,7 +36,8 @@ TEST(ConsumerThread, HandsOnEveryBlockWholeAndInOrderOrStopsAtAFailure) {
     } cases[] = {{1, SIZE_MAX, 200}, {2, SIZE_MAX, 200}, {4, SIZE_MAX, 200}, {2, 10, 10}};
     for (const auto& c : cases) {
         Recorder recorder(c.failAt);
-        ConsumerThread thread(recorder, c.slots);
+        ThreadPool pool(2);
+        ConsumerThread thread(recorder, pool, c.slots);
         for (const RealVector& block : sent) {
             thread.take(block);  // must not wait for a consumer that has stopped
         }

@@ -52,7 +52,8 @@ TEST(ReadProbabilities, KeepWhatIsAskedAsTheWholeVectorGivesItWithOneThreadOrMor
         const std::vector<PassMoments> moments = binomialMomentsOfPasses(whole, n, m, passes);
         const std::vector<DoubleDouble> sums = binomialSums(whole, n, m);
         for (const std::int32_t threads : {1, 2, 3}) {
-            ReadingRequest request{passes, true, true, true, threads};
+            ThreadPool pool(threads);
+            ReadingRequest request{passes, true, true, true, &pool};
             const ReadingResult r = readProbabilities(n, m, path, request).value();
             ASSERT_EQ(r.passMoments.size(), moments.size());
             for (std::size_t i = 0; i < moments.size(); ++i) {
@@ -71,8 +72,9 @@ TEST(ReadProbabilities, KeepWhatIsAskedAsTheWholeVectorGivesItWithOneThreadOrMor
             EXPECT_TRUE(testing::sameBits(r.probabilities, whole));
         }
         // Only what is asked for is kept.
+        ThreadPool two(2);
         const ReadingResult bare =
-            readProbabilities(n, m, path, {passes, false, false, false, 2}).value();
+            readProbabilities(n, m, path, {passes, false, false, false, &two}).value();
         EXPECT_TRUE(bare.sums.empty() && bare.singlesAndPairs.empty() &&
                     bare.probabilities.empty());
     }
@@ -91,8 +93,9 @@ TEST(ReadProbabilities, RefuseABadNumberAsTheReaderDoesEvenAfterManyBlocks) {
         const std::string refusal = readIntersectionProbabilities(n, m, path).message();
         ASSERT_NE(refusal, "");
         for (const std::int32_t threads : {1, 2}) {
+            ThreadPool pool(threads);
             const Parsed<ReadingResult> read =
-                readProbabilities(n, m, path, {passDivisions(n, m), true, false, false, threads});
+                readProbabilities(n, m, path, {passDivisions(n, m), true, false, false, &pool});
             EXPECT_EQ(read.message(), refusal) << threads << " threads";
         }
     }

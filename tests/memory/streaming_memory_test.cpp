@@ -124,7 +124,8 @@ TEST(StreamedReading, HoldsAFixedAmountOfMemoryHoweverManyNumbersItReads) {
                 std::fclose(out);
             }
         });
-        const ReadingRequest request{passDivisions(n, m), true, true, false, threads};
+        ThreadPool pool(threads);
+        const ReadingRequest request{passDivisions(n, m), true, true, false, &pool};
         const std::size_t before = gInUse.load();
         gPeak.store(before);
         const Parsed<ReadingResult> read = readProbabilities(n, m, fifo, request);
