@@ -1,28 +1,18 @@
 # Checks that no file under SOURCE_DIR (src/) includes a header from a folder
-# above its own in the layering of ARCHITECTURE.md. Run as
-#   cmake -DSOURCE_DIR=<src> -P CheckLayering.cmake
-# Fails with the list of offending includes; a folder it does not know is an
-# offence too, so that a new folder gets its place here first.
+# that its layer does not depend on, as the layers of src/CMakeLists.txt
+# state it in LAYERING (the file unionbound_write_layering makes). Run as
+#   cmake -DSOURCE_DIR=<src> -DLAYERING=<file> [-DPUBLIC_DIR=<include>] -P CheckLayering.cmake
+# Fails with the list of offending includes; a folder that no layer's
+# sources lie in is an offence too, so that a new folder gets its layer
+# first. Every folder may include the public API ("unionbound/…"), which
+# itself (PUBLIC_DIR) may include nothing else of ours.
 
 cmake_minimum_required(VERSION 3.25)
 
-# The folders each folder may include from, besides itself.
-set(allowed_text)
-set(allowed_numeric)
-set(allowed_lp)
-set(allowed_process)
-set(allowed_threads numeric)
-set(allowed_moments numeric text)
-set(allowed_input moments threads numeric text)
-set(allowed_aggregation moments threads process numeric text)
-set(allowed_classical moments numeric text)
-set(allowed_exact lp moments threads numeric text)
-set(allowed_sharpest lp moments numeric text)
-set(allowed_output classical exact aggregation lp moments threads process numeric text)
-set(allowed_cli text)
-set(allowed_generator cli process moments numeric text)
-set(allowed_app generator cli output process input classical exact sharpest aggregation threads lp moments numeric text)
-set(known text numeric lp process threads moments input aggregation classical exact sharpest output cli generator app)
+if(NOT EXISTS "${LAYERING}")
+  message(FATAL_ERROR "LAYERING=${LAYERING} does not exist")
+endif()
+include("${LAYERING}")
 
 get_filename_component(SOURCE_DIR "${SOURCE_DIR}" ABSOLUTE)
 if(NOT IS_DIRECTORY "${SOURCE_DIR}")
@@ -32,7 +22,7 @@ file(GLOB_RECURSE files RELATIVE "${SOURCE_DIR}" "${SOURCE_DIR}/*.hpp" "${SOURCE
 set(offences)
 foreach(file IN LISTS files)
   string(REGEX MATCH "^[^/]+" folder "${file}")
-  if(NOT folder IN_LIST known)
+  if(NOT folder IN_LIST layering_folders)
     list(APPEND offences "${file}: the folder ${folder} has no place in the layering")
     continue()
   endif()
@@ -43,12 +33,25 @@ foreach(file IN LISTS files)
       continue()  # a header beside the file
     endif()
     string(REGEX MATCH "^[^/]+" target "${header}")
-    if(target STREQUAL folder OR target IN_LIST allowed_${folder})
+    if(target STREQUAL folder OR target STREQUAL "unionbound" OR
+       target IN_LIST layering_allowed_${folder})
       continue()
     endif()
     list(APPEND offences "${file} includes \"${header}\": ${folder}/ may not depend on ${target}/")
   endforeach()
 endforeach()
+if(PUBLIC_DIR)
+  file(GLOB_RECURSE public RELATIVE "${PUBLIC_DIR}" "${PUBLIC_DIR}/*.hpp")
+  foreach(file IN LISTS public)
+    file(STRINGS "${PUBLIC_DIR}/${file}" includes REGEX "^[ \t]*#[ \t]*include[ \t]*\"")
+    foreach(line IN LISTS includes)
+      string(REGEX REPLACE "^[ \t]*#[ \t]*include[ \t]*\"([^\"]*)\".*" "\\1" header "${line}")
+      if(NOT header MATCHES "^unionbound/")
+        list(APPEND offences "${file} includes \"${header}\": the public API includes only itself")
+      endif()
+    endforeach()
+  endforeach()
+endif()
 list(LENGTH files checked)
 if(offences)
   list(JOIN offences "\n  " text)

@@ -1,5 +1,7 @@
 # One static library per layer of src/, each linking only the layers below
-# it, so that the link order states the layering (ARCHITECTURE.md).
+# it: the layers' DEPENDS lists in src/CMakeLists.txt are the one statement
+# of the layering, which the layering check reads from the file that
+# unionbound_write_layering makes of them.
 #
 #   unionbound_add_layer(NAME SOURCES file... [DEPENDS layer...] [PRIVATE_LINKS target...])
 #
@@ -8,6 +10,12 @@
 # so that "#include "numeric/types.hpp"" works alike in the tree and for a
 # consumer of the installed package. The project's warnings and
 # floating-point settings are build-only: they do not reach consumers.
+#
+#   unionbound_write_layering(FILE)
+#
+# writes, for cmake/CheckLayering.cmake, the folders of the layers' sources
+# and, for each folder, the folders it may include from: those of the layers
+# its layer depends on, directly or through others.
 #
 #   unionbound_add_layer_copies(SUFFIX LAYERS layer... COMPILE_OPTIONS flag...)
 #
@@ -70,4 +78,55 @@ function(unionbound_add_layer_copies)
       target_compile_definitions(${target} PRIVATE ${definitions})
     endif()
   endforeach()
+endfunction()
+
+# The layers a layer depends on, directly or through others.
+function(unionbound_layers_below name out)
+  set(below)
+  get_property(pending GLOBAL PROPERTY unionbound_layer_${name}_depends)
+  while(pending)
+    list(POP_FRONT pending next)
+    if(NOT next IN_LIST below)
+      list(APPEND below ${next})
+      get_property(depends GLOBAL PROPERTY unionbound_layer_${next}_depends)
+      list(APPEND pending ${depends})
+    endif()
+  endwhile()
+  set(${out} ${below} PARENT_SCOPE)
+endfunction()
+
+# The folders under src/ that a layer's sources lie in.
+function(unionbound_layer_folders name out)
+  set(folders)
+  get_property(sources GLOBAL PROPERTY unionbound_layer_${name}_sources)
+  foreach(source IN LISTS sources)
+    file(RELATIVE_PATH relative "${PROJECT_SOURCE_DIR}/src" "${source}")
+    string(REGEX MATCH "^[^/]+" folder "${relative}")
+    list(APPEND folders ${folder})
+  endforeach()
+  list(REMOVE_DUPLICATES folders)
+  set(${out} ${folders} PARENT_SCOPE)
+endfunction()
+
+function(unionbound_write_layering file)
+  get_property(layers GLOBAL PROPERTY unionbound_layers)
+  set(text "# Made by unionbound_write_layering from the layers of src/CMakeLists.txt.\n")
+  set(all_folders)
+  foreach(name IN LISTS layers)
+    unionbound_layer_folders(${name} folders)
+    unionbound_layers_below(${name} below)
+    set(allowed)
+    foreach(lower IN LISTS below)
+      unionbound_layer_folders(${lower} lower_folders)
+      list(APPEND allowed ${lower_folders})
+    endforeach()
+    # The folders of one layer may include each other.
+    list(APPEND allowed ${folders})
+    foreach(folder IN LISTS folders)
+      list(APPEND all_folders ${folder})
+      string(APPEND text "set(layering_allowed_${folder} ${allowed})\n")
+    endforeach()
+  endforeach()
+  string(APPEND text "set(layering_folders ${all_folders})\n")
+  file(WRITE "${file}" "${text}")
 endfunction()
