@@ -33,6 +33,7 @@ function(unionbound_add_layer name)
   set_target_properties(${target} PROPERTIES EXPORT_NAME ${name})
   target_include_directories(${target} PUBLIC
     $<BUILD_INTERFACE:${PROJECT_SOURCE_DIR}/src>
+    $<BUILD_INTERFACE:${PROJECT_SOURCE_DIR}/include>
     $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}/unionbound>)
   set(public_links)
   foreach(dependency IN LISTS layer_DEPENDS)
@@ -68,7 +69,8 @@ function(unionbound_add_layer_copies)
     get_property(depends GLOBAL PROPERTY unionbound_layer_${name}_depends)
     get_property(private_links GLOBAL PROPERTY unionbound_layer_${name}_private_links)
     add_library(${target} STATIC ${sources})
-    target_include_directories(${target} PUBLIC ${PROJECT_SOURCE_DIR}/src)
+    target_include_directories(${target} PUBLIC ${PROJECT_SOURCE_DIR}/src
+                                                ${PROJECT_SOURCE_DIR}/include)
     list(TRANSFORM depends APPEND _${copy_SUFFIX})
     list(TRANSFORM depends PREPEND unionbound_)
     target_link_libraries(${target} PUBLIC ${depends} PRIVATE unionbound_settings ${private_links})

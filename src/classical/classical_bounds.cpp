@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <optional>
+#include <string>
 
 #include "moments/binomial_sums.hpp"
 #include "moments/subsets.hpp"
@@ -240,6 +242,30 @@ ClassicalBounds classicalBounds(const std::vector<DoubleDouble>& sums,
                                 const RealVector& singlesAndPairs, std::int32_t n, std::int32_t m) {
     return {booleBound(sums),    bonferroniBound(sums),    hunterBound(singlesAndPairs, n, m),
             sharpBound(sums, n), dawsonSankoffBound(sums), sharpLowerBound(sums, n)};
+}
+
+namespace {
+
+std::optional<double> unlessNaN(double value) {
+    return std::isnan(value) ? std::nullopt : std::optional<double>(value);
+}
+
+}  // namespace
+
+NamedClassicalBounds namedClassicalBounds(std::int32_t m, const ClassicalBounds& bounds) {
+    const std::string alone = "best from S1 ... S" + std::to_string(m) + " alone";
+    return {
+        {
+            {"Boole", "min(1, S1)", unlessNaN(bounds.boole)},
+            {"Bonferroni", "S1 - S2 + S3", unlessNaN(bounds.bonferroni)},
+            {"Hunter", "S1 - heaviest spanning tree", unlessNaN(bounds.hunter)},
+            {"sharp", alone, unlessNaN(bounds.sharp.value)},
+        },
+        {
+            {"Dawson-Sankoff", "2 S1/(k+1) - 2 S2/(k(k+1))", unlessNaN(bounds.dawsonSankoff)},
+            {"sharp", alone, unlessNaN(bounds.sharpLower.value)},
+        },
+    };
 }
 
 }  // namespace unionbound

@@ -9,6 +9,7 @@
 
 #include "numeric/double_double.hpp"
 #include "numeric/types.hpp"
+#include "unionbound/result.hpp"
 
 namespace unionbound {
 
@@ -77,6 +78,16 @@ struct ClassicalBounds {
 };
 // Precondition: m ≥ 1, `prob` in the subset order for (n, m).
 ClassicalBounds classicalBounds(const RealVector& prob, std::int32_t n, std::int32_t m);
+
+// The classical bounds of order m by name and formula, as results show
+// them: the upper ones (Boole, Bonferroni, Hunter, sharp) and the lower ones
+// (Dawson-Sankoff, sharp), in that order; a bound that needs more orders
+// than m has no value.
+struct NamedClassicalBounds {
+    std::vector<NamedBound> upper;
+    std::vector<NamedBound> lower;
+};
+NamedClassicalBounds namedClassicalBounds(std::int32_t m, const ClassicalBounds& bounds);
 
 // The same from what a reading of the probabilities keeps: `sums` as
 // binomialSums gives them and `singlesAndPairs`, the first

@@ -1,6 +1,7 @@
 #include "input/prob_reader.hpp"
 
 #include <cerrno>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -15,6 +16,24 @@
 namespace unionbound {
 
 namespace {
+
+// "(the probability of event 3)", "(the probability of the intersection of
+// events 1, 4)": the number at `position` of the subset order.
+std::string probabilityNamed(std::int32_t n, std::int32_t m, std::int64_t position) {
+    std::ostringstream text;
+    text << "(the probability of ";
+    const IntVector events = subsetAtPosition(n, m, position);
+    if (events.size() == 1) {
+        text << "event " << events[0];
+    } else {
+        text << "the intersection of events ";
+        for (std::size_t i = 0; i < events.size(); ++i) {
+            text << (i == 0 ? "" : ", ") << events[i];
+        }
+    }
+    text << ')';
+    return text.str();
+}
 
 bool isBlank(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
@@ -186,17 +205,8 @@ class ProbabilityParser {
         const std::size_t number = read_ + 1;
         std::ostringstream text;
         text << '"' << name_ << "\", line " << line_ << ", number " << number << " of "
-             << expected() << " (the probability of ";
-        const IntVector events = subsetAtPosition(n_, m_, static_cast<std::int64_t>(number - 1));
-        if (events.size() == 1) {
-            text << "event " << events[0];
-        } else {
-            text << "the intersection of events ";
-            for (std::size_t i = 0; i < events.size(); ++i) {
-                text << (i == 0 ? "" : ", ") << events[i];
-            }
-        }
-        text << ')';
+             << expected() << " "
+             << probabilityNamed(n_, m_, static_cast<std::int64_t>(number - 1));
         return text.str();
     }
 
@@ -234,6 +244,9 @@ class ProbabilityParser {
     std::int64_t line_ = 1;
 };
 
+std::string streamFile(std::int32_t n, std::int32_t m, const std::string& path,
+                       ProbabilityConsumer& consumer, const ReadProgress& progress);
+
 // The outcome of a parser over the numbers it kept.
 ProbabilityInput keptOrRefused(const std::string& refusal, KeptProbabilities& kept) {
     if (!refusal.empty()) {
@@ -266,9 +279,46 @@ ProbabilityInput parseIntersectionProbabilityPieces(const std::vector<std::strin
     return keptOrRefused(parser.finish(), kept);
 }
 
-std::string streamIntersectionProbabilities(std::int32_t n, std::int32_t m, const std::string& path,
-                                            ProbabilityConsumer& consumer,
-                                            const ReadProgress& progress) {
+Expected<void> streamIntersectionProbabilities(std::int32_t n, std::int32_t m,
+                                               const std::string& path,
+                                               ProbabilityConsumer& consumer,
+                                               const ReadProgress& progress) {
+    const std::string refusal = streamFile(n, m, path, consumer, progress);
+    if (!refusal.empty()) {
+        return refuse(refusal);
+    }
+    return {};
+}
+
+Expected<void> streamGivenProbabilities(std::int32_t n, std::int32_t m, const RealVector& values,
+                                        ProbabilityConsumer& consumer) {
+    const std::int64_t expected = intersectionCount(n, m);
+    if (static_cast<std::int64_t>(values.size()) != expected) {
+        return refuse("there are " + std::to_string(values.size()) + " probabilities, not the " +
+                      std::to_string(expected) + " expected for n=" + std::to_string(n) +
+                      ", m=" + std::to_string(m));
+    }
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        const double value = values[i];
+        if (std::isfinite(value) && value >= -kProbabilityTolerance &&
+            value <= 1.0 + kProbabilityTolerance) {
+            continue;
+        }
+        char shown[40];
+        std::snprintf(shown, sizeof shown, "%.17g", value);
+        return refuse("number " + std::to_string(i + 1) + " of " + std::to_string(expected) + " " +
+                      probabilityNamed(n, m, static_cast<std::int64_t>(i)) + ", " + shown + ", " +
+                      (std::isfinite(value) ? "is not a probability: it lies outside [0, 1]"
+                                            : "is not a finite number"));
+    }
+    feedInBlocks(values, consumer, ProbabilityParser::kBlock);
+    return {};
+}
+
+namespace {
+
+std::string streamFile(std::int32_t n, std::int32_t m, const std::string& path,
+                       ProbabilityConsumer& consumer, const ReadProgress& progress) {
     ProbabilityParser parser(n, m, path, consumer);
     const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"),
                                                                &std::fclose);
@@ -295,11 +345,13 @@ std::string streamIntersectionProbabilities(std::int32_t n, std::int32_t m, cons
     return parser.finish();
 }
 
+}  // namespace
+
 ProbabilityInput readIntersectionProbabilities(std::int32_t n, std::int32_t m,
                                                const std::string& path,
                                                const ReadProgress& progress) {
     KeptProbabilities kept(intersectionCount(n, m));
-    return keptOrRefused(streamIntersectionProbabilities(n, m, path, kept, progress), kept);
+    return keptOrRefused(streamFile(n, m, path, kept, progress), kept);
 }
 
 }  // namespace unionbound

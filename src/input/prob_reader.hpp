@@ -36,13 +36,21 @@ ProbabilityInput readIntersectionProbabilities(std::int32_t n, std::int32_t m,
 
 // Reads and checks the same numbers with the same refusals, but keeps none
 // of them: they go to `consumer` in the subset order, in blocks, as they are
-// read. Returns the refusal, or an empty string once all the numbers went to
-// the consumer. A refused file may have given the consumer the numbers
-// before the one refused (and at most that many); its outcome is to be
-// dropped.
-std::string streamIntersectionProbabilities(std::int32_t n, std::int32_t m, const std::string& path,
-                                            ProbabilityConsumer& consumer,
-                                            const ReadProgress& progress = {});
+// read. Succeeds once all the numbers went to the consumer. A refused file
+// may have given the consumer the numbers before the one refused (and at
+// most that many); its outcome is to be dropped.
+Expected<void> streamIntersectionProbabilities(std::int32_t n, std::int32_t m,
+                                               const std::string& path,
+                                               ProbabilityConsumer& consumer,
+                                               const ReadProgress& progress = {});
+
+// The same checks on probabilities already in memory (`values`, in the
+// subset order): there must be exactly C(n,1) + … + C(n,m) of them, each a
+// number within kProbabilityTolerance of [0, 1]. They go to `consumer` in
+// the blocks a file's reading would give; a refusal names the first number
+// refused, and is given before any number went to the consumer.
+Expected<void> streamGivenProbabilities(std::int32_t n, std::int32_t m, const RealVector& values,
+                                        ProbabilityConsumer& consumer);
 
 // The same on text already in memory, `name` standing for the file in messages.
 ProbabilityInput parseIntersectionProbabilities(std::string_view text, std::int32_t n,

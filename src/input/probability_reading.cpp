@@ -89,6 +89,21 @@ std::vector<PassDivision> passesWhere(const std::vector<PassDivision>& passes,
 Parsed<ReadingResult> readProbabilities(std::int32_t n, std::int32_t m, const std::string& path,
                                         const ReadingRequest& request,
                                         const ReadProgress& progress) {
+    return readProbabilities(n, m, request, [&](ProbabilityConsumer& consumer) {
+        return streamIntersectionProbabilities(n, m, path, consumer, progress);
+    });
+}
+
+Parsed<ReadingResult> readProbabilities(std::int32_t n, std::int32_t m, const RealVector& values,
+                                        const ReadingRequest& request) {
+    return readProbabilities(n, m, request, [&](ProbabilityConsumer& consumer) {
+        return streamGivenProbabilities(n, m, values, consumer);
+    });
+}
+
+Parsed<ReadingResult> readProbabilities(std::int32_t n, std::int32_t m,
+                                        const ReadingRequest& request,
+                                        const ProbabilitySource& source) {
     const bool twoThreads = request.pool != nullptr && request.pool->helpers() >= 1;
     const std::vector<bool> byReader = twoThreads ? passesOfTheReader(n, m, request.passes)
                                                   : std::vector<bool>(request.passes.size(), false);
@@ -113,7 +128,7 @@ Parsed<ReadingResult> readProbabilities(std::int32_t n, std::int32_t m, const st
         readersWalk.emplace(n, m, passesWhere(request.passes, byReader, true));
     }
 
-    std::string refusal;
+    Expected<void> streamed;
     if (twoThreads) {
         ConsumerThread summing(summed, *request.pool);
         // The block goes to the other thread first, so both work on it at once.
@@ -122,15 +137,15 @@ Parsed<ReadingResult> readProbabilities(std::int32_t n, std::int32_t m, const st
         if (readersWalk) {
             both.add(*readersWalk);
         }
-        refusal = streamIntersectionProbabilities(n, m, path, both, progress);
-        if (refusal.empty()) {
+        streamed = source(both);
+        if (streamed.ok()) {
             summing.finish();  // a refused file's blocks are dropped with the thread
         }
     } else {
-        refusal = streamIntersectionProbabilities(n, m, path, summed, progress);
+        streamed = source(summed);
     }
-    if (!refusal.empty()) {
-        return refuse(refusal);
+    if (!streamed.ok()) {
+        return streamed.error();
     }
     ReadingResult result;
     std::vector<PassMoments> fromSummer = walk.walk().finish();

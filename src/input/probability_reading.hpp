@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -54,5 +55,17 @@ std::vector<bool> passesOfTheReader(std::int32_t n, std::int32_t m,
 Parsed<ReadingResult> readProbabilities(std::int32_t n, std::int32_t m, const std::string& path,
                                         const ReadingRequest& request,
                                         const ReadProgress& progress = {});
+
+// The same on probabilities already in memory, with the checks of
+// streamGivenProbabilities.
+Parsed<ReadingResult> readProbabilities(std::int32_t n, std::int32_t m, const RealVector& values,
+                                        const ReadingRequest& request);
+
+// The same on any source: it hands every checked number to the consumer it
+// is given, in the subset order, or refuses.
+using ProbabilitySource = std::function<Expected<void>(ProbabilityConsumer& consumer)>;
+Parsed<ReadingResult> readProbabilities(std::int32_t n, std::int32_t m,
+                                        const ReadingRequest& request,
+                                        const ProbabilitySource& source);
 
 }  // namespace unionbound

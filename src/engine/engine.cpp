@@ -1,0 +1,343 @@
+#include "unionbound/engine.hpp"
+
+#include <algorithm>
+#include <chrono>
+#include <exception>
+#include <new>
+#include <optional>
+#include <thread>
+#include <utility>
+
+#include "classical/frechet.hpp"
+#include "engine/methods.hpp"
+#include "input/probability_reading.hpp"
+#include "moments/pass_division.hpp"
+#include "moments/subsets.hpp"
+#include "numeric/diagnostics.hpp"
+#include "numeric/proven_bound.hpp"
+#include "process/out_of_memory.hpp"
+#include "text/number_format.hpp"
+
+namespace unionbound {
+
+using engine::MethodContext;
+using engine::MethodEntry;
+using engine::methodList;
+
+struct Engine::State {
+    Options options;
+    std::optional<Problem> problem;
+    ProblemSize size;
+    std::vector<const MethodEntry*> running;
+    std::vector<LeftOut> leftOut;
+    std::unique_ptr<ThreadPool> pool;
+    std::optional<ReadingResult> data;
+    Consistency consistency;
+
+    // The run's diagnostics go where the options say, in every step.
+    const DiagnosticSink* sink() const {
+        return options.diagnostics ? &options.diagnostics : nullptr;
+    }
+    // "the probabilities of "prob.txt"", as messages name them.
+    std::string subject() const {
+        return problem->file.empty() ? std::string("the given probabilities")
+                                     : "the probabilities of \"" + problem->file + "\"";
+    }
+};
+
+namespace {
+
+// Runs a step of the engine; running out of memory, or anything else
+// thrown, becomes the step's error.
+template <typename T, typename Step>
+Expected<T> guarded(Step&& step) {
+    try {
+        return std::forward<Step>(step)();
+    } catch (const OutOfMemory& error) {
+        return Error{ErrorKind::outOfMemory, error.what()};
+    } catch (const std::bad_alloc&) {
+        return Error{ErrorKind::outOfMemory, "not enough memory for the run"};
+    } catch (const std::exception& error) {
+        return Error{ErrorKind::failed, error.what()};
+    }
+}
+
+const MethodEntry* entryNamed(std::string_view name) {
+    for (const MethodEntry& entry : methodList()) {
+        if (entry.name == name) {
+            return &entry;
+        }
+    }
+    return nullptr;
+}
+
+std::string methodNames() {
+    std::string names;
+    for (const MethodEntry& entry : methodList()) {
+        names += (names.empty() ? "" : ", ") + std::string(entry.name);
+    }
+    return names;
+}
+
+// The message for probabilities that break the Fréchet bounds of a pair.
+std::string inconsistentPair(const FrechetViolation& v, std::int32_t n, std::int32_t m,
+                             const std::string& subject) {
+    const auto number = [&](const IntVector& events) {
+        return std::to_string(subsetPosition(n, m, events) + 1);
+    };
+    const std::string pair = "P(" + std::to_string(v.a) + "∩" + std::to_string(v.b) +
+                             ") = " + general15(v.pair) + " (number " + number({v.a, v.b}) + ")";
+    const auto single = [&](std::int32_t event, double p) {
+        return "P(" + std::to_string(event) + ") = " + general15(p) + " (number " +
+               number({event}) + ")";
+    };
+    std::string broken;
+    if (v.aboveEvent) {
+        const bool first = v.first <= v.second;
+        broken = pair + " is larger than " + (first ? single(v.a, v.first) : single(v.b, v.second));
+    } else {
+        broken = pair + " is smaller than " + single(v.a, v.first) + " + " + single(v.b, v.second) +
+                 " - 1";
+    }
+    return subject + " are inconsistent: " + broken +
+           "; no joint distribution of the events has them";
+}
+
+// Whether `candidate` is a better bound of its side than `best`: strictly
+// better, or equal and proven where `best` is not.
+bool better(const Bound& candidate, const Bound& best, bool upper) {
+    if (!candidate.value) {
+        return false;
+    }
+    if (!best.value) {
+        return true;
+    }
+    if (*candidate.value == *best.value) {
+        return candidate.proven && !best.proven;
+    }
+    return upper ? *candidate.value < *best.value : *candidate.value > *best.value;
+}
+
+Interval bestInterval(const std::vector<MethodResult>& methods) {
+    Interval best;
+    best.upper.why = best.lower.why = "no method gave a bound";
+    for (const MethodResult& result : methods) {
+        if (better(result.upper, best.upper, true)) {
+            best.upper = result.upper;
+            best.upperMethod = result.name;
+        }
+        if (better(result.lower, best.lower, false)) {
+            best.lower = result.lower;
+            best.lowerMethod = result.name;
+        }
+    }
+    return best;
+}
+
+}  // namespace
+
+Engine::Engine(Options options) : state_(std::make_unique<State>()) {
+    state_->options = std::move(options);
+}
+
+Engine::~Engine() = default;
+Engine::Engine(Engine&&) noexcept = default;
+Engine& Engine::operator=(Engine&&) noexcept = default;
+
+Expected<Plan> Engine::setProblem(Problem problem) {
+    State& s = *state_;
+    const DiagnosticScope scope(s.sink());
+    s.problem = std::move(problem);
+    s.running.clear();
+    s.leftOut.clear();
+    s.data.reset();
+    return guarded<Plan>([&]() -> Expected<Plan> {
+        std::vector<const MethodEntry*> asked;
+        for (const std::string& name : s.options.methods) {
+            const MethodEntry* entry = entryNamed(name);
+            if (entry == nullptr) {
+                return refuse("unknown method \"" + name + "\": the methods are " + methodNames());
+            }
+            asked.push_back(entry);
+        }
+        if (asked.empty()) {
+            return refuse("no method asked for: the methods are " + methodNames());
+        }
+        // A method that cannot take the sizes is left out while another
+        // can run; the companions alone do not decide.
+        const bool onlyCompanions = std::all_of(asked.begin(), asked.end(),
+                                                [](const MethodEntry* e) { return e->companion; });
+        std::optional<std::string> firstRefusal;
+        std::optional<ProblemSize> size;
+        Plan plan;
+        for (const MethodEntry& entry : methodList()) {
+            if (std::find(asked.begin(), asked.end(), &entry) == asked.end()) {
+                continue;
+            }
+            const Parsed<ProblemSize> fits = entry.sizes(s.problem->n, s.problem->m);
+            const bool decides = onlyCompanions || !entry.companion;
+            if (fits.ok()) {
+                if (decides) {
+                    size = fits.value();
+                }
+                s.running.push_back(&entry);
+            } else {
+                if (decides && !firstRefusal) {
+                    firstRefusal = fits.message();
+                }
+                s.leftOut.push_back({std::string(entry.name), fits.message()});
+            }
+        }
+        if (!size) {
+            s.running.clear();
+            s.leftOut.clear();
+            return refuse(*firstRefusal);
+        }
+        for (const MethodEntry* entry : s.running) {
+            if (entry->refusal != nullptr) {
+                if (const std::string refusal = entry->refusal(*size); !refusal.empty()) {
+                    s.running.clear();
+                    s.leftOut.clear();
+                    return refuse(refusal);
+                }
+            }
+        }
+        s.size = *size;
+        for (const MethodEntry* entry : s.running) {
+            plan.methods.emplace_back(entry->name);
+        }
+        plan.leftOut = s.leftOut;
+        return plan;
+    });
+}
+
+Expected<void> Engine::readProbabilities() {
+    State& s = *state_;
+    if (!s.problem) {
+        return refuse("no problem was given");
+    }
+    if (s.running.empty()) {
+        if (const Expected<Plan> plan = setProblem(*s.problem); !plan.ok()) {
+            return plan.error();
+        }
+    }
+    const DiagnosticScope scope(s.sink());
+    return guarded<void>([&]() -> Expected<void> {
+        const std::int32_t n = s.size.n, m = s.size.m;
+        engine::Needs needs;
+        for (const MethodEntry* entry : s.running) {
+            needs.passMoments = needs.passMoments || entry->needs.passMoments;
+            needs.sums = needs.sums || entry->needs.sums;
+            needs.singlesAndPairs = needs.singlesAndPairs || entry->needs.singlesAndPairs ||
+                                    entry->needs.consistentData;
+            needs.everyProbability = needs.everyProbability || entry->needs.everyProbability;
+            needs.consistentData = needs.consistentData || entry->needs.consistentData;
+        }
+        if (!s.pool) {
+            std::int32_t threads = s.options.threads;
+            if (threads <= 0) {
+                threads = static_cast<std::int32_t>(
+                    std::max(1u, std::min(256u, std::thread::hardware_concurrency())));
+            }
+            s.pool = std::make_unique<ThreadPool>(threads);
+        }
+        ReadingRequest request;
+        if (needs.passMoments) {
+            request.passes = passDivisions(n, m);
+        }
+        request.sums = needs.sums;
+        request.singlesAndPairs = needs.singlesAndPairs;
+        request.everyProbability = needs.everyProbability;
+        request.pool = s.pool.get();
+        const Problem& problem = *s.problem;
+        const std::string count = std::to_string(intersectionCount(n, m));
+        Parsed<ReadingResult> read =
+            problem.file.empty()
+                ? buildingFor("the " + count + " intersection probabilities given",
+                              [&] {
+                                  return unionbound::readProbabilities(n, m, problem.probabilities,
+                                                                       request);
+                              })
+                : buildingFor(
+                      "the " + count + " intersection probabilities of \"" + problem.file + "\"",
+                      [&] {
+                          return unionbound::readProbabilities(
+                              n, m, problem.file, request,
+                              [&](std::int64_t numbersRead, std::int64_t expected) {
+                                  if (s.options.progress) {
+                                      s.options.progress(
+                                          {"reading", numbersRead, expected,
+                                           "reading \"" + problem.file +
+                                               "\": " + std::to_string(numbersRead) + " of " +
+                                               std::to_string(expected) + " numbers (" +
+                                               std::to_string(numbersRead * 100 / expected) +
+                                               "%)"});
+                                  }
+                              });
+                      });
+        if (!read.ok()) {
+            return read.error();
+        }
+        s.consistency = {};
+        if (needs.consistentData) {
+            if (const auto violation =
+                    firstFrechetViolation(read.value().singlesAndPairs, n, m, kRoundingOfTheData)) {
+                return Error{ErrorKind::inconsistent,
+                             inconsistentPair(*violation, n, m, s.subject())};
+            }
+            s.consistency.pairsChecked = true;
+        }
+        s.data = std::move(read.value());
+        return {};
+    });
+}
+
+Expected<Result> Engine::run() {
+    State& s = *state_;
+    if (!s.data) {
+        if (const Expected<void> read = readProbabilities(); !read.ok()) {
+            return read.error();
+        }
+    }
+    const DiagnosticScope scope(s.sink());
+    return guarded<Result>([&]() -> Expected<Result> {
+        std::optional<std::chrono::steady_clock::time_point> deadline;
+        if (s.options.timeLimit) {
+            deadline = std::chrono::steady_clock::now() +
+                       std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                           std::chrono::duration<double>(*s.options.timeLimit));
+        }
+        engine::StopCheck stop(deadline, s.options.stopRequested);
+        MethodContext context{s.size.n, s.size.m, *s.data, *s.pool, s.options, stop, s.subject()};
+        Result result;
+        result.n = s.size.n;
+        result.m = s.size.m;
+        result.leftOut = s.leftOut;
+        result.consistency = s.consistency;
+        for (const MethodEntry* entry : s.running) {
+            Expected<MethodResult> found = entry->run(context);
+            if (!found.ok()) {
+                return found.error();
+            }
+            result.methods.push_back(std::move(found.value()));
+            if (s.options.methodDone) {
+                s.options.methodDone(result.methods.back());
+            }
+        }
+        result.best = bestInterval(result.methods);
+        return result;
+    });
+}
+
+Expected<Result> bounds(Problem problem, const Options& options) {
+    Engine engine(options);
+    if (const Expected<Plan> plan = engine.setProblem(std::move(problem)); !plan.ok()) {
+        return plan.error();
+    }
+    if (const Expected<void> read = engine.readProbabilities(); !read.ok()) {
+        return read.error();
+    }
+    return engine.run();
+}
+
+}  // namespace unionbound
