@@ -40,22 +40,4 @@ std::vector<ExactPass> runExactPasses(const std::vector<PassMoments>& moments, s
     return passes;
 }
 
-BestExactBounds bestExactBounds(const std::vector<ExactPass>& passes) {
-    BestExactBounds best;
-    best.passes = static_cast<std::int32_t>(passes.size());
-    for (const ExactPass& pass : passes) {
-        const std::optional<double>& upper = pass.bounds.upper.value;
-        const std::optional<double>& lower = pass.bounds.lower.value;
-        if (upper && (!best.upper || *upper < *best.upper)) {
-            best.upper = upper;
-            best.upperL = pass.l;
-        }
-        if (lower && (!best.lower || *lower > *best.lower)) {
-            best.lower = lower;
-            best.lowerL = pass.l;
-        }
-    }
-    return best;
-}
-
 }  // namespace unionbound

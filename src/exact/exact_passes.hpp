@@ -21,16 +21,6 @@ struct ExactPass {
     ProvenInterval bounds;
 };
 
-// The smallest proven upper bound and the largest proven lower bound over
-// the exact passes, each with the subsequence length of its pass.
-struct BestExactBounds {
-    std::optional<double> upper;
-    std::int32_t upperL = 0;
-    std::optional<double> lower;
-    std::int32_t lowerL = 0;
-    std::int32_t passes = 0;  // the exact passes run (none when m > n/2)
-};
-
 // Told, on the calling thread, how many passes are done of how many.
 using ExactProgress = std::function<void(std::size_t done, std::size_t total)>;
 
@@ -45,9 +35,5 @@ std::vector<ExactPass> runExactPasses(const std::vector<PassMoments>& moments, s
                                       std::int32_t m, ThreadPool& pool,
                                       const ExactProgress& progress = {},
                                       const std::function<bool()>& stop = {});
-
-// The smallest proven upper bound and the largest proven lower bound over
-// the passes; the first pass wins among equal values.
-BestExactBounds bestExactBounds(const std::vector<ExactPass>& passes);
 
 }  // namespace unionbound

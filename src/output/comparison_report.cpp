@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "text/number_format.hpp"
+#include "unionbound/options.hpp"
 
 namespace unionbound {
 
@@ -25,10 +26,10 @@ std::string distance(double value) {
 
 // The names of the bounds that print like the best one; a not-a-number is
 // never the best.
-std::string namesOfBest(const std::vector<ComparedBound>& bounds, double best) {
+std::string namesOfBest(const std::vector<NamedBound>& bounds, double best) {
     std::string names;
-    for (const ComparedBound& bound : bounds) {
-        if (general15(bound.value) == general15(best)) {
+    for (const NamedBound& bound : bounds) {
+        if (general15(*bound.value) == general15(best)) {
             names += (names.empty() ? "" : ", ") + bound.name;
         }
     }
@@ -37,10 +38,10 @@ std::string namesOfBest(const std::vector<ComparedBound>& bounds, double best) {
 
 // One side: `upper` keeps the smallest value, else the largest.
 void writeSide(std::ostream& out, const Comparison& comparison, bool upper) {
-    const std::vector<ComparedBound>& bounds = upper ? comparison.upper : comparison.lower;
+    const std::vector<NamedBound>& bounds = upper ? comparison.upper : comparison.lower;
     const std::optional<double> sharpest =
         upper ? comparison.sharpestUpper : comparison.sharpestLower;
-    std::vector<ComparedBound> all;
+    std::vector<NamedBound> all;
     if (upper && comparison.aggregation) {
         all.push_back({"aggregation", "", comparison.aggregation->value});
     }
@@ -55,8 +56,8 @@ void writeSide(std::ostream& out, const Comparison& comparison, bool upper) {
     } else {
         out << "Lower bounds from the same probabilities:\n";
     }
-    for (const ComparedBound& bound : bounds) {
-        if (std::isnan(bound.value)) {
+    for (const NamedBound& bound : bounds) {
+        if (!bound.value) {
             continue;
         }
         all.push_back(bound);
@@ -68,22 +69,23 @@ void writeSide(std::ostream& out, const Comparison& comparison, bool upper) {
             // The other bounds are not proven: within their rounding of the
             // sharpest one, they meet it.
             constexpr double kRoundingOfTheOthers = 1e-12;
-            const double gap = upper ? bound.value - *sharpest : *sharpest - bound.value;
+            const double gap = upper ? *bound.value - *sharpest : *sharpest - *bound.value;
             after += std::string(after.empty() ? "" : "  ") +
                      (gap <= kRoundingOfTheOthers
                           ? std::string("[at the sharpest]")
                           : "[" + distance(gap) + (upper ? " above" : " below") + " the sharpest]");
         }
-        line += after.empty() ? general15(bound.value) : padded(general15(bound.value), 20) + after;
+        line +=
+            after.empty() ? general15(*bound.value) : padded(general15(*bound.value), 20) + after;
         out << line << '\n';
     }
     if (all.empty()) {
         return;
     }
-    double best = all.front().value;
-    for (const ComparedBound& bound : all) {
-        if ((upper ? bound.value < best : bound.value > best) || std::isnan(best)) {
-            best = bound.value;
+    double best = *all.front().value;
+    for (const NamedBound& bound : all) {
+        if ((upper ? *bound.value < best : *bound.value > best) || std::isnan(best)) {
+            best = *bound.value;
         }
     }
     out << (upper ? "Smallest upper bound: " : "Largest lower bound: ") << general15(best) << " ("
@@ -92,19 +94,32 @@ void writeSide(std::ostream& out, const Comparison& comparison, bool upper) {
 
 }  // namespace
 
-Comparison classicalComparison(std::int32_t m, const ClassicalBounds& bounds) {
+Comparison comparisonOf(const Result& result) {
     Comparison comparison;
-    const std::string alone = "best from S1 ... S" + std::to_string(m) + " alone";
-    comparison.upper = {
-        {"Boole", "min(1, S1)", bounds.boole},
-        {"Bonferroni", "S1 - S2 + S3", bounds.bonferroni},
-        {"Hunter", "S1 - heaviest spanning tree", bounds.hunter},
-        {"sharp", alone, bounds.sharp.value},
-    };
-    comparison.lower = {
-        {"Dawson-Sankoff", "2 S1/(k+1) - 2 S2/(k(k+1))", bounds.dawsonSankoff},
-        {"sharp", alone, bounds.sharpLower.value},
-    };
+    if (const MethodResult* classical = result.method(method::classical)) {
+        comparison.upper = classical->upperParts;
+        comparison.lower = classical->lowerParts;
+    }
+    if (const MethodResult* aggregation = result.method(method::aggregation);
+        aggregation != nullptr && aggregation->upper.value) {
+        comparison.aggregation =
+            AggregationBound{*aggregation->upper.value, aggregation->upper.pass};
+    }
+    if (const MethodResult* exact = result.method(method::exact)) {
+        comparison.upper.push_back(
+            {"exact", "best pass, l=" + std::to_string(exact->upper.pass), exact->upper.value});
+        comparison.lower.push_back(
+            {"exact", "best pass, l=" + std::to_string(exact->lower.pass), exact->lower.value});
+    }
+    if (const MethodResult* sharpest = result.method(method::sharpest)) {
+        const std::string formula = "best from all the data";
+        comparison.upper.insert(comparison.upper.begin(),
+                                {"sharpest", formula, sharpest->upper.value});
+        comparison.lower.insert(comparison.lower.begin(),
+                                {"sharpest", formula, sharpest->lower.value});
+        comparison.sharpestUpper = sharpest->upper.value;
+        comparison.sharpestLower = sharpest->lower.value;
+    }
     return comparison;
 }
 

@@ -9,17 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "classical/classical_bounds.hpp"
+#include "unionbound/result.hpp"
 
 namespace unionbound {
-
-// One bound of the comparison: its name, how it is formed, and its value
-// (not-a-number for a bound these data cannot give; it is left out).
-struct ComparedBound {
-    std::string name;
-    std::string formula;
-    double value;
-};
 
 // The bound of the structured passes and its subsequence length.
 struct AggregationBound {
@@ -27,17 +19,20 @@ struct AggregationBound {
     std::int32_t l;
 };
 
+// The bounds of the comparison, by name and formula; a bound without a
+// value (one these data cannot give) is left out.
 struct Comparison {
     std::optional<AggregationBound> aggregation;  // none when the passes could not run
-    std::vector<ComparedBound> upper;             // in the order shown
-    std::vector<ComparedBound> lower;
+    std::vector<NamedBound> upper;                // in the order shown
+    std::vector<NamedBound> lower;
     std::optional<double> sharpestUpper;  // the best possible bounds, when proven
     std::optional<double> sharpestLower;
 };
 
-// The classical bounds of order m as entries: Boole, Bonferroni, Hunter and
-// the sharp upper bound; Dawson and Sankoff's and the sharp lower bound.
-Comparison classicalComparison(std::int32_t m, const ClassicalBounds& bounds);
+// The comparison of a run's result: the sharpest bounds first, then the
+// classical ones, then the best exact bounds, with the aggregation bound
+// beside the upper ones.
+Comparison comparisonOf(const Result& result);
 
 // For each side a heading, one line per bound with its value (and the
 // aggregation bound beside the upper ones), and the line naming the

@@ -31,6 +31,18 @@ void writeSharpestSide(std::ostream& out, const char* label, const ProvenBound& 
 
 }  // namespace
 
+BestExactBounds bestExactBoundsOf(const MethodResult& exact) {
+    return {exact.upper.value, exact.upper.pass, exact.lower.value, exact.lower.pass,
+            static_cast<std::int32_t>(exact.passes.size())};
+}
+
+ProvenInterval provenIntervalOf(const MethodResult& sharpest) {
+    return {{sharpest.upper.value, sharpest.upper.why},
+            {sharpest.lower.value, sharpest.lower.why},
+            false,
+            {}};
+}
+
 void writeExactSummary(std::ostream& out, const BestExactBounds& best) {
     writeExactSide(out, "Exact upper bound: ", best.upper, best.upperL, best.passes);
     writeExactSide(out, "Exact lower bound: ", best.lower, best.lowerL, best.passes);

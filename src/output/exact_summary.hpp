@@ -6,10 +6,27 @@
 #include <optional>
 #include <ostream>
 
-#include "exact/exact_passes.hpp"
 #include "numeric/proven_bound.hpp"
+#include "unionbound/result.hpp"
 
 namespace unionbound {
+
+// The smallest proven upper bound and the largest proven lower bound over
+// the exact passes, each with the subsequence length of its pass.
+struct BestExactBounds {
+    std::optional<double> upper;
+    std::int32_t upperL = 0;
+    std::optional<double> lower;
+    std::int32_t lowerL = 0;
+    std::int32_t passes = 0;  // the exact passes run (none when m > n/2)
+};
+
+// The best bounds of the exact method's result.
+BestExactBounds bestExactBoundsOf(const MethodResult& exact);
+
+// The bounds of the sharpest method's result, each with its reason where it
+// has no value.
+ProvenInterval provenIntervalOf(const MethodResult& sharpest);
 
 // "Exact upper bound: V (l=L)", "Exact lower bound: V (l=L)" and, when both
 // were proven, "Exact interval: [lower, upper]"; a side no pass proved says

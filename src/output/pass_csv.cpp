@@ -3,6 +3,7 @@
 #include <string>
 
 #include "text/number_format.hpp"
+#include "unionbound/options.hpp"
 
 namespace unionbound {
 
@@ -13,6 +14,37 @@ std::string cell(const std::optional<double>& value) {
 }
 
 }  // namespace
+
+std::vector<PassRow> passRowsOf(const Result& result) {
+    const MethodResult* aggregation = result.method(method::aggregation);
+    const MethodResult* exact = result.method(method::exact);
+    std::vector<PassRow> rows;
+    if (aggregation != nullptr) {
+        for (const PassBounds& pass : aggregation->passes) {
+            rows.push_back({pass.l, pass.q, pass.upper.value, pass.seconds});
+        }
+    } else if (exact != nullptr) {
+        for (const PassBounds& pass : exact->passes) {
+            rows.push_back({pass.l, pass.q, std::nullopt, std::nullopt});
+        }
+    }
+    if (exact != nullptr) {
+        for (PassRow& row : rows) {
+            for (const PassBounds& pass : exact->passes) {
+                if (pass.l == row.l) {
+                    row.exactUpper = pass.upper.value;
+                    row.exactLower = pass.lower.value;
+                }
+            }
+        }
+    }
+    return rows;
+}
+
+std::int32_t bestPassOf(const Result& result) {
+    const MethodResult* aggregation = result.method(method::aggregation);
+    return aggregation != nullptr ? aggregation->upper.pass : 0;
+}
 
 void writePassCsv(std::ostream& out, const std::vector<PassRow>& rows, std::int32_t bestL,
                   bool exactColumns) {

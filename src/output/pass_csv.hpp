@@ -6,6 +6,8 @@
 #include <ostream>
 #include <vector>
 
+#include "unionbound/result.hpp"
+
 namespace unionbound {
 
 struct PassRow {
@@ -20,6 +22,15 @@ struct PassRow {
     std::optional<double> exactUpper = std::nullopt;
     std::optional<double> exactLower = std::nullopt;
 };
+
+// The rows of a run's result: one per pass of the aggregation method, with
+// the exact bounds of the same length beside it; one per exact pass where
+// the aggregation did not run.
+std::vector<PassRow> passRowsOf(const Result& result);
+
+// The length of the pass that gives the aggregation bound of the result (0
+// where the aggregation did not run).
+std::int32_t bestPassOf(const Result& result);
 
 // The header "l,q,bound,seconds,best" (with `exactColumns`, followed by
 // ",exact_upper,exact_lower"), then one line per pass; best is 1 for the

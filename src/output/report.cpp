@@ -18,33 +18,31 @@ void writeReportHeader(std::ostream& out, std::int32_t n, std::int32_t m, std::i
     out << "n=" << n << ", m=" << m << ", m_k=" << mK << std::endl;
 }
 
-void writePassBlock(std::ostream& out, std::int32_t l, std::int32_t m,
-                    const BoundSolution& solution, double elapsed, const RealVector& moments,
-                    const IntMatrix& basisRows) {
+void writePassBlock(std::ostream& out, std::int32_t m, const PassReport& pass) {
     out << std::endl << std::endl;
     // "subsecuences" is kept as the report has always spelt it, so that stored
     // reports and the scripts that read them still match.
-    out << "The length of the subsecuences. l=" << l << std::endl;
+    out << "The length of the subsecuences. l=" << pass.l << std::endl;
     out << "Upper bound on the probability of the union:" << std::endl;
     out.precision(15);
-    out << -solution.value << std::endl;
-    out << "Running time: " << elapsed << std::endl << std::endl;
+    out << -pass.objective << std::endl;
+    out << "Running time: " << pass.seconds << std::endl << std::endl;
     out << "Kjs:";
-    writeIntMatrix(out, solution.Kjs);
-    out << "q1:" << m - solution.jbest - 1 << std::endl;
+    writeIntMatrix(out, pass.kjs);
+    out << "q1:" << m - pass.jbest - 1 << std::endl;
     out << "Vks:";
-    writeIntMatrix(out, solution.Vks);
+    writeIntMatrix(out, pass.vks);
     out << std::endl;
     out << "The binomial moments:" << std::endl;
     out << "{";
     out.setf(std::ios_base::fixed);
-    for (double moment : moments) {
+    for (double moment : pass.binomialMoments) {
         out.precision(20);
         out << moment << ",";
     }
     out << "}" << std::endl;
     out << "Basis subscripts:";
-    writeIntMatrix(out, basisRows);
+    writeIntMatrix(out, pass.basisSubscripts);
 }
 
 void writeConsoleSummary(std::ostream& out, double bestValue, double bestTime, std::int32_t bestL) {

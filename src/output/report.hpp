@@ -6,8 +6,8 @@
 #include <cstdint>
 #include <ostream>
 
-#include "aggregation/bound_solver.hpp"
 #include "numeric/types.hpp"
+#include "unionbound/result.hpp"
 
 namespace unionbound {
 
@@ -19,15 +19,14 @@ void writeIntMatrix(std::ostream& out, const IntMatrix& matrix);
 // "n=10, m=3, m_k=3" and a line break.
 void writeReportHeader(std::ostream& out, std::int32_t n, std::int32_t m, std::int32_t mK);
 
-// One pass: two empty lines, the length l, the bound -value (precision 15),
-// the running time, Kjs, q1 = m - jbest - 1, Vks, the binomial moments
-// (fixed notation, 20 digits) and the basis subscripts. The switch to fixed
+// One pass of the aggregation method: two empty lines, the length l, the
+// bound -objective (precision 15), the running time, Kjs, q1 = m - jbest -
+// 1, Vks, the binomial moments (fixed notation, 20 digits) and the basis
+// subscripts. The switch to fixed
 // notation is made on the stream and never undone, so the bound and time of
 // every later block are written in fixed notation with 15 digits. Every line
 // break flushes.
-void writePassBlock(std::ostream& out, std::int32_t l, std::int32_t m,
-                    const BoundSolution& solution, double elapsed, const RealVector& moments,
-                    const IntMatrix& basisRows);
+void writePassBlock(std::ostream& out, std::int32_t m, const PassReport& pass);
 
 // The closing console lines: the bound -bestValue (15 significant digits),
 // the running time (fixed, 3 digits) and the length l of the best pass.

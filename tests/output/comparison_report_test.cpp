@@ -5,10 +5,21 @@
 #include <cmath>
 #include <sstream>
 
+#include "classical/classical_bounds.hpp"
+
 namespace unionbound {
 namespace {
 
 const ClassicalBounds kBounds{1.0, 0.9, 0.95, {0.875, {0, 1, 2, 3}}, 0.5, {0.625, {0, 1, 2, 3}}};
+
+// The classical bounds of order m as a comparison shows them.
+Comparison classicalComparison(std::int32_t m, const ClassicalBounds& bounds) {
+    const NamedClassicalBounds named = namedClassicalBounds(m, bounds);
+    Comparison comparison;
+    comparison.upper = named.upper;
+    comparison.lower = named.lower;
+    return comparison;
+}
 
 std::string written(const Comparison& comparison) {
     std::ostringstream out;

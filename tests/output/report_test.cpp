@@ -4,6 +4,8 @@
 
 #include <sstream>
 
+#include "aggregation/bound_solver.hpp"
+
 namespace unionbound {
 namespace {
 
@@ -26,6 +28,22 @@ TEST(ReportHeader, NamesNMAndMk) {
 }
 
 const BoundSolution kSolution{-0.015625, {{3}, {3}}, 0, {{0, 1, 2}, {0, 1, 2}}};
+
+// The block of pass l with the solver's tables of `solution`.
+void writePassBlock(std::ostream& out, std::int32_t l, std::int32_t m,
+                    const BoundSolution& solution, double elapsed, const RealVector& moments,
+                    const IntMatrix& basisRows) {
+    PassReport pass;
+    pass.l = l;
+    pass.objective = solution.value;
+    pass.seconds = elapsed;
+    pass.binomialMoments = moments;
+    pass.kjs = solution.Kjs;
+    pass.jbest = solution.jbest;
+    pass.vks = solution.Vks;
+    pass.basisSubscripts = basisRows;
+    unionbound::writePassBlock(out, m, pass);
+}
 
 TEST(PassBlock, HasItsLabelsAndTablesInOrder) {
     std::ostringstream out;

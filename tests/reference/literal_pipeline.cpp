@@ -328,8 +328,16 @@ void runPasses(const RealVector& prob, std::int32_t n, std::int32_t m, std::ostr
             bestTime = elapsed;
             bestL = l;
         }
-        writePassBlock(report, l, m, s, elapsed, moments,
-                       basisSubscripts(m, t.pairs, t.orders, s.Vks, s.Kjs, s.jbest));
+        PassReport block;
+        block.l = l;
+        block.objective = s.value;
+        block.seconds = elapsed;
+        block.binomialMoments = moments;
+        block.kjs = s.Kjs;
+        block.jbest = s.jbest;
+        block.vks = s.Vks;
+        block.basisSubscripts = basisSubscripts(m, t.pairs, t.orders, s.Vks, s.Kjs, s.jbest);
+        writePassBlock(report, m, block);
     }
     writeConsoleSummary(console, bestValue, bestTime, bestL);
 }
