@@ -6,10 +6,10 @@
 #   unionbound_add_layer(NAME SOURCES file... [DEPENDS layer...] [PRIVATE_LINKS target...])
 #
 # makes the target unionbound_NAME with the alias unionbound::NAME. Every
-# layer's public include directory is src/ (installed as include/unionbound),
-# so that "#include "numeric/types.hpp"" works alike in the tree and for a
-# consumer of the installed package. The project's warnings and
-# floating-point settings are build-only: they do not reach consumers.
+# layer's include directories are src/ ("#include "numeric/types.hpp"") and
+# include/, the public API ("#include "unionbound/engine.hpp""). The layers
+# are not installed: the shared library of src/CMakeLists.txt holds them. The
+# project's warnings and floating-point settings are build-only.
 #
 #   unionbound_write_layering(FILE)
 #
@@ -30,11 +30,9 @@ function(unionbound_add_layer name)
   set(target unionbound_${name})
   add_library(${target} ${layer_SOURCES})
   add_library(unionbound::${name} ALIAS ${target})
-  set_target_properties(${target} PROPERTIES EXPORT_NAME ${name})
   target_include_directories(${target} PUBLIC
     $<BUILD_INTERFACE:${PROJECT_SOURCE_DIR}/src>
-    $<BUILD_INTERFACE:${PROJECT_SOURCE_DIR}/include>
-    $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}/unionbound>)
+    $<BUILD_INTERFACE:${PROJECT_SOURCE_DIR}/include>)
   set(public_links)
   foreach(dependency IN LISTS layer_DEPENDS)
     list(APPEND public_links unionbound_${dependency})
