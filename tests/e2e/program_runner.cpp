@@ -34,6 +34,9 @@ StartedProgram::StartedProgram(const std::filesystem::path& program,
         argv.push_back(word.data());
     }
     argv.push_back(nullptr);
+    // A program that ends before it has read all its input must not end the
+    // tests with SIGPIPE: the write fails instead, and the input is closed.
+    ::signal(SIGPIPE, SIG_IGN);
     const pid_t pid = fork();
     if (pid < 0) {
         throw std::runtime_error("fork failed");
@@ -45,7 +48,7 @@ StartedProgram::StartedProgram(const std::filesystem::path& program,
         for (int fd : {toChild[0], toChild[1], fromOut[0], fromOut[1], fromErr[0], fromErr[1]}) {
             close(fd);
         }
-        for (int signalNumber : {SIGINT, SIGTERM, SIGHUP}) {
+        for (int signalNumber : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) {
             ::signal(signalNumber, SIG_DFL);
         }
         sigset_t none;
