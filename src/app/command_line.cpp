@@ -17,28 +17,34 @@ namespace unionbound {
 
 namespace {
 
-// Reads the value of a whole-number option into `number`; returns the
-// problem, or empty.
-std::string readWholeNumber(ArgumentWalker& words, const char* meaning, std::int64_t& number) {
+// Reads the value of a whole-number option into `number`.
+Expected<void> readWholeNumber(ArgumentWalker& words, const char* meaning, std::int64_t& number) {
     const Parsed<std::int64_t> value =
         wholeNumberValue(words, meaning, std::numeric_limits<std::int64_t>::min(),
                          std::numeric_limits<std::int64_t>::max());
+    if (!value.ok()) {
+        return value.error();
+    }
     number = value.value();
-    return value.message();
+    return {};
 }
 
-// Reads the value of a path option into `path`; returns the problem, or
-// empty.
-std::string readPath(ArgumentWalker& words, const std::string& option, std::string& path) {
+// Reads the value of a path option into `path`.
+Expected<void> readPath(ArgumentWalker& words, const std::string& option, std::string& path) {
     const Parsed<std::string> value = words.value();
     if (!value.ok()) {
-        return value.message() + " (a file path)";
+        return refuse(value.message() + " (a file path)");
     }
     if (value.value().empty()) {
-        return "option " + option + " needs a non-empty file path";
+        return refuse("option " + option + " needs a non-empty file path");
     }
     path = value.value();
     return {};
+}
+
+// The refusal of an option given twice.
+Expected<void> twice(const std::string& option) {
+    return refuse("option " + option + " is given twice");
 }
 
 }  // namespace
@@ -75,47 +81,45 @@ Parsed<CommandLine> parseCommandLine(const std::vector<std::string>& words) {
             line.action = CommandLine::Action::version;
             return line;
         }
-        std::string problem;
+        Expected<void> read;
         if (option == "-n") {
-            problem = once(seenN) ? readWholeNumber(walker, "the number of events", line.n)
-                                  : "option -n is given twice";
+            read = once(seenN) ? readWholeNumber(walker, "the number of events", line.n)
+                               : twice(option);
         } else if (option == "-m") {
-            problem = once(seenM)
-                          ? readWholeNumber(walker, "the maximum order of the intersections",
-                                            line.m)
-                          : "option -m is given twice";
+            read = once(seenM)
+                       ? readWholeNumber(walker, "the maximum order of the intersections", line.m)
+                       : twice(option);
         } else if (option == "--input") {
-            problem = once(seenInput) ? readPath(walker, option, line.inputPath)
-                                      : "option --input is given twice";
+            read = once(seenInput) ? readPath(walker, option, line.inputPath) : twice(option);
         } else if (option == "--report") {
-            problem = once(seenReport) ? readPath(walker, option, line.reportPath)
-                                       : "option --report is given twice";
+            read = once(seenReport) ? readPath(walker, option, line.reportPath) : twice(option);
         } else if (option == "--csv") {
-            problem = once(seenCsv) ? readPath(walker, option, line.csvPath)
-                                    : "option --csv is given twice";
+            read = once(seenCsv) ? readPath(walker, option, line.csvPath) : twice(option);
         } else if (option == "--threads") {
             if (once(seenThreads)) {
                 const Parsed<std::int64_t> value =
                     wholeNumberValue(walker, "the number of threads", 1, kMostThreads);
                 line.threads = static_cast<std::int32_t>(value.value());
-                problem = value.message();
+                if (!value.ok()) {
+                    read = value.error();
+                }
             } else {
-                problem = "option --threads is given twice";
+                read = twice(option);
             }
         } else if (option == "--compare") {
-            problem = once(seenCompare) ? "" : "option --compare is given twice";
+            read = once(seenCompare) ? Expected<void>() : twice(option);
             line.compare = true;
         } else if (option == "--exact") {
-            problem = once(seenExact) ? "" : "option --exact is given twice";
+            read = once(seenExact) ? Expected<void>() : twice(option);
             line.exact = true;
         } else if (option == "--sharpest") {
-            problem = once(seenSharpest) ? "" : "option --sharpest is given twice";
+            read = once(seenSharpest) ? Expected<void>() : twice(option);
             line.sharpest = true;
         } else {
-            problem = "unknown option \"" + shownWord(option) + "\"";
+            read = refuse("unknown option \"" + shownWord(option) + "\"");
         }
-        if (!problem.empty()) {
-            return fail(problem);
+        if (!read.ok()) {
+            return fail(read.message());
         }
     }
     if (seenN != seenM) {

@@ -195,10 +195,10 @@ Expected<Plan> Engine::setProblem(Problem problem) {
         }
         for (const MethodEntry* entry : s.running) {
             if (entry->refusal != nullptr) {
-                if (const std::string refusal = entry->refusal(*size); !refusal.empty()) {
+                if (const Expected<void> takes = entry->refusal(*size); !takes.ok()) {
                     s.running.clear();
                     s.leftOut.clear();
-                    return refuse(refusal);
+                    return takes.error();
                 }
             }
         }

@@ -152,12 +152,12 @@ Expected<MethodResult> runExact(MethodContext& c) {
 
 // --- the sharpest bounds ----------------------------------------------
 
-std::string sharpestRefusal(const ProblemSize& size) {
+Expected<void> sharpestRefusal(const ProblemSize& size) {
     if (size.n <= largestSharpestEvents(size.m)) {
         return {};
     }
-    return "--sharpest cannot take n=" + std::to_string(size.n) +
-           " events: " + describeSharpestMemoryPlan(size.m);
+    return refuse("--sharpest cannot take n=" + std::to_string(size.n) +
+                  " events: " + describeSharpestMemoryPlan(size.m));
 }
 
 Stop stopOf(SharpestStop stop) {

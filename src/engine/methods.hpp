@@ -74,8 +74,8 @@ struct MethodEntry {
     // The sizes the method takes, or why it cannot take these.
     Parsed<ProblemSize> (*sizes)(std::int64_t n, std::int64_t m);
     // Sizes it takes but must refuse the whole problem for (the sharpest
-    // bounds' memory plan): the refusal, or empty. Null for none.
-    std::string (*refusal)(const ProblemSize& size);
+    // bounds' memory plan); null where there are none.
+    Expected<void> (*refusal)(const ProblemSize& size);
     Needs needs;
     Expected<MethodResult> (*run)(MethodContext& context);
 };

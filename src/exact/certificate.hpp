@@ -30,7 +30,7 @@ namespace unionbound {
 
 class GridCheck {
   public:
-    // Precondition: checkPassProblem(problem) is empty; `problem` outlives this.
+    // Precondition: checkPassProblem(problem) accepts it; `problem` outlives this.
     explicit GridCheck(const PassProblem& problem);
 
     // A double ≤ min over all value points z of g(z) − unionWeight·1{z ≠ 0};

@@ -261,9 +261,8 @@ ExactPassResult solvePass(const PassProblem& problem, const std::vector<ExactAtt
     statistics.claimedLower = kNotANumber;
     statistics.upperRepair = kNotANumber;
     statistics.lowerRepair = kNotANumber;
-    const std::string malformed = checkPassProblem(problem);
-    if (!malformed.empty()) {
-        outcome.bounds = noValues("the pass's data are malformed: " + malformed);
+    if (const Expected<void> wellFormed = checkPassProblem(problem); !wellFormed.ok()) {
+        outcome.bounds = noValues("the pass's data are malformed: " + wellFormed.message());
         return outcome;
     }
     const PassLayout layout = passLayout(problem);

@@ -75,33 +75,33 @@ PassProblem makePassProblem(std::int32_t n, std::int32_t l, std::int32_t m, Real
     return problem;
 }
 
-std::string checkPassProblem(const PassProblem& problem) {
+Expected<void> checkPassProblem(const PassProblem& problem) {
     if (problem.m < 1) {
-        return "the order m is " + std::to_string(problem.m) + ", not at least 1";
+        return refuse("the order m is " + std::to_string(problem.m) + ", not at least 1");
     }
     if (problem.lengths.empty()) {
-        return "the pass has no subsequences";
+        return refuse("the pass has no subsequences");
     }
     for (std::size_t c = 0; c < problem.lengths.size(); ++c) {
         if (problem.lengths[c] < 1) {
-            return "subsequence " + std::to_string(c + 1) + " has length " +
-                   std::to_string(problem.lengths[c]) + ", not at least 1";
+            return refuse("subsequence " + std::to_string(c + 1) + " has length " +
+                          std::to_string(problem.lengths[c]) + ", not at least 1");
         }
     }
     const std::size_t expected = passLayout(problem).size();
     if (problem.moments.size() != expected || problem.errors.size() != expected) {
-        return "the pass has " + std::to_string(problem.moments.size()) + " moments and " +
-               std::to_string(problem.errors.size()) + " error bounds where " +
-               std::to_string(expected) + " are needed";
+        return refuse("the pass has " + std::to_string(problem.moments.size()) + " moments and " +
+                      std::to_string(problem.errors.size()) + " error bounds where " +
+                      std::to_string(expected) + " are needed");
     }
     if (problem.moments[0] != 1.0 || problem.errors[0] != 0.0) {
-        return "the first moment is not the total probability 1";
+        return refuse("the first moment is not the total probability 1");
     }
     for (std::size_t i = 0; i < expected; ++i) {
         if (!std::isfinite(problem.moments[i]) || !std::isfinite(problem.errors[i]) ||
             !(problem.errors[i] >= 0.0)) {
-            return "the moment " + passLayout(problem).name(i) +
-                   " or its error bound is not a finite number (the error not negative)";
+            return refuse("the moment " + passLayout(problem).name(i) +
+                          " or its error bound is not a finite number (the error not negative)");
         }
     }
     return {};

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "numeric/types.hpp"
+#include "text/parsed.hpp"
 
 namespace unionbound {
 
@@ -50,9 +51,9 @@ RealVector passTermCounts(const PassProblem& problem);
 // for every subsequence), with the errors that momentErrors proves for them.
 PassProblem makePassProblem(std::int32_t n, std::int32_t l, std::int32_t m, RealVector moments);
 
-// Empty when the problem is well formed (m ≥ 1, q ≥ 1, every length ≥ 1,
-// one moment and one error per moment of the layout, moments[0] = 1, every
-// number finite and every error ≥ 0); else what is wrong, in one line.
-std::string checkPassProblem(const PassProblem& problem);
+// Accepts a well-formed problem (m ≥ 1, q ≥ 1, every length ≥ 1, one
+// moment and one error per moment of the layout, moments[0] = 1, every
+// number finite and every error ≥ 0); else says what is wrong, in one line.
+Expected<void> checkPassProblem(const PassProblem& problem);
 
 }  // namespace unionbound

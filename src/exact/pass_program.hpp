@@ -65,7 +65,7 @@ class PassProgram {
     virtual std::int32_t columnsEntered() const = 0;
 
   protected:
-    // Precondition: checkPassProblem(problem) is empty; `allowed` has one
+    // Precondition: checkPassProblem(problem) accepts it; `allowed` has one
     // entry per moment, each > 0 for the moments with terms, when `distance`;
     // `problem` and `solver` outlive this.
     PassProgram(const PassProblem& problem, lp::Solver& solver, bool distance,
