@@ -3,9 +3,12 @@
 # of the layering, which the layering check reads from the file that
 # unionbound_write_layering makes of them.
 #
-#   unionbound_add_layer(NAME SOURCES file... [DEPENDS layer...] [PRIVATE_LINKS target...])
+#   unionbound_add_layer(NAME [METHOD] SOURCES file... [DEPENDS layer...]
+#                        [PRIVATE_LINKS target...])
 #
-# makes the target unionbound_NAME with the alias unionbound::NAME. Every
+# makes the target unionbound_NAME with the alias unionbound::NAME; METHOD
+# adds it to the global property unionbound_methods, the layers of the
+# methods, which the engine's layer depends on. Every
 # layer's include directories are src/ ("#include "numeric/types.hpp"") and
 # include/, the public API ("#include "unionbound/engine.hpp""). The layers
 # are not installed: the shared library of src/CMakeLists.txt holds them. The
@@ -26,7 +29,10 @@
 include_guard(GLOBAL)
 
 function(unionbound_add_layer name)
-  cmake_parse_arguments(PARSE_ARGV 1 layer "" "" "SOURCES;DEPENDS;PRIVATE_LINKS")
+  cmake_parse_arguments(PARSE_ARGV 1 layer "METHOD" "" "SOURCES;DEPENDS;PRIVATE_LINKS")
+  if(layer_METHOD)
+    set_property(GLOBAL APPEND PROPERTY unionbound_methods ${name})
+  endif()
   set(target unionbound_${name})
   add_library(${target} ${layer_SOURCES})
   add_library(unionbound::${name} ALIAS ${target})

@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <thread>
+#include <utility>
 
 #include "app/command_line.hpp"
 #include "app/run.hpp"
@@ -38,9 +39,13 @@ int runCommandLine(const std::vector<std::string>& words, std::istream& in, std:
     options.inputPath = line.inputPath;
     options.reportPath = line.reportPath;
     options.csvPath = line.csvPath;
-    options.compare = line.compare;
-    options.exact = line.exact;
-    options.sharpest = line.sharpest;
+    for (const auto& [asked, name] :
+         {std::pair{line.exact, method::exact}, std::pair{line.sharpest, method::sharpest},
+          std::pair{line.compare, method::classical}}) {
+        if (asked) {
+            options.methods.emplace_back(name);
+        }
+    }
     options.progress = errIsTerminal && line.anyOption ? &err : nullptr;
     if (line.batch) {
         return runBatch(line.n, line.m, out, err, options);

@@ -102,21 +102,6 @@ class Report {
     std::int32_t passesWritten_ = 0;
 };
 
-// The methods a run asks the engine for.
-std::vector<std::string> methodsOf(const RunOptions& options) {
-    std::vector<std::string> methods{std::string(method::aggregation)};
-    if (options.exact) {
-        methods.emplace_back(method::exact);
-    }
-    if (options.sharpest) {
-        methods.emplace_back(method::sharpest);
-    }
-    if (options.compare) {
-        methods.emplace_back(method::classical);
-    }
-    return methods;
-}
-
 // Says every side of an exact pass that no proof could be found for.
 void warnOfUnprovenPasses(const MethodResult& exact, std::ostream& err) {
     for (const PassBounds& pass : exact.passes) {
@@ -139,7 +124,7 @@ RunOutcome boundAndSummarise(std::int64_t n, std::int64_t m, std::ostream& out, 
     ProgressLine progress(options.progress);
     std::optional<Report> report;
     Options settings;
-    settings.methods = methodsOf(options);
+    settings.methods = options.methods;
     settings.threads = options.threads;
     settings.progress = [&](const Progress& now) { progress.show(now.text); };
     settings.diagnostics = writingTo(out);
@@ -216,7 +201,7 @@ RunOutcome boundAndSummarise(std::int64_t n, std::int64_t m, std::ostream& out, 
                 << "\" could not be written completely" << std::endl;
         }
     }
-    if (options.compare) {
+    if (result.method(method::classical) != nullptr) {
         writeComparison(out, comparisonOf(result));
     }
     return {reportWritten && csvWritten ? kExitSuccess : kExitReportFailed, true};

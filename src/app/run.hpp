@@ -7,6 +7,9 @@
 #include <istream>
 #include <ostream>
 #include <string>
+#include <vector>
+
+#include "unionbound/options.hpp"
 
 namespace unionbound {
 
@@ -15,9 +18,9 @@ struct RunOptions {
     std::string inputPath = "prob.txt";
     std::string reportPath = "result.txt";
     std::string csvPath;               // the per-pass CSV file; empty for none
-    bool compare = false;              // show the classical bounds after the summary
-    bool exact = false;                // the exact bounds of every pass
-    bool sharpest = false;             // the sharpest bounds from all the data
+    // The methods asked of the engine (method::…): the aggregation, and
+    // those the options add; each one's closing lines follow the summary.
+    std::vector<std::string> methods{std::string(method::aggregation)};
     std::ostream* progress = nullptr;  // where progress lines go; null for none
     // The threads that read, sum and run the passes (the structured and the
     // exact ones); the output is the same for every count (1: all in the
