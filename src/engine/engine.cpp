@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 #include <exception>
+#include <functional>
 #include <new>
 #include <optional>
 #include <thread>
@@ -116,6 +117,27 @@ bool better(const Bound& candidate, const Bound& best, bool upper) {
         return candidate.proven && !best.proven;
     }
     return upper ? *candidate.value < *best.value : *candidate.value > *best.value;
+}
+
+// The reading of the problem's probabilities, from its file or its vector.
+Parsed<ReadingResult> readingOf(const Problem& problem, std::int32_t n, std::int32_t m,
+                                const ReadingRequest& request,
+                                const std::function<void(const Progress&)>& progress) {
+    const std::string count = std::to_string(intersectionCount(n, m));
+    if (problem.file.empty()) {
+        return buildingFor("the " + count + " intersection probabilities given",
+                           [&] { return readProbabilities(n, m, problem.probabilities, request); });
+    }
+    const auto told = [&](std::int64_t numbersRead, std::int64_t expected) {
+        if (progress) {
+            progress({"reading", numbersRead, expected,
+                      "reading \"" + problem.file + "\": " + std::to_string(numbersRead) + " of " +
+                          std::to_string(expected) + " numbers (" +
+                          std::to_string(numbersRead * 100 / expected) + "%)"});
+        }
+    };
+    return buildingFor("the " + count + " intersection probabilities of \"" + problem.file + "\"",
+                       [&] { return readProbabilities(n, m, problem.file, request, told); });
 }
 
 Interval bestInterval(const std::vector<MethodResult>& methods) {
@@ -234,11 +256,11 @@ Expected<void> Engine::readProbabilities() {
             needs.consistentData = needs.consistentData || entry->needs.consistentData;
         }
         if (!s.pool) {
-            std::int32_t threads = s.options.threads;
-            if (threads <= 0) {
-                threads = static_cast<std::int32_t>(
-                    std::max(1u, std::min(256u, std::thread::hardware_concurrency())));
-            }
+            // 0 threads: one per core (1 when the count is unknown).
+            const std::int32_t threads =
+                s.options.threads > 0
+                    ? s.options.threads
+                    : static_cast<std::int32_t>(std::max(1u, std::thread::hardware_concurrency()));
             s.pool = std::make_unique<ThreadPool>(threads);
         }
         ReadingRequest request;
@@ -249,32 +271,7 @@ Expected<void> Engine::readProbabilities() {
         request.singlesAndPairs = needs.singlesAndPairs;
         request.everyProbability = needs.everyProbability;
         request.pool = s.pool.get();
-        const Problem& problem = *s.problem;
-        const std::string count = std::to_string(intersectionCount(n, m));
-        Parsed<ReadingResult> read =
-            problem.file.empty()
-                ? buildingFor("the " + count + " intersection probabilities given",
-                              [&] {
-                                  return unionbound::readProbabilities(n, m, problem.probabilities,
-                                                                       request);
-                              })
-                : buildingFor(
-                      "the " + count + " intersection probabilities of \"" + problem.file + "\"",
-                      [&] {
-                          return unionbound::readProbabilities(
-                              n, m, problem.file, request,
-                              [&](std::int64_t numbersRead, std::int64_t expected) {
-                                  if (s.options.progress) {
-                                      s.options.progress(
-                                          {"reading", numbersRead, expected,
-                                           "reading \"" + problem.file +
-                                               "\": " + std::to_string(numbersRead) + " of " +
-                                               std::to_string(expected) + " numbers (" +
-                                               std::to_string(numbersRead * 100 / expected) +
-                                               "%)"});
-                                  }
-                              });
-                      });
+        Parsed<ReadingResult> read = readingOf(*s.problem, n, m, request, s.options.progress);
         if (!read.ok()) {
             return read.error();
         }
