@@ -49,6 +49,12 @@ struct Options {
     // Asked now and then in the calling thread; true stops the methods
     // early in the same way.
     std::function<bool()> stopRequested;
+    // Probabilities of which a pair breaks its Fréchet bounds belong to no
+    // distribution: they are refused (an error of kind inconsistent). With
+    // false, the methods that do not need consistent data (the aggregation,
+    // the classical bounds) run on them all the same and a warning says so;
+    // the exact and the sharpest bounds refuse them either way.
+    bool refuseInconsistentData = true;
 
     // Everything below is told in the calling thread.
     std::function<void(const Progress&)> progress;
@@ -56,6 +62,9 @@ struct Options {
     std::function<void(const PassReport&)> passDone;
     // Each method, once it has ended.
     std::function<void(const MethodResult&)> methodDone;
+    // What the computation noticed and went on with, one line each, as it
+    // is noticed (Result::warnings keeps them too).
+    std::function<void(std::string_view warning)> warning;
     // The numeric stages' messages about arguments they could not use
     // (they go on with a neutral result), each as it reads, a message that
     // ends a line with its line break; in the order a run on one thread

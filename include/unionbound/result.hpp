@@ -93,6 +93,9 @@ struct PassReport {
 // were sought (inconsistent data end the computation with an error).
 struct Consistency {
     bool pairsChecked = false;  // every pair against its Fréchet bounds
+    // The first pair that breaks them, in words, where the data were not
+    // refused for it (Options::refuseInconsistentData); empty when none.
+    std::string violation;
 };
 
 // A method asked for that these sizes leave out, and why.
@@ -102,13 +105,21 @@ struct LeftOut {
 };
 
 // The best bounds over all methods: the smallest upper and the largest lower
-// bound, each with the method that gives it (among equal values a proven
-// one, else the first).
+// bound, each with the method that gives it (among equal values the most
+// certain, else the first). The bounds are of three kinds, from the least
+// certain: the aggregation's floating-point value, the classical closed
+// forms evaluated in floating point, and the proven exact and sharpest
+// bounds. A bound that contradicts a more certain one of the other side (an
+// upper bound below a lower bound) is rounding that moved it past the
+// truth: it is passed over, and a note says so.
 struct Interval {
     Bound lower;
     Bound upper;
     std::string lowerMethod;
     std::string upperMethod;
+    // Where a lower bound lies above an upper bound: which, and why, one
+    // line each.
+    std::vector<std::string> notes;
 };
 
 struct Result {
@@ -118,6 +129,10 @@ struct Result {
     std::vector<LeftOut> leftOut;
     Consistency consistency;
     Interval best;
+    // What the computation noticed and went on with, one line each: words
+    // after the expected numbers of a file, data that break the Fréchet
+    // bounds where they were not refused.
+    std::vector<std::string> warnings;
 
     // The result of the method of that name, or null when it did not run.
     const MethodResult* method(std::string_view name) const {

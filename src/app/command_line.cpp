@@ -127,6 +127,16 @@ Parsed<CommandLine> parseCommandLine(const std::vector<std::string>& words) {
                           : "batch mode needs both -n and -m: -n is missing");
     }
     line.batch = seenN;
+    // The dialogue reads its answers from standard input and writes its
+    // prompts to standard output.
+    if (!line.batch && line.inputPath == "-") {
+        return fail("--input - (standard input) needs batch mode, -n and -m: the console "
+                    "dialogue reads its answers from standard input");
+    }
+    if (!line.batch && line.csvPath == "-") {
+        return fail("--csv - (standard output) needs batch mode, -n and -m: the console "
+                    "dialogue writes to standard output");
+    }
     return line;
 }
 
@@ -165,11 +175,14 @@ Options:
                  (with --exact or --sharpest any 1 <= M <= N: where the
                  structured passes cannot run, only the bounds asked for are
                  computed and no report is written)
-  --input PATH   read the probabilities from PATH (default: prob.txt)
+  --input PATH   read the probabilities from PATH (default: prob.txt; in
+                 batch mode - for standard input)
   --report PATH  write the per-pass report to PATH (default: result.txt)
   --csv PATH     also write one line per pass to PATH:
                  l,q,bound,seconds,best (best is 1 for the best pass, else 0)
-                 and with --exact also exact_upper,exact_lower
+                 and with --exact also exact_upper,exact_lower; in batch
+                 mode - for standard output, the closing lines then going
+                 to standard error
   --compare      after the summary, show the classical bounds from the same
                  probabilities beside this program's bound: upper (Boole,
                  Bonferroni, Hunter, the sharp bound from S1 ... SM) and
@@ -193,6 +206,11 @@ Options:
 
 Progress goes to standard error while a run with options works, when standard
 error is a terminal.
+
+Probabilities that no joint distribution has (a pair beyond its Frechet
+bounds) are refused in batch mode; at the console a warning names them on
+standard error and the bound is computed all the same.
+Words after the expected numbers are not read; a warning says how many.
 
 Exit status: 0 on success, 1 for bad data (n, m or the input file), 2 for a
 usage error.

@@ -118,14 +118,22 @@ void warnOfUnprovenPasses(const MethodResult& exact, std::ostream& err) {
 // From n and m to the closing lines: the engine checks the sizes and reads
 // the probabilities (every number checked before the report is touched),
 // runs the methods, and this writes the report and the CSV file, the
-// summary and, if asked, the comparison.
+// summary and, if asked, the comparison. The closing lines and the numeric
+// stages' messages go to `out`; a CSV file named "-" to `data`. At the
+// console (`dialogue`), data that no distribution has are warned of and
+// bounded all the same.
 RunOutcome boundAndSummarise(std::int64_t n, std::int64_t m, std::ostream& out, std::ostream& err,
-                             const RunOptions& options) {
+                             std::ostream& data, bool dialogue, const RunOptions& options) {
     ProgressLine progress(options.progress);
     std::optional<Report> report;
     Options settings;
     settings.methods = options.methods;
     settings.threads = options.threads;
+    settings.refuseInconsistentData = !dialogue;
+    settings.warning = [&](std::string_view warning) {
+        progress.clear();
+        err << "warning: " << warning << std::endl;
+    };
     settings.progress = [&](const Progress& now) { progress.show(now.text); };
     settings.diagnostics = writingTo(out);
     settings.passDone = [&](const PassReport& pass) { report->write(pass); };
@@ -142,7 +150,9 @@ RunOutcome boundAndSummarise(std::int64_t n, std::int64_t m, std::ostream& out, 
     };
 
     Engine engine(std::move(settings));
-    const Expected<Plan> plan = engine.setProblem(Problem::fromFile(n, m, options.inputPath));
+    const Expected<Plan> plan =
+        engine.setProblem(options.inputPath == "-" ? Problem::fromStandardInput(n, m)
+                                                   : Problem::fromFile(n, m, options.inputPath));
     if (!plan.ok()) {
         return refused(plan.error());
     }
@@ -160,7 +170,8 @@ RunOutcome boundAndSummarise(std::int64_t n, std::int64_t m, std::ostream& out, 
 
     // The report and the CSV file replace the earlier files only once complete.
     ReplacementFile csv;
-    if (!options.csvPath.empty() && !csv.open(options.csvPath)) {
+    const bool csvToData = options.csvPath == "-";
+    if (!options.csvPath.empty() && !csvToData && !csv.open(options.csvPath)) {
         err << "error: cannot write the CSV file \"" << options.csvPath
             << "\": " << std::strerror(csv.error()) << std::endl;
         return {kExitBadData, false};
@@ -192,7 +203,15 @@ RunOutcome boundAndSummarise(std::int64_t n, std::int64_t m, std::ostream& out, 
         writeSharpestSummary(out, provenIntervalOf(*sharpest));
     }
     bool csvWritten = true;
-    if (csv.isOpen()) {
+    if (csvToData) {
+        writePassCsv(data, passRowsOf(result), bestPassOf(result),
+                     result.method(method::exact) != nullptr);
+        csvWritten = !data.flush().fail();
+        if (!csvWritten) {
+            err << "warning: the CSV lines could not be written completely to standard output"
+                << std::endl;
+        }
+    } else if (csv.isOpen()) {
         writePassCsv(csv.stream(), passRowsOf(result), bestPassOf(result),
                      result.method(method::exact) != nullptr);
         csvWritten = csv.commit() == 0;
@@ -207,6 +226,12 @@ RunOutcome boundAndSummarise(std::int64_t n, std::int64_t m, std::ostream& out, 
     return {reportWritten && csvWritten ? kExitSuccess : kExitReportFailed, true};
 }
 
+// Where the closing lines go: standard error when standard output carries
+// the machine-readable lines.
+std::ostream& closingLines(const RunOptions& options, std::ostream& out, std::ostream& err) {
+    return options.csvPath == "-" ? err : out;
+}
+
 }  // namespace
 
 int runConsole(std::istream& in, std::ostream& out, std::ostream& err, const RunOptions& options) {
@@ -216,7 +241,7 @@ int runConsole(std::istream& in, std::ostream& out, std::ostream& err, const Run
         return kExitBadData;
     }
     const RunOutcome outcome =
-        boundAndSummarise(answers.value().n, answers.value().m, out, err, options);
+        boundAndSummarise(answers.value().n, answers.value().m, out, err, out, true, options);
     if (!outcome.summarised) {
         return outcome.status;
     }
@@ -229,8 +254,9 @@ int runConsole(std::istream& in, std::ostream& out, std::ostream& err, const Run
 
 int runBatch(std::int64_t n, std::int64_t m, std::ostream& out, std::ostream& err,
              const RunOptions& options) {
-    const RunOutcome outcome = boundAndSummarise(n, m, out, err, options);
-    out << std::flush;
+    std::ostream& lines = closingLines(options, out, err);
+    const RunOutcome outcome = boundAndSummarise(n, m, lines, err, out, false, options);
+    lines << std::flush;
     return outcome.status;
 }
 

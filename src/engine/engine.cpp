@@ -10,6 +10,7 @@
 #include <utility>
 
 #include "classical/frechet.hpp"
+#include "engine/best_interval.hpp"
 #include "engine/methods.hpp"
 #include "input/probability_reading.hpp"
 #include "moments/pass_division.hpp"
@@ -23,6 +24,7 @@ namespace unionbound {
 
 using engine::MethodContext;
 using engine::MethodEntry;
+using engine::bestInterval;
 using engine::methodList;
 
 struct Engine::State {
@@ -34,6 +36,14 @@ struct Engine::State {
     std::unique_ptr<ThreadPool> pool;
     std::optional<ReadingResult> data;
     Consistency consistency;
+    std::vector<std::string> warnings;
+
+    void warn(std::string warning) {
+        if (options.warning) {
+            options.warning(warning);
+        }
+        warnings.push_back(std::move(warning));
+    }
 
     // The run's diagnostics go where the options say, in every step.
     const DiagnosticSink* sink() const {
@@ -41,6 +51,9 @@ struct Engine::State {
     }
     // "the probabilities of "prob.txt"", as messages name them.
     std::string subject() const {
+        if (problem->standardInput) {
+            return "the probabilities read from standard input";
+        }
         return problem->file.empty() ? std::string("the given probabilities")
                                      : "the probabilities of \"" + problem->file + "\"";
     }
@@ -104,56 +117,27 @@ std::string inconsistentPair(const FrechetViolation& v, std::int32_t n, std::int
            "; no joint distribution of the events has them";
 }
 
-// Whether `candidate` is a better bound of its side than `best`: strictly
-// better, or equal and proven where `best` is not.
-bool better(const Bound& candidate, const Bound& best, bool upper) {
-    if (!candidate.value) {
-        return false;
-    }
-    if (!best.value) {
-        return true;
-    }
-    if (*candidate.value == *best.value) {
-        return candidate.proven && !best.proven;
-    }
-    return upper ? *candidate.value < *best.value : *candidate.value > *best.value;
-}
-
 // The reading of the problem's probabilities, from its file or its vector.
 Parsed<ReadingResult> readingOf(const Problem& problem, std::int32_t n, std::int32_t m,
                                 const ReadingRequest& request,
                                 const std::function<void(const Progress&)>& progress) {
     const std::string count = std::to_string(intersectionCount(n, m));
-    if (problem.file.empty()) {
+    if (problem.file.empty() && !problem.standardInput) {
         return buildingFor("the " + count + " intersection probabilities given",
                            [&] { return readProbabilities(n, m, problem.probabilities, request); });
     }
+    const TextSource source =
+        problem.standardInput ? TextSource::input() : TextSource::file(problem.file);
     const auto told = [&](std::int64_t numbersRead, std::int64_t expected) {
         if (progress) {
             progress({"reading", numbersRead, expected,
-                      "reading \"" + problem.file + "\": " + std::to_string(numbersRead) + " of " +
+                      "reading " + source.shown() + ": " + std::to_string(numbersRead) + " of " +
                           std::to_string(expected) + " numbers (" +
                           std::to_string(numbersRead * 100 / expected) + "%)"});
         }
     };
-    return buildingFor("the " + count + " intersection probabilities of \"" + problem.file + "\"",
-                       [&] { return readProbabilities(n, m, problem.file, request, told); });
-}
-
-Interval bestInterval(const std::vector<MethodResult>& methods) {
-    Interval best;
-    best.upper.why = best.lower.why = "no method gave a bound";
-    for (const MethodResult& result : methods) {
-        if (better(result.upper, best.upper, true)) {
-            best.upper = result.upper;
-            best.upperMethod = result.name;
-        }
-        if (better(result.lower, best.lower, false)) {
-            best.lower = result.lower;
-            best.lowerMethod = result.name;
-        }
-    }
-    return best;
+    return buildingFor("the " + count + " intersection probabilities of " + source.shown(),
+                       [&] { return readProbabilities(n, m, source, request, told); });
 }
 
 }  // namespace
@@ -250,11 +234,14 @@ Expected<void> Engine::readProbabilities() {
         for (const MethodEntry* entry : s.running) {
             needs.passMoments = needs.passMoments || entry->needs.passMoments;
             needs.sums = needs.sums || entry->needs.sums;
-            needs.singlesAndPairs = needs.singlesAndPairs || entry->needs.singlesAndPairs ||
-                                    entry->needs.consistentData;
+            needs.singlesAndPairs = needs.singlesAndPairs || entry->needs.singlesAndPairs;
             needs.everyProbability = needs.everyProbability || entry->needs.everyProbability;
             needs.consistentData = needs.consistentData || entry->needs.consistentData;
         }
+        // The pairs are checked in every run: data that no distribution has
+        // give no meaningful bound.
+        const bool pairsUsed = needs.singlesAndPairs;
+        needs.singlesAndPairs = true;
         if (!s.pool) {
             // 0 threads: one per core (1 when the count is unknown).
             const std::int32_t threads =
@@ -275,14 +262,29 @@ Expected<void> Engine::readProbabilities() {
         if (!read.ok()) {
             return read.error();
         }
+        s.warnings.clear();
+        if (const std::int64_t after = read.value().trailingWords; after > 0) {
+            const TextSource source =
+                s.problem->standardInput ? TextSource::input() : TextSource::file(s.problem->file);
+            const std::int64_t expected = intersectionCount(n, m);
+            s.warn(source.shown() + " holds " + std::to_string(expected + after) +
+                   " words, not the " + std::to_string(expected) + " numbers expected for n=" +
+                   std::to_string(n) + ", m=" + std::to_string(m) + ": the " +
+                   std::to_string(after) + " after them are not read");
+        }
         s.consistency = {};
-        if (needs.consistentData) {
-            if (const auto violation =
-                    firstFrechetViolation(read.value().singlesAndPairs, n, m, kRoundingOfTheData)) {
-                return Error{ErrorKind::inconsistent,
-                             inconsistentPair(*violation, n, m, s.subject())};
+        if (const auto violation =
+                firstFrechetViolation(read.value().singlesAndPairs, n, m, kRoundingOfTheData)) {
+            const std::string broken = inconsistentPair(*violation, n, m, s.subject());
+            if (needs.consistentData || s.options.refuseInconsistentData) {
+                return Error{ErrorKind::inconsistent, broken};
             }
-            s.consistency.pairsChecked = true;
+            s.consistency.violation = broken;
+            s.warn(broken + "; the bounds are computed all the same");
+        }
+        s.consistency.pairsChecked = true;
+        if (!pairsUsed) {
+            read.value().singlesAndPairs = {};
         }
         s.data = std::move(read.value());
         return {};
@@ -311,6 +313,7 @@ Expected<Result> Engine::run() {
         result.m = s.size.m;
         result.leftOut = s.leftOut;
         result.consistency = s.consistency;
+        result.warnings = s.warnings;
         for (const MethodEntry* entry : s.running) {
             Expected<MethodResult> found = entry->run(context);
             if (!found.ok()) {

@@ -234,13 +234,13 @@ Expected<MethodResult> runClassical(MethodContext& c) {
 
 const std::vector<MethodEntry>& methodList() {
     static const std::vector<MethodEntry> list = {
-        {method::exact, false, checkAnyOrder, nullptr,
+        {method::exact, Certainty::proven, false, checkAnyOrder, nullptr,
          Needs{.passMoments = true, .consistentData = true}, runExact},
-        {method::sharpest, false, checkAnyOrder, sharpestRefusal,
+        {method::sharpest, Certainty::proven, false, checkAnyOrder, sharpestRefusal,
          Needs{.everyProbability = true, .consistentData = true}, runSharpest},
-        {method::aggregation, false, checkOrder, nullptr, Needs{.passMoments = true},
-         runAggregation},
-        {method::classical, true, checkAnyOrder, nullptr,
+        {method::aggregation, Certainty::floatingPoint, false, checkOrder, nullptr,
+         Needs{.passMoments = true}, runAggregation},
+        {method::classical, Certainty::closedForm, true, checkAnyOrder, nullptr,
          Needs{.sums = true, .singlesAndPairs = true}, runClassical},
     };
     return list;

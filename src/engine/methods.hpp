@@ -63,11 +63,22 @@ struct Needs {
     bool sums = false;              // S_0 … S_m
     bool singlesAndPairs = false;   // the probabilities of the single events and the pairs
     bool everyProbability = false;  // all of them
-    bool consistentData = false;    // the pairs checked against their Fréchet bounds first
+    // Refuses data that break the Fréchet bounds of a pair whatever the
+    // options say (every method has them checked).
+    bool consistentData = false;
+};
+
+// How far a method's values can be trusted, from the least: where bounds of
+// two methods contradict each other, the less certain one gives way.
+enum class Certainty {
+    floatingPoint,  // a chain of floating-point solves: its rounding is not bounded
+    closedForm,     // closed forms evaluated in floating point from exact sums
+    proven,         // certified, every rounding accounted for
 };
 
 struct MethodEntry {
     std::string_view name;
+    Certainty certainty;
     // Runs only beside another method: it alone does not decide which
     // sizes a problem may have.
     bool companion;

@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fstream>
+#include <iostream>
 #include <map>
 #include <sstream>
 
@@ -166,6 +167,14 @@ Parsed<Observations> parseObservations(std::string_view text, const std::string&
 }
 
 Parsed<Observations> readObservations(const std::string& path) {
+    if (path == "-") {
+        std::ostringstream text;
+        text << std::cin.rdbuf();
+        if (std::cin.bad()) {
+            return refuse("cannot read standard input");
+        }
+        return parseObservations(text.str(), "standard input");
+    }
     std::ifstream in(path, std::ios::binary);
     if (!in) {
         return refuse("cannot open \"" + path + "\": " + std::strerror(errno));

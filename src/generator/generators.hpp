@@ -72,6 +72,7 @@ struct Observations {
 // from the first row's (or the header's), a field that is neither 0 nor 1.
 // No rows at all is refused too. `name` stands for the file in messages.
 Parsed<Observations> parseObservations(std::string_view text, const std::string& name);
+// `path` "-" reads standard input.
 Parsed<Observations> readObservations(const std::string& path);
 
 // --- seeded random mixtures -----------------------------------------------

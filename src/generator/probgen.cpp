@@ -196,6 +196,7 @@ Sources (exactly one):
   --data FILE.csv          observed 0/1 data: one row per observation, one
                            column per event, comma-separated, header optional;
                            the frequencies of the data and of its union
+                           (- reads standard input)
   --mixture SEED           a random joint distribution of -n N events: an
                            outcome without events and K outcome vectors with
                            random weights; the same SEED gives the same file

@@ -63,11 +63,12 @@ class ProbabilityParser {
     // consumers go through it.
     static constexpr std::size_t kBlock = std::size_t{1} << 15;
 
-    ProbabilityParser(std::int32_t n, std::int32_t m, std::string name,
+    // `shown` names the text in messages ("prob.txt", quoted, or standard input).
+    ProbabilityParser(std::int32_t n, std::int32_t m, std::string shown,
                       ProbabilityConsumer& consumer)
         : n_(n),
           m_(m),
-          name_(std::move(name)),
+          shown_(std::move(shown)),
           expected_(intersectionCount(n, m)),
           extended_(extendedDivision()),
           consumer_(consumer),
@@ -75,11 +76,19 @@ class ProbabilityParser {
 
     // False once every expected number is read or an error is found.
     bool wantsMore() const { return error_.empty() && read_ < expected(); }
+    bool refused() const { return !error_.empty(); }
 
     void feed(std::string_view piece) {
         const char* p = piece.data();
         const char* const end = p + piece.size();
-        if (!pending_.empty() && wantsMore()) {
+        if (!error_.empty()) {
+            return;
+        }
+        if (!wantsMore()) {
+            countTrailingWords(p, end);
+            return;
+        }
+        if (!pending_.empty()) {
             // The token cut by the end of the last piece.
             const char* q = p;
             while (q < end && !isBlank(*q)) {
@@ -139,6 +148,9 @@ class ProbabilityParser {
         if (left > 0 && tail < end) {
             pending_.assign(tail, end);  // may continue in the next piece
         }
+        if (!wantsMore() && error_.empty()) {
+            countTrailingWords(p, end);
+        }
     }
 
     // The refusal of the file, or empty when every expected number was read
@@ -151,7 +163,7 @@ class ProbabilityParser {
         }
         if (error_.empty() && read_ < expected()) {
             std::ostringstream message;
-            message << '"' << name_ << "\" ends after " << read_ << " of the " << expected()
+            message << shown_ << " ends after " << read_ << " of the " << expected()
                     << " numbers expected for n=" << n_ << ", m=" << m_;
             error_ = message.str();
         }
@@ -162,10 +174,21 @@ class ProbabilityParser {
     }
 
     std::int64_t numbersRead() const { return static_cast<std::int64_t>(read_); }
+    // The words after the expected numbers, counted once those were read.
+    std::int64_t trailingWords() const { return trailing_; }
     std::int64_t numbersExpected() const { return expected_; }
 
   private:
     std::size_t expected() const { return static_cast<std::size_t>(expected_); }
+
+    // A word cut by the end of a piece is counted once, where it starts.
+    void countTrailingWords(const char* p, const char* end) {
+        for (; p < end; ++p) {
+            const bool blank = kBlank(*p);
+            trailing_ += !blank && !inTrailingWord_ ? 1 : 0;
+            inTrailingWord_ = !blank;
+        }
+    }
 
     void put(double value) {
         block_[filled_++] = value;
@@ -204,7 +227,7 @@ class ProbabilityParser {
     std::string where() const {
         const std::size_t number = read_ + 1;
         std::ostringstream text;
-        text << '"' << name_ << "\", line " << line_ << ", number " << number << " of "
+        text << shown_ << ", line " << line_ << ", number " << number << " of "
              << expected() << " "
              << probabilityNamed(n_, m_, static_cast<std::int64_t>(number - 1));
         return text.str();
@@ -232,7 +255,7 @@ class ProbabilityParser {
 
     std::int32_t n_;
     std::int32_t m_;
-    std::string name_;
+    std::string shown_;
     std::int64_t expected_;
     const ExtendedDivision& extended_;
     ProbabilityConsumer& consumer_;
@@ -242,10 +265,17 @@ class ProbabilityParser {
     std::string pending_;
     std::string error_;
     std::int64_t line_ = 1;
+    std::int64_t trailing_ = 0;
+    bool inTrailingWord_ = false;
 };
 
-std::string streamFile(std::int32_t n, std::int32_t m, const std::string& path,
-                       ProbabilityConsumer& consumer, const ReadProgress& progress);
+std::string streamText(std::int32_t n, std::int32_t m, const TextSource& source,
+                       ProbabilityConsumer& consumer, const ReadProgress& progress,
+                       std::int64_t* trailingWords = nullptr);
+
+std::string quoted(const std::string& name) {
+    return '"' + name + '"';
+}
 
 // The outcome of a parser over the numbers it kept.
 ProbabilityInput keptOrRefused(const std::string& refusal, KeptProbabilities& kept) {
@@ -260,7 +290,7 @@ ProbabilityInput keptOrRefused(const std::string& refusal, KeptProbabilities& ke
 ProbabilityInput parseIntersectionProbabilities(std::string_view text, std::int32_t n,
                                                 std::int32_t m, const std::string& name) {
     KeptProbabilities kept(intersectionCount(n, m));
-    ProbabilityParser parser(n, m, name, kept);
+    ProbabilityParser parser(n, m, quoted(name), kept);
     parser.feed(text);
     return keptOrRefused(parser.finish(), kept);
 }
@@ -269,7 +299,7 @@ ProbabilityInput parseIntersectionProbabilityPieces(const std::vector<std::strin
                                                     std::int32_t n, std::int32_t m,
                                                     const std::string& name) {
     KeptProbabilities kept(intersectionCount(n, m));
-    ProbabilityParser parser(n, m, name, kept);
+    ProbabilityParser parser(n, m, quoted(name), kept);
     for (const std::string_view piece : pieces) {
         if (!parser.wantsMore()) {
             break;
@@ -279,15 +309,20 @@ ProbabilityInput parseIntersectionProbabilityPieces(const std::vector<std::strin
     return keptOrRefused(parser.finish(), kept);
 }
 
-Expected<void> streamIntersectionProbabilities(std::int32_t n, std::int32_t m,
-                                               const std::string& path,
-                                               ProbabilityConsumer& consumer,
-                                               const ReadProgress& progress) {
-    const std::string refusal = streamFile(n, m, path, consumer, progress);
+std::string TextSource::shown() const {
+    return standardInput ? std::string("standard input") : quoted(path);
+}
+
+Expected<TrailingWords> streamIntersectionProbabilities(std::int32_t n, std::int32_t m,
+                                                        const TextSource& source,
+                                                        ProbabilityConsumer& consumer,
+                                                        const ReadProgress& progress) {
+    TrailingWords trailing;
+    const std::string refusal = streamText(n, m, source, consumer, progress, &trailing.count);
     if (!refusal.empty()) {
         return refuse(refusal);
     }
-    return {};
+    return trailing;
 }
 
 Expected<void> streamGivenProbabilities(std::int32_t n, std::int32_t m, const RealVector& values,
@@ -317,32 +352,44 @@ Expected<void> streamGivenProbabilities(std::int32_t n, std::int32_t m, const Re
 
 namespace {
 
-std::string streamFile(std::int32_t n, std::int32_t m, const std::string& path,
-                       ProbabilityConsumer& consumer, const ReadProgress& progress) {
-    ProbabilityParser parser(n, m, path, consumer);
-    const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"),
-                                                               &std::fclose);
+// Reads the text to its end (where a refusal does not end it first), so that
+// the words after the numbers are counted too.
+std::string streamText(std::int32_t n, std::int32_t m, const TextSource& source,
+                       ProbabilityConsumer& consumer, const ReadProgress& progress,
+                       std::int64_t* trailingWords) {
+    ProbabilityParser parser(n, m, source.shown(), consumer);
+    const auto close = [&](std::FILE* file) { return source.standardInput ? 0 : std::fclose(file); };
+    const std::unique_ptr<std::FILE, decltype(close)> file(
+        source.standardInput ? stdin : std::fopen(source.path.c_str(), "rb"), close);
     if (!file) {
-        return "cannot open \"" + path + "\": " + std::strerror(errno);
+        return "cannot open " + source.shown() + ": " + std::strerror(errno);
     }
     constexpr std::size_t kPiece = std::size_t{1} << 20;
     const std::unique_ptr<char[]> buffer(new char[kPiece]);
-    while (parser.wantsMore()) {
+    for (;;) {
         const std::size_t got = std::fread(buffer.get(), 1, kPiece, file.get());
         if (got > 0) {
+            const bool reading = parser.wantsMore();
             parser.feed(std::string_view(buffer.get(), got));
-            if (progress) {
+            if (progress && reading) {
                 progress(parser.numbersRead(), parser.numbersExpected());
             }
         }
+        if (parser.refused()) {
+            break;
+        }
         if (got < kPiece) {
             if (std::ferror(file.get())) {
-                return "cannot read \"" + path + "\": " + std::strerror(errno);
+                return "cannot read " + source.shown() + ": " + std::strerror(errno);
             }
             break;
         }
     }
-    return parser.finish();
+    std::string refusal = parser.finish();
+    if (trailingWords != nullptr) {
+        *trailingWords = parser.trailingWords();
+    }
+    return refusal;
 }
 
 }  // namespace
@@ -351,7 +398,7 @@ ProbabilityInput readIntersectionProbabilities(std::int32_t n, std::int32_t m,
                                                const std::string& path,
                                                const ReadProgress& progress) {
     KeptProbabilities kept(intersectionCount(n, m));
-    return keptOrRefused(streamFile(n, m, path, kept, progress), kept);
+    return keptOrRefused(streamText(n, m, TextSource::file(path), kept, progress), kept);
 }
 
 }  // namespace unionbound

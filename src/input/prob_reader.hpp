@@ -5,6 +5,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "numeric/types.hpp"
@@ -21,9 +22,27 @@ using ProbabilityInput = Parsed<RealVector>;
 // the file, not a wrong probability.
 inline constexpr double kProbabilityTolerance = 1e-9;
 
+// Where the text of the numbers comes from: a file by its path, or the
+// process's standard input.
+struct TextSource {
+    std::string path;
+    bool standardInput = false;
+
+    static TextSource file(std::string path) { return {std::move(path), false}; }
+    static TextSource input() { return {"", true}; }
+    // How messages name it: "prob.txt" (quoted), or standard input.
+    std::string shown() const;
+};
+
+// The words after the expected numbers of a text: not read as numbers, only
+// counted, so that a file written for other sizes can be told.
+struct TrailingWords {
+    std::int64_t count = 0;
+};
+
 // Reads the C(n,1) + … + C(n,m) probabilities, white-space separated, in the
-// subset order, each as parseDecimal reads it. Numbers after those are not
-// read. Refused, with a message: a file that cannot be opened or read, one
+// subset order, each as parseDecimal reads it. Words after those are only
+// counted (streamIntersectionProbabilities says how many). Refused, with a message: a file that cannot be opened or read, one
 // that ends early, a token that is not a number, a value that is not finite
 // or lies outside [0, 1] by more than kProbabilityTolerance. `path` is also the name used in
 // messages. Precondition: n ≥ 1, 1 ≤ m and the count fits in a signed 32-bit integer. `progress`
@@ -39,10 +58,11 @@ ProbabilityInput readIntersectionProbabilities(std::int32_t n, std::int32_t m,
 // read. Succeeds once all the numbers went to the consumer. A refused file
 // may have given the consumer the numbers before the one refused (and at
 // most that many); its outcome is to be dropped.
-Expected<void> streamIntersectionProbabilities(std::int32_t n, std::int32_t m,
-                                               const std::string& path,
-                                               ProbabilityConsumer& consumer,
-                                               const ReadProgress& progress = {});
+// The text is read to its end, and the words after the numbers counted.
+Expected<TrailingWords> streamIntersectionProbabilities(std::int32_t n, std::int32_t m,
+                                                        const TextSource& source,
+                                                        ProbabilityConsumer& consumer,
+                                                        const ReadProgress& progress = {});
 
 // The same checks on probabilities already in memory (`values`, in the
 // subset order): there must be exactly C(n,1) + … + C(n,m) of them, each a

@@ -86,19 +86,25 @@ std::vector<PassDivision> passesWhere(const std::vector<PassDivision>& passes,
 
 }  // namespace
 
-Parsed<ReadingResult> readProbabilities(std::int32_t n, std::int32_t m, const std::string& path,
+Parsed<ReadingResult> readProbabilities(std::int32_t n, std::int32_t m, const TextSource& source,
                                         const ReadingRequest& request,
                                         const ReadProgress& progress) {
     return readProbabilities(n, m, request, [&](ProbabilityConsumer& consumer) {
-        return streamIntersectionProbabilities(n, m, path, consumer, progress);
+        return streamIntersectionProbabilities(n, m, source, consumer, progress);
     });
 }
 
 Parsed<ReadingResult> readProbabilities(std::int32_t n, std::int32_t m, const RealVector& values,
                                         const ReadingRequest& request) {
-    return readProbabilities(n, m, request, [&](ProbabilityConsumer& consumer) {
-        return streamGivenProbabilities(n, m, values, consumer);
-    });
+    return readProbabilities(n, m, request,
+                             [&](ProbabilityConsumer& consumer) -> Expected<TrailingWords> {
+                                 if (Expected<void> given =
+                                         streamGivenProbabilities(n, m, values, consumer);
+                                     !given.ok()) {
+                                     return given.error();
+                                 }
+                                 return TrailingWords{};
+                             });
 }
 
 Parsed<ReadingResult> readProbabilities(std::int32_t n, std::int32_t m,
@@ -128,7 +134,7 @@ Parsed<ReadingResult> readProbabilities(std::int32_t n, std::int32_t m,
         readersWalk.emplace(n, m, passesWhere(request.passes, byReader, true));
     }
 
-    Expected<void> streamed;
+    Expected<TrailingWords> streamed = TrailingWords{};
     if (twoThreads) {
         ConsumerThread summing(summed, *request.pool);
         // The block goes to the other thread first, so both work on it at once.
@@ -148,6 +154,7 @@ Parsed<ReadingResult> readProbabilities(std::int32_t n, std::int32_t m,
         return streamed.error();
     }
     ReadingResult result;
+    result.trailingWords = streamed.value().count;
     std::vector<PassMoments> fromSummer = walk.walk().finish();
     std::vector<PassMoments> fromReader =
         readersWalk ? readersWalk->walk().finish() : std::vector<PassMoments>();

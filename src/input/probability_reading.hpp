@@ -37,6 +37,8 @@ struct ReadingResult {
     RealVector singlesAndPairs;
     RealVector probabilities;
     std::int64_t walkMicroseconds = 0;  // processor time of the walk of the passes' moments
+    // The words after the expected numbers of a text, which are not read.
+    std::int64_t trailingWords = 0;
 };
 
 // Whether the reading thread walks each pass itself when a second thread
@@ -46,13 +48,13 @@ struct ReadingResult {
 std::vector<bool> passesOfTheReader(std::int32_t n, std::int32_t m,
                                     const std::vector<PassDivision>& passes);
 
-// Reads the C(n,1) + … + C(n,m) probabilities of `path` with the refusals
+// Reads the C(n,1) + … + C(n,m) probabilities of `source` with the refusals
 // of readIntersectionProbabilities (same messages), forming what `request`
 // asks for while the numbers stream past; nothing is kept that was not
 // asked for, so memory does not grow with the file unless every probability
 // is asked for. Preconditions: those of readIntersectionProbabilities, and
 // every pass a chain division of (n, m).
-Parsed<ReadingResult> readProbabilities(std::int32_t n, std::int32_t m, const std::string& path,
+Parsed<ReadingResult> readProbabilities(std::int32_t n, std::int32_t m, const TextSource& source,
                                         const ReadingRequest& request,
                                         const ReadProgress& progress = {});
 
@@ -62,8 +64,8 @@ Parsed<ReadingResult> readProbabilities(std::int32_t n, std::int32_t m, const Re
                                         const ReadingRequest& request);
 
 // The same on any source: it hands every checked number to the consumer it
-// is given, in the subset order, or refuses.
-using ProbabilitySource = std::function<Expected<void>(ProbabilityConsumer& consumer)>;
+// is given, in the subset order, and counts the words after them, or refuses.
+using ProbabilitySource = std::function<Expected<TrailingWords>(ProbabilityConsumer& consumer)>;
 Parsed<ReadingResult> readProbabilities(std::int32_t n, std::int32_t m,
                                         const ReadingRequest& request,
                                         const ProbabilitySource& source);

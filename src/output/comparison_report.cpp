@@ -88,6 +88,9 @@ void writeSide(std::ostream& out, const Comparison& comparison, bool upper) {
             best = *bound.value;
         }
     }
+    if (const std::optional<double> chosen = upper ? comparison.bestUpper : comparison.bestLower) {
+        best = *chosen;
+    }
     out << (upper ? "Smallest upper bound: " : "Largest lower bound: ") << general15(best) << " ("
         << namesOfBest(all, best) << ")\n";
 }
@@ -120,12 +123,18 @@ Comparison comparisonOf(const Result& result) {
         comparison.sharpestUpper = sharpest->upper.value;
         comparison.sharpestLower = sharpest->lower.value;
     }
+    comparison.bestUpper = result.best.upper.value;
+    comparison.bestLower = result.best.lower.value;
+    comparison.notes = result.best.notes;
     return comparison;
 }
 
 void writeComparison(std::ostream& out, const Comparison& comparison) {
     writeSide(out, comparison, true);
     writeSide(out, comparison, false);
+    for (const std::string& note : comparison.notes) {
+        out << "Note: " << note << '\n';
+    }
 }
 
 }  // namespace unionbound

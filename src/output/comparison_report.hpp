@@ -27,6 +27,12 @@ struct Comparison {
     std::vector<NamedBound> lower;
     std::optional<double> sharpestUpper;  // the best possible bounds, when proven
     std::optional<double> sharpestLower;
+    // The smallest upper and the largest lower bound of the run, which pass
+    // over a bound that a more certain one contradicts (Result::best), and
+    // its notes; without them each side shows its extreme value.
+    std::optional<double> bestUpper;
+    std::optional<double> bestLower;
+    std::vector<std::string> notes;
 };
 
 // The comparison of a run's result: the sharpest bounds first, then the
@@ -39,7 +45,7 @@ Comparison comparisonOf(const Result& result);
 // smallest upper (largest lower) bound with every bound that shares it.
 // With the sharpest bounds, each line also says how far its bound is from
 // the sharpest one of its side. Values in general notation with 15
-// significant digits, as the summary.
+// significant digits, as the summary. Then a line "Note: …" for each note.
 void writeComparison(std::ostream& out, const Comparison& comparison);
 
 }  // namespace unionbound

@@ -285,5 +285,34 @@ TEST(Probgen, ReportsABadDataRowWithItsLineNumber) {
     EXPECT_FALSE(std::filesystem::exists(dir.path() / "prob.txt"));
 }
 
+TEST(StandardStreams, CarryTheDataOfADashThroughPipesInBothPrograms) {
+    // probgen reads 0/1 rows from standard input and writes the probabilities
+    // to standard output; unionbound reads those and writes its CSV lines to
+    // standard output, its closing lines then going to standard error.
+    ScratchDir dir;
+    const std::string rows = "1,0,1,0,0,1\n0,1,1,0,1,0\n0,0,0,1,1,1\n1,1,0,0,0,0\n0,0,0,0,0,0\n";
+    writeFile(dir.path() / "obs.csv", rows);
+    const ProgramRun fromFile = runProgram(
+        PROBGEN_PROGRAM, {"-m", "3", "--data", "obs.csv", "--output", "-"}, "", dir.path());
+    const ProgramRun fromPipe =
+        runProgram(PROBGEN_PROGRAM, {"-m", "3", "--data", "-", "--output", "-"}, rows, dir.path());
+    ASSERT_EQ(fromPipe.exitStatus, 0) << fromPipe.err;
+    EXPECT_EQ(fromPipe.out, fromFile.out);
+    writeFile(dir.path() / "prob.txt", fromFile.out);
+
+    const ProgramRun toFiles =
+        runProgram(UNIONBOUND_PROGRAM, {"-n", "6", "-m", "3", "--csv", "passes.csv"}, "", dir.path());
+    const ProgramRun piped = runProgram(
+        UNIONBOUND_PROGRAM, {"-n", "6", "-m", "3", "--input", "-", "--csv", "-", "--report", "r.txt"},
+        fromPipe.out, dir.path());
+    ASSERT_EQ(piped.exitStatus, 0) << piped.err;
+    const std::regex seconds(",[0-9.]+,([01])\n");
+    EXPECT_EQ(std::regex_replace(piped.out, seconds, ",<s>,$1\n"),
+              std::regex_replace(readFile(dir.path() / "passes.csv"), seconds, ",<s>,$1\n"));
+    EXPECT_EQ(maskConsoleTimes(piped.err), maskConsoleTimes(toFiles.out));
+    EXPECT_EQ(maskReportTimes(readFile(dir.path() / "r.txt")),
+              maskReportTimes(readFile(dir.path() / "result.txt")));
+}
+
 }  // namespace
 }  // namespace unionbound::testing

@@ -154,11 +154,26 @@ TEST(EngineReading, RefusesBadProbabilitiesAsErrorsWithTheMessagesOfTheProgram) 
         EXPECT_EQ(result.message(), c.message) << c.name;
         EXPECT_NE(result.message(), "") << c.name;
     }
-    // The pairs are checked only for the methods that need consistent data.
-    const Expected<Result> plain =
-        bounds(Problem::fromProbabilities(6, 3, pairTooLarge), asking({"aggregation"}));
-    ASSERT_TRUE(plain.ok()) << plain.message();
-    EXPECT_FALSE(plain.value().consistency.pairsChecked);
+    // Without refusing them, the methods that need no consistent data run
+    // on them all the same, and say so; the exact bounds refuse them anyway.
+    const std::string broken = std::end(cases)[-1].message;
+    for (const bool withExact : {false, true}) {
+        Options options = asking(withExact ? std::vector<std::string>{"aggregation", "exact"}
+                                           : std::vector<std::string>{"aggregation"});
+        options.refuseInconsistentData = false;
+        std::vector<std::string> told;
+        options.warning = [&](std::string_view warning) { told.emplace_back(warning); };
+        const Expected<Result> plain = bounds(Problem::fromProbabilities(6, 3, pairTooLarge), options);
+        if (withExact) {
+            EXPECT_EQ(plain.message(), broken);
+            continue;
+        }
+        ASSERT_TRUE(plain.ok()) << plain.message();
+        EXPECT_EQ(plain.value().consistency.violation, broken);
+        EXPECT_EQ(plain.value().warnings,
+                  std::vector<std::string>{broken + "; the bounds are computed all the same"});
+        EXPECT_EQ(told, plain.value().warnings);
+    }
 }
 
 // The probabilities as a file's text, each in the shortest form that reads
@@ -259,7 +274,7 @@ TEST(EngineRun, GivesTheSameBoundsFromAFileOrAVectorWithAnyNumberOfThreads) {
     }
 }
 
-TEST(EngineRun, TakesTheBestSideOfEveryMethodAndTheFirstAmongEqualValues) {
+TEST(EngineRun, TakesTheBestSideOfEveryMethodAndTheMostCertainAmongEqualValues) {
     // Disjoint events: the aggregation and Boole's bound both give 0.75
     // above; the classical bounds give 0.75 below, the exact ones a proven
     // hair under it.
@@ -267,7 +282,8 @@ TEST(EngineRun, TakesTheBestSideOfEveryMethodAndTheFirstAmongEqualValues) {
                                            asking({"aggregation", "exact", "classical"}));
     ASSERT_TRUE(result.ok()) << result.message();
     const Interval& best = result.value().best;
-    EXPECT_EQ(best.upperMethod, "aggregation");
+    EXPECT_EQ(best.upperMethod, "classical");
+    EXPECT_TRUE(best.notes.empty());
     EXPECT_EQ(*best.upper.value, 0.75);
     EXPECT_FALSE(best.upper.proven);
     EXPECT_EQ(best.lowerMethod, "classical");

@@ -54,7 +54,7 @@ TEST(ReadProbabilities, KeepWhatIsAskedAsTheWholeVectorGivesItWithOneThreadOrMor
         for (const std::int32_t threads : {1, 2, 3}) {
             ThreadPool pool(threads);
             ReadingRequest request{passes, true, true, true, &pool};
-            const ReadingResult r = readProbabilities(n, m, path, request).value();
+            const ReadingResult r = readProbabilities(n, m, TextSource::file(path), request).value();
             ASSERT_EQ(r.passMoments.size(), moments.size());
             for (std::size_t i = 0; i < moments.size(); ++i) {
                 EXPECT_TRUE(testing::sameBits(r.passMoments[i].moments, moments[i].moments))
@@ -74,7 +74,7 @@ TEST(ReadProbabilities, KeepWhatIsAskedAsTheWholeVectorGivesItWithOneThreadOrMor
         // Only what is asked for is kept.
         ThreadPool two(2);
         const ReadingResult bare =
-            readProbabilities(n, m, path, {passes, false, false, false, &two}).value();
+            readProbabilities(n, m, TextSource::file(path), {passes, false, false, false, &two}).value();
         EXPECT_TRUE(bare.sums.empty() && bare.singlesAndPairs.empty() &&
                     bare.probabilities.empty());
     }
@@ -95,7 +95,7 @@ TEST(ReadProbabilities, RefuseABadNumberAsTheReaderDoesEvenAfterManyBlocks) {
         for (const std::int32_t threads : {1, 2}) {
             ThreadPool pool(threads);
             const Parsed<ReadingResult> read =
-                readProbabilities(n, m, path, {passDivisions(n, m), true, false, false, &pool});
+                readProbabilities(n, m, TextSource::file(path), {passDivisions(n, m), true, false, false, &pool});
             EXPECT_EQ(read.message(), refusal) << threads << " threads";
         }
     }

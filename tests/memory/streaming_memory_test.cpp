@@ -128,7 +128,7 @@ TEST(StreamedReading, HoldsAFixedAmountOfMemoryHoweverManyNumbersItReads) {
         const ReadingRequest request{passDivisions(n, m), true, true, false, &pool};
         const std::size_t before = gInUse.load();
         gPeak.store(before);
-        const Parsed<ReadingResult> read = readProbabilities(n, m, fifo, request);
+        const Parsed<ReadingResult> read = readProbabilities(n, m, TextSource::file(fifo), request);
         const std::size_t held = gPeak.load() - before;
         writer.join();
         ASSERT_TRUE(read.ok()) << read.message();
