@@ -3,6 +3,7 @@
 // it read the probabilities and runs it; bounds() does all three.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -53,5 +54,11 @@ class UNIONBOUND_API Engine {
 
 // All three steps.
 UNIONBOUND_API Expected<Result> bounds(Problem problem, const Options& options = {});
+
+// The methods that can run for n events and order m, in the order they run:
+// each whose sizes they are (and whose memory plan allows them), the
+// classical bounds only beside another. Empty when none can; asked for all
+// methods, setProblem then says why.
+UNIONBOUND_API std::vector<std::string> methodsFor(std::int64_t n, std::int64_t m);
 
 }  // namespace unionbound

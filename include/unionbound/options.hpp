@@ -44,7 +44,8 @@ struct Options {
     // one per processor core). Every result is the same for any count.
     std::int32_t threads = 1;
     // Seconds from the start of run() after which the methods stop early;
-    // each keeps what it found by then and says so (MethodResult::stop).
+    // each keeps what it found by then and says so (MethodResult::stop). A
+    // limit of a century or more, or not a number, is none.
     std::optional<double> timeLimit;
     // Asked now and then in the calling thread; true stops the methods
     // early in the same way.

@@ -68,6 +68,8 @@ struct MethodResult {
     std::vector<NamedBound> upperParts;
     std::vector<NamedBound> lowerParts;
     Stop stop = Stop::none;
+    // Wall-clock seconds the method ran.
+    double seconds = 0.0;
 };
 
 // The aggregation method's account of one pass, with everything the report
@@ -133,6 +135,8 @@ struct Result {
     // after the expected numbers of a file, data that break the Fréchet
     // bounds where they were not refused.
     std::vector<std::string> warnings;
+    // Wall-clock seconds the reading and checking of the probabilities took.
+    double readingSeconds = 0.0;
 
     // The result of the method of that name, or null when it did not run.
     const MethodResult* method(std::string_view name) const {

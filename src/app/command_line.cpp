@@ -54,7 +54,8 @@ Parsed<CommandLine> parseCommandLine(const std::vector<std::string>& words) {
     line.anyOption = !words.empty();
     ArgumentWalker walker(words);
     bool seenN = false, seenM = false, seenInput = false, seenReport = false, seenCsv = false,
-         seenCompare = false, seenExact = false, seenSharpest = false, seenThreads = false;
+         seenJson = false, seenCompare = false, seenExact = false, seenSharpest = false,
+         seenThreads = false;
     const auto fail = [](std::string problem) { return Parsed<CommandLine>(refuse(std::move(problem))); };
     const auto once = [](bool& seen) {
         const bool repeated = seen;
@@ -95,6 +96,8 @@ Parsed<CommandLine> parseCommandLine(const std::vector<std::string>& words) {
             read = once(seenReport) ? readPath(walker, option, line.reportPath) : twice(option);
         } else if (option == "--csv") {
             read = once(seenCsv) ? readPath(walker, option, line.csvPath) : twice(option);
+        } else if (option == "--json") {
+            read = once(seenJson) ? readPath(walker, option, line.jsonPath) : twice(option);
         } else if (option == "--threads") {
             if (once(seenThreads)) {
                 const Parsed<std::int64_t> value =
@@ -126,16 +129,15 @@ Parsed<CommandLine> parseCommandLine(const std::vector<std::string>& words) {
         return fail(seenN ? "batch mode needs both -n and -m: -m is missing"
                           : "batch mode needs both -n and -m: -n is missing");
     }
+    if (line.jsonPath == "-" && line.csvPath == "-") {
+        return fail("--json and --csv cannot both write to standard output (-)");
+    }
     line.batch = seenN;
     // The dialogue reads its answers from standard input and writes its
     // prompts to standard output.
     if (!line.batch && line.inputPath == "-") {
         return fail("--input - (standard input) needs batch mode, -n and -m: the console "
                     "dialogue reads its answers from standard input");
-    }
-    if (!line.batch && line.csvPath == "-") {
-        return fail("--csv - (standard output) needs batch mode, -n and -m: the console "
-                    "dialogue writes to standard output");
     }
     return line;
 }
@@ -159,8 +161,8 @@ Parsed<std::int32_t> chooseThreads(std::int32_t option, const char* environment,
 }
 
 std::string usageText() {
-    return R"(Usage: unionbound [-n N -m M] [--input PATH] [--report PATH] [--csv PATH] [--compare]
-                  [--exact] [--sharpest] [--threads N]
+    return R"(Usage: unionbound [-n N -m M] [--input PATH] [--report PATH] [--csv PATH] [--json PATH]
+                  [--compare] [--exact] [--sharpest] [--threads N]
 
 Bounds the probability of the union of N events from the probabilities of all
 intersections of 1 to M of them (M odd), read from a text file in the subset
@@ -180,9 +182,15 @@ Options:
   --report PATH  write the per-pass report to PATH (default: result.txt)
   --csv PATH     also write one line per pass to PATH:
                  l,q,bound,seconds,best (best is 1 for the best pass, else 0)
-                 and with --exact also exact_upper,exact_lower; in batch
-                 mode - for standard output, the closing lines then going
-                 to standard error
+                 and with --exact also exact_upper,exact_lower (- for
+                 standard output, every other line of the program then
+                 going to standard error)
+  --json PATH    also write the run as one JSON object to PATH (- for
+                 standard output, every other line of the program then going
+                 to standard error): the problem, each method's upper and
+                 lower bound, proven or not or why there is none, the passes,
+                 the best interval and the method of each side, the timings
+                 and the version
   --compare      after the summary, show the classical bounds from the same
                  probabilities beside this program's bound: upper (Boole,
                  Bonferroni, Hunter, the sharp bound from S1 ... SM) and
@@ -219,6 +227,7 @@ Examples:
   unionbound                              # ask for n and m at the console
   unionbound -n 10 -m 3                   # batch run on prob.txt
   unionbound -n 10 -m 3 --compare --csv passes.csv
+  unionbound -n 10 -m 3 --exact --compare --json run.json
   unionbound -n 10 -m 2 --exact           # pairwise data: the exact bounds only
   unionbound -n 12 -m 3 --sharpest --compare
   unionbound -n 60 -m 5 --input data/prob.txt --report data/result.txt
@@ -231,7 +240,7 @@ std::string versionText() {
 
 std::string usageReminder() {
     return "Usage: unionbound [-n N -m M] [--input PATH] [--report PATH] [--csv PATH] "
-           "[--compare] [--exact] [--sharpest] [--threads N]\nRun \"unionbound --help\" for more information.\n";
+           "[--json PATH] [--compare] [--exact] [--sharpest] [--threads N]\nRun \"unionbound --help\" for more information.\n";
 }
 
 }  // namespace unionbound

@@ -19,7 +19,8 @@ struct CommandLine {
     std::int64_t m = 0;
     std::string inputPath = "prob.txt";
     std::string reportPath = "result.txt";
-    std::string csvPath;  // empty: no CSV file
+    std::string csvPath;   // empty: no CSV file
+    std::string jsonPath;  // --json: the record of the run; "-" for standard output; empty: none
     bool compare = false;
     bool exact = false;
     bool sharpest = false;

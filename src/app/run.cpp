@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "app/console_input.hpp"
+#include "app/standard_output.hpp"
 #include "cli/exit_status.hpp"
 #include "output/comparison_report.hpp"
 #include "output/exact_summary.hpp"
@@ -118,12 +119,10 @@ void warnOfUnprovenPasses(const MethodResult& exact, std::ostream& err) {
 // From n and m to the closing lines: the engine checks the sizes and reads
 // the probabilities (every number checked before the report is touched),
 // runs the methods, and this writes the report and the CSV file, the
-// summary and, if asked, the comparison. The closing lines and the numeric
-// stages' messages go to `out`; a CSV file named "-" to `data`. At the
-// console (`dialogue`), data that no distribution has are warned of and
-// bounded all the same.
+// summary and, if asked, the comparison. At the console (`dialogue`), data
+// that no distribution has are warned of and bounded all the same.
 RunOutcome boundAndSummarise(std::int64_t n, std::int64_t m, std::ostream& out, std::ostream& err,
-                             std::ostream& data, bool dialogue, const RunOptions& options) {
+                             bool dialogue, const RunOptions& options) {
     ProgressLine progress(options.progress);
     std::optional<Report> report;
     Options settings;
@@ -170,8 +169,8 @@ RunOutcome boundAndSummarise(std::int64_t n, std::int64_t m, std::ostream& out, 
 
     // The report and the CSV file replace the earlier files only once complete.
     ReplacementFile csv;
-    const bool csvToData = options.csvPath == "-";
-    if (!options.csvPath.empty() && !csvToData && !csv.open(options.csvPath)) {
+    const bool csvToStream = options.csvPath == kStandardOutputPath;
+    if (!options.csvPath.empty() && !csvToStream && !csv.open(options.csvPath)) {
         err << "error: cannot write the CSV file \"" << options.csvPath
             << "\": " << std::strerror(csv.error()) << std::endl;
         return {kExitBadData, false};
@@ -203,7 +202,8 @@ RunOutcome boundAndSummarise(std::int64_t n, std::int64_t m, std::ostream& out, 
         writeSharpestSummary(out, provenIntervalOf(*sharpest));
     }
     bool csvWritten = true;
-    if (csvToData) {
+    if (csvToStream && options.csvStream != nullptr) {
+        std::ostream& data = *options.csvStream;
         writePassCsv(data, passRowsOf(result), bestPassOf(result),
                      result.method(method::exact) != nullptr);
         csvWritten = !data.flush().fail();
@@ -223,13 +223,8 @@ RunOutcome boundAndSummarise(std::int64_t n, std::int64_t m, std::ostream& out, 
     if (result.method(method::classical) != nullptr) {
         writeComparison(out, comparisonOf(result));
     }
-    return {reportWritten && csvWritten ? kExitSuccess : kExitReportFailed, true};
-}
-
-// Where the closing lines go: standard error when standard output carries
-// the machine-readable lines.
-std::ostream& closingLines(const RunOptions& options, std::ostream& out, std::ostream& err) {
-    return options.csvPath == "-" ? err : out;
+    const bool resultWritten = !options.resultDone || options.resultDone(result);
+    return {reportWritten && csvWritten && resultWritten ? kExitSuccess : kExitReportFailed, true};
 }
 
 }  // namespace
@@ -241,7 +236,7 @@ int runConsole(std::istream& in, std::ostream& out, std::ostream& err, const Run
         return kExitBadData;
     }
     const RunOutcome outcome =
-        boundAndSummarise(answers.value().n, answers.value().m, out, err, out, true, options);
+        boundAndSummarise(answers.value().n, answers.value().m, out, err, true, options);
     if (!outcome.summarised) {
         return outcome.status;
     }
@@ -254,9 +249,8 @@ int runConsole(std::istream& in, std::ostream& out, std::ostream& err, const Run
 
 int runBatch(std::int64_t n, std::int64_t m, std::ostream& out, std::ostream& err,
              const RunOptions& options) {
-    std::ostream& lines = closingLines(options, out, err);
-    const RunOutcome outcome = boundAndSummarise(n, m, lines, err, out, false, options);
-    lines << std::flush;
+    const RunOutcome outcome = boundAndSummarise(n, m, out, err, false, options);
+    out << std::flush;
     return outcome.status;
 }
 

@@ -4,12 +4,14 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <istream>
 #include <ostream>
 #include <string>
 #include <vector>
 
 #include "unionbound/options.hpp"
+#include "unionbound/result.hpp"
 
 namespace unionbound {
 
@@ -17,7 +19,8 @@ namespace unionbound {
 struct RunOptions {
     std::string inputPath = "prob.txt";
     std::string reportPath = "result.txt";
-    std::string csvPath;               // the per-pass CSV file; empty for none
+    std::string csvPath;               // the per-pass CSV file; empty for none, "-" for csvStream
+    std::ostream* csvStream = nullptr;  // where a CSV file named "-" goes (standard output)
     // The methods asked of the engine (method::…): the aggregation, and
     // those the options add; each one's closing lines follow the summary.
     std::vector<std::string> methods{std::string(method::aggregation)};
@@ -26,6 +29,10 @@ struct RunOptions {
     // exact ones); the output is the same for every count (1: all in the
     // calling thread).
     std::int32_t threads = 1;
+    // Told the run's result once the closing lines are written (before the
+    // console's wait for RETURN); false when what it writes could not be
+    // written in full, which makes the run's status kExitReportFailed.
+    std::function<bool(const Result&)> resultDone;
 };
 
 // The interactive program: prompts for n and m on `out`, reads them from

@@ -37,6 +37,7 @@ struct Engine::State {
     std::optional<ReadingResult> data;
     Consistency consistency;
     std::vector<std::string> warnings;
+    double readingSeconds = 0.0;
 
     void warn(std::string warning) {
         if (options.warning) {
@@ -140,6 +141,10 @@ Parsed<ReadingResult> readingOf(const Problem& problem, std::int32_t n, std::int
                        [&] { return readProbabilities(n, m, source, request, told); });
 }
 
+double secondsSince(std::chrono::steady_clock::time_point start) {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
 }  // namespace
 
 Engine::Engine(Options options) : state_(std::make_unique<State>()) {
@@ -229,6 +234,7 @@ Expected<void> Engine::readProbabilities() {
     }
     const DiagnosticScope scope(s.sink());
     return guarded<void>([&]() -> Expected<void> {
+        const auto started = std::chrono::steady_clock::now();
         const std::int32_t n = s.size.n, m = s.size.m;
         engine::Needs needs;
         for (const MethodEntry* entry : s.running) {
@@ -287,6 +293,7 @@ Expected<void> Engine::readProbabilities() {
             read.value().singlesAndPairs = {};
         }
         s.data = std::move(read.value());
+        s.readingSeconds = secondsSince(started);
         return {};
     });
 }
@@ -300,8 +307,10 @@ Expected<Result> Engine::run() {
     }
     const DiagnosticScope scope(s.sink());
     return guarded<Result>([&]() -> Expected<Result> {
+        // A limit beyond a century is none: its clock ticks would overflow.
+        constexpr double kLongestTimeLimit = 100.0 * 365 * 24 * 3600;
         std::optional<std::chrono::steady_clock::time_point> deadline;
-        if (s.options.timeLimit) {
+        if (s.options.timeLimit && *s.options.timeLimit < kLongestTimeLimit) {
             deadline = std::chrono::steady_clock::now() +
                        std::chrono::duration_cast<std::chrono::steady_clock::duration>(
                            std::chrono::duration<double>(*s.options.timeLimit));
@@ -314,11 +323,14 @@ Expected<Result> Engine::run() {
         result.leftOut = s.leftOut;
         result.consistency = s.consistency;
         result.warnings = s.warnings;
+        result.readingSeconds = s.readingSeconds;
         for (const MethodEntry* entry : s.running) {
+            const auto started = std::chrono::steady_clock::now();
             Expected<MethodResult> found = entry->run(context);
             if (!found.ok()) {
                 return found.error();
             }
+            found.value().seconds = secondsSince(started);
             result.methods.push_back(std::move(found.value()));
             if (s.options.methodDone) {
                 s.options.methodDone(result.methods.back());
@@ -338,6 +350,22 @@ Expected<Result> bounds(Problem problem, const Options& options) {
         return read.error();
     }
     return engine.run();
+}
+
+std::vector<std::string> methodsFor(std::int64_t n, std::int64_t m) {
+    std::vector<std::string> methods;
+    bool another = false;
+    for (const MethodEntry& entry : methodList()) {
+        const Parsed<ProblemSize> fits = entry.sizes(n, m);
+        if (fits.ok() && (entry.refusal == nullptr || entry.refusal(fits.value()).ok())) {
+            methods.emplace_back(entry.name);
+            another = another || !entry.companion;
+        }
+    }
+    if (!another) {
+        methods.clear();
+    }
+    return methods;
 }
 
 }  // namespace unionbound

@@ -1,15 +1,13 @@
 #include "generator/generators.hpp"
 
 #include <algorithm>
-#include <bit>
 #include <cerrno>
 #include <cstring>
 #include <fstream>
 #include <iostream>
-#include <map>
 #include <sstream>
 
-#include "generator/subset_walk.hpp"
+#include "moments/subsets.hpp"
 #include "numeric/double_double.hpp"
 #include "text/shown_word.hpp"
 
@@ -55,26 +53,40 @@ double OutcomeTable::unionWeight() const {
 
 void OutcomeTable::writeIntersectionWeights(std::int32_t m, double divisor,
                                             ProbabilitySink& sink) const {
-    using Bits = std::vector<std::uint64_t>;
-    const std::size_t wordCount = words();
-    const Bits all(wordCount, ~std::uint64_t{0});
-    walkSubsetsWithPrefix(
-        n_, m, all,
-        [this, wordCount](const Bits& prefix, std::int32_t event, Bits& into) {
-            const Bits& column = columns_[event - 1];
-            for (std::size_t w = 0; w < wordCount; ++w) {
-                into[w] = prefix[w] & column[w];
-            }
-        },
-        [this, wordCount, divisor, &sink](const Bits& containing) {
-            double sum = 0.0;
-            for (std::size_t w = 0; w < wordCount; ++w) {
-                for (std::uint64_t bits = containing[w]; bits != 0; bits &= bits - 1) {
-                    sum += weights_[w * 64 + static_cast<std::size_t>(std::countr_zero(bits))];
-                }
-            }
-            sink.write(sum / divisor);
-        });
+    forEachIntersectionWeight(m, divisor, [&sink](double weight) { sink.write(weight); });
+}
+
+void ObservationCounter::add(const std::vector<bool>& row) {
+    if (counts_[row]++ == 0) {
+        order_.push_back(row);
+    }
+    ++rows_;
+    rowsWithAnEvent_ += std::find(row.begin(), row.end(), true) != row.end() ? 1 : 0;
+}
+
+Observations ObservationCounter::observations() const {
+    Observations data;
+    data.events = events_;
+    data.rows = rows_;
+    data.rowsWithAnEvent = rowsWithAnEvent_;
+    data.table = OutcomeTable(events_);
+    for (const std::vector<bool>& row : order_) {
+        data.table.add(row, static_cast<double>(counts_.at(row)));
+    }
+    return data;
+}
+
+RealVector intersectionFrequencies(const Observations& data, std::int32_t m) {
+    RealVector frequencies;
+    frequencies.reserve(
+        static_cast<std::size_t>(intersectionCount(data.events, std::min(m, data.events))));
+    data.table.forEachIntersectionWeight(m, static_cast<double>(data.rows),
+                                         [&frequencies](double f) { frequencies.push_back(f); });
+    return frequencies;
+}
+
+double unionFrequency(const Observations& data) {
+    return static_cast<double>(data.rowsWithAnEvent) / static_cast<double>(data.rows);
 }
 
 namespace {
@@ -107,9 +119,8 @@ std::vector<std::string> splitFields(std::string_view line) {
 }  // namespace
 
 Parsed<Observations> parseObservations(std::string_view text, const std::string& name) {
-    Observations data;
-    std::map<std::vector<bool>, std::int64_t> counts;
-    std::vector<std::vector<bool>> order;  // distinct rows in order of first appearance
+    std::int32_t events = 0;
+    ObservationCounter counter(0);
     std::int64_t lineNumber = 0;
     bool sawFirstLine = false;
     std::size_t start = 0;
@@ -129,14 +140,15 @@ Parsed<Observations> parseObservations(std::string_view text, const std::string&
                                          [](const std::string& f) { return f == "0" || f == "1"; });
         if (!sawFirstLine) {
             sawFirstLine = true;
-            data.events = static_cast<std::int32_t>(fields.size());
+            events = static_cast<std::int32_t>(fields.size());
+            counter = ObservationCounter(events);
             if (!allBits) {
                 continue;  // a header: it names the events
             }
         }
         const std::string where = "\"" + name + "\", line " + std::to_string(lineNumber);
-        if (static_cast<std::int32_t>(fields.size()) != data.events) {
-            return refuse(where + ": expected " + std::to_string(data.events) +
+        if (static_cast<std::int32_t>(fields.size()) != events) {
+            return refuse(where + ": expected " + std::to_string(events) +
                           " comma-separated fields (one per event), found " +
                           std::to_string(fields.size()));
         }
@@ -150,20 +162,12 @@ Parsed<Observations> parseObservations(std::string_view text, const std::string&
             }
             row[f] = fields[f] == "1";
         }
-        if (counts[row]++ == 0) {
-            order.push_back(row);
-        }
-        ++data.rows;
-        data.rowsWithAnEvent += std::find(row.begin(), row.end(), true) != row.end() ? 1 : 0;
+        counter.add(row);
     }
-    if (data.rows == 0) {
+    if (counter.rows() == 0) {
         return refuse("\"" + name + "\" holds no observations (rows of 0 and 1)");
     }
-    data.table = OutcomeTable(data.events);
-    for (const std::vector<bool>& row : order) {
-        data.table.add(row, static_cast<double>(counts[row]));
-    }
-    return data;
+    return counter.observations();
 }
 
 Parsed<Observations> readObservations(const std::string& path) {

@@ -5,12 +5,15 @@
 // number of probabilities.
 #pragma once
 
+#include <bit>
 #include <cstdint>
+#include <map>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "generator/probability_sink.hpp"
+#include "generator/subset_walk.hpp"
 #include "numeric/types.hpp"
 #include "text/parsed.hpp"
 
@@ -49,6 +52,9 @@ class OutcomeTable {
     // added), divided by `divisor` (1 for a mixture, the number of
     // observations for counts).
     void writeIntersectionWeights(std::int32_t m, double divisor, ProbabilitySink& sink) const;
+    // The same values, each handed to `emit(double)` in the subset order.
+    template <typename Emit>
+    void forEachIntersectionWeight(std::int32_t m, double divisor, Emit emit) const;
 
   private:
     std::size_t words() const { return (weights_.size() + 63) / 64; }
@@ -65,6 +71,30 @@ struct Observations {
     std::int64_t rowsWithAnEvent = 0;
     OutcomeTable table{0};  // the distinct rows, weighted by how often they occur
 };
+
+// Gathers 0/1 rows, one observation each, into Observations: the distinct
+// rows in the order they first appear, each weighted by how often it occurs.
+class ObservationCounter {
+  public:
+    explicit ObservationCounter(std::int32_t events) : events_(events) {}
+    // One observation; `row[e]` for event e+1, `events` entries.
+    void add(const std::vector<bool>& row);
+    std::int64_t rows() const { return rows_; }
+    Observations observations() const;
+
+  private:
+    std::int32_t events_;
+    std::int64_t rows_ = 0;
+    std::int64_t rowsWithAnEvent_ = 0;
+    std::map<std::vector<bool>, std::int64_t> counts_;
+    std::vector<std::vector<bool>> order_;  // distinct rows in order of first appearance
+};
+
+// The frequency of every intersection of 1 … m of the observed events in the
+// subset order (sizes above the number of events have none), as probgen
+// --data writes them, and the frequency of their union.
+RealVector intersectionFrequencies(const Observations& data, std::int32_t m);
+double unionFrequency(const Observations& data);
 
 // Reads comma-separated 0/1 rows. Fields may be padded with blanks; a
 // header line (a first line that is not all 0 and 1) is skipped; empty lines
@@ -101,5 +131,29 @@ struct MixtureSettings {
 // outcome vectors sharing 1 - p0 in random proportions; outcome k lets each
 // event occur with probability density·u_k.
 OutcomeTable randomMixture(const MixtureSettings& settings);
+
+template <typename Emit>
+void OutcomeTable::forEachIntersectionWeight(std::int32_t m, double divisor, Emit emit) const {
+    using Bits = std::vector<std::uint64_t>;
+    const std::size_t wordCount = words();
+    const Bits all(wordCount, ~std::uint64_t{0});
+    walkSubsetsWithPrefix(
+        n_, m, all,
+        [this, wordCount](const Bits& prefix, std::int32_t event, Bits& into) {
+            const Bits& column = columns_[event - 1];
+            for (std::size_t w = 0; w < wordCount; ++w) {
+                into[w] = prefix[w] & column[w];
+            }
+        },
+        [this, wordCount, divisor, &emit](const Bits& containing) {
+            double sum = 0.0;
+            for (std::size_t w = 0; w < wordCount; ++w) {
+                for (std::uint64_t bits = containing[w]; bits != 0; bits &= bits - 1) {
+                    sum += weights_[w * 64 + static_cast<std::size_t>(std::countr_zero(bits))];
+                }
+            }
+            emit(sum / divisor);
+        });
+}
 
 }  // namespace unionbound

@@ -303,7 +303,7 @@ int runProbgen(const std::vector<std::string>& words, std::ostream& out, std::os
                 const auto rows = static_cast<double>(data.rows);
                 data.table.writeIntersectionWeights(command.m, rows, sink);
                 unionLine = "Empirical probability of the union: " +
-                            shortestDecimal(static_cast<double>(data.rowsWithAnEvent) / rows) +
+                            shortestDecimal(unionFrequency(data)) +
                             " (" + std::to_string(data.rowsWithAnEvent) + " of " +
                             std::to_string(data.rows) + " observations)";
                 break;

@@ -28,7 +28,8 @@ TEST(CommandLineOptions, WithoutWordsRunTheConsoleOnTheDefaultFiles) {
 
 TEST(CommandLineOptions, ReadEveryOptionInBothSpellings) {
     const CommandLine line = parsedLine({"-n", "10", "-m3", "--input", "in.txt",
-                                               "--report=out.txt", "--csv", "p.csv", "--compare"});
+                                               "--report=out.txt", "--csv", "p.csv", "--compare",
+                                               "--json=run.json"});
     EXPECT_EQ(line.action, Action::run);
     EXPECT_TRUE(line.batch);
     EXPECT_TRUE(line.anyOption);
@@ -37,6 +38,7 @@ TEST(CommandLineOptions, ReadEveryOptionInBothSpellings) {
     EXPECT_EQ(line.inputPath, "in.txt");
     EXPECT_EQ(line.reportPath, "out.txt");
     EXPECT_EQ(line.csvPath, "p.csv");
+    EXPECT_EQ(line.jsonPath, "run.json");
     EXPECT_TRUE(line.compare);
 }
 
@@ -141,6 +143,10 @@ INSTANTIATE_TEST_SUITE_P(
         UsageCase{{"--csv"}, "option --csv needs a value (a file path)"},
         UsageCase{{"--input="}, "option --input needs a non-empty file path"},
         UsageCase{{"--csv", ""}, "option --csv needs a non-empty file path"},
+        UsageCase{{"--json", "a", "--json=b"}, "option --json is given twice"},
+        UsageCase{{"--json"}, "option --json needs a value (a file path)"},
+        UsageCase{{"--csv", "-", "-n", "10", "-m", "3", "--json", "-"},
+                  "--json and --csv cannot both write to standard output (-)"},
         UsageCase{{"--compare=yes"}, "option --compare takes no value"},
         UsageCase{{"--help=1"}, "option --help takes no value"},
         UsageCase{{"--version=2"}, "option --version takes no value"},

@@ -95,6 +95,28 @@ TEST(EngineSizes, LeaveOutAMethodThatCannotTakeThemWhileAnotherCanElseRefuseWith
     }
 }
 
+TEST(EngineSizes, NameTheMethodsThatCanRunForThemTheCompanionsOnlyBesideAnother) {
+    struct Case {
+        std::int64_t n, m;
+        std::vector<std::string> methods;
+    };
+    const Case cases[] = {
+        {10, 3, {"exact", "sharpest", "aggregation", "classical"}},
+        {10, 2, {"exact", "sharpest", "classical"}},
+        {5, 3, {"exact", "sharpest", "classical"}},  // too few events for two subsequences
+        {31, 3, {"exact", "aggregation", "classical"}},  // beyond the sharpest bounds' plan
+        {10, 11, {}},
+        {0, 0, {}},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(methodsFor(c.n, c.m), c.methods) << "n=" << c.n << " m=" << c.m;
+        if (!c.methods.empty()) {
+            Engine engine(asking(c.methods));
+            EXPECT_TRUE(engine.setProblem(Problem::fromFile(c.n, c.m, "unread.txt")).ok());
+        }
+    }
+}
+
 TEST(EngineReading, RefusesBadProbabilitiesAsErrorsWithTheMessagesOfTheProgram) {
     testing::ScratchDir dir;
     const std::string badFile = (dir.path() / "bad.txt").string();
@@ -233,6 +255,11 @@ TEST(EngineRun, GivesTheSameBoundsFromAFileOrAVectorWithAnyNumberOfThreads) {
     }
     const Interval& best = first.result.best;
     ASSERT_TRUE(best.lower.value && best.upper.value);
+    // Every step is timed.
+    EXPECT_GT(first.result.readingSeconds, 0.0);
+    for (const MethodResult& method : first.result.methods) {
+        EXPECT_GT(method.seconds, 0.0) << method.name;
+    }
     EXPECT_LE(*best.lower.value, truth + 1e-9);
     EXPECT_GE(*best.upper.value, truth - 1e-9);
     for (const MethodResult& method : first.result.methods) {
