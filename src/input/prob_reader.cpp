@@ -1,6 +1,7 @@
 #include "input/prob_reader.hpp"
 
 #include <cerrno>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -327,11 +328,18 @@ Expected<TrailingWords> streamIntersectionProbabilities(std::int32_t n, std::int
 
 Expected<void> streamGivenProbabilities(std::int32_t n, std::int32_t m, const RealVector& values,
                                         ProbabilityConsumer& consumer) {
+    // The words of a file's refusals, the vector's place standing for the
+    // file's: "the given probabilities end after …", "number K of N (…): …".
     const std::int64_t expected = intersectionCount(n, m);
-    if (static_cast<std::int64_t>(values.size()) != expected) {
-        return refuse("there are " + std::to_string(values.size()) + " probabilities, not the " +
-                      std::to_string(expected) + " expected for n=" + std::to_string(n) +
-                      ", m=" + std::to_string(m));
+    const auto given = static_cast<std::int64_t>(values.size());
+    const std::string sizes = " expected for n=" + std::to_string(n) + ", m=" + std::to_string(m);
+    if (given < expected) {
+        return refuse("the given probabilities end after " + std::to_string(given) + " of the " +
+                      std::to_string(expected) + " numbers" + sizes);
+    }
+    if (given > expected) {
+        return refuse("the given probabilities hold " + std::to_string(given) +
+                      " numbers, not the " + std::to_string(expected) + sizes);
     }
     for (std::size_t i = 0; i < values.size(); ++i) {
         const double value = values[i];
@@ -339,12 +347,15 @@ Expected<void> streamGivenProbabilities(std::int32_t n, std::int32_t m, const Re
             value <= 1.0 + kProbabilityTolerance) {
             continue;
         }
+        // The shortest form that reads back, as programs write probabilities.
         char shown[40];
-        std::snprintf(shown, sizeof shown, "%.17g", value);
+        const std::to_chars_result written = std::to_chars(shown, shown + sizeof shown, value);
+        const std::string problem = std::isnan(value)    ? "is not a number"
+                                    : std::isinf(value) ? "is not a finite number"
+                                                        : "is not a probability: it lies outside [0, 1]";
         return refuse("number " + std::to_string(i + 1) + " of " + std::to_string(expected) + " " +
-                      probabilityNamed(n, m, static_cast<std::int64_t>(i)) + ", " + shown + ", " +
-                      (std::isfinite(value) ? "is not a probability: it lies outside [0, 1]"
-                                            : "is not a finite number"));
+                      probabilityNamed(n, m, static_cast<std::int64_t>(i)) + ": " +
+                      std::string(shown, written.ptr) + " " + problem);
     }
     feedInBlocks(values, consumer, ProbabilityParser::kBlock);
     return {};

@@ -6,6 +6,7 @@ while the bounds are computed."""
 import json
 import math
 import os
+import re
 import signal
 import threading
 import time
@@ -88,20 +89,29 @@ def inconsistent(probabilities):
     return broken
 
 
-def with_nan(probabilities):
-    broken = probabilities.copy()
-    broken[2] = math.nan
-    return broken
+def with_value(value):
+    def breaking(probabilities):
+        broken = probabilities.copy()
+        broken[2] = value
+        return broken
+    return breaking
+
+
+def in_the_modules_words(message):
+    """The program's refusal of prob.txt as the module says it of the vector
+    it is given: the vector's place for the file's, the number for the word."""
+    message = message.replace('the probabilities of "prob.txt"', "the given probabilities")
+    message = message.replace('"prob.txt" ends after', "the given probabilities end after")
+    return re.sub(r'^"prob\.txt", line \d+, (.*): "([^"]*)" ', r"\1: \2 ", message)
 
 
 # A bad call: how to break the example, the call's n, m and methods, and
 # the program's arguments that meet the same refusal (None where the program
 # has no such input: the message is then the one given).
 BAD_CALLS = [
-    ("too few", lambda p: p[:-1], 10, 3, None,
-     None, "there are 174 probabilities, not the 175 expected for n=10, m=3"),
-    ("not a number", with_nan, 10, 3, None,
-     None, "number 3 of 175 (the probability of event 3), nan, is not a finite number"),
+    ("too few", lambda p: p[:-1], 10, 3, None, ["-n", "10", "-m", "3"], None),
+    ("not a number", with_value(math.nan), 10, 3, None, ["-n", "10", "-m", "3"], None),
+    ("no probability", with_value(1.25), 10, 3, None, ["-n", "10", "-m", "3"], None),
     ("even order", None, 10, 4, ["aggregation"], ["-n", "10", "-m", "4"], None),
     ("order above n/2", None, 10, 7, ["aggregation"], ["-n", "10", "-m", "7"], None),
     ("too few events", None, 5, 3, ["aggregation"], ["-n", "5", "-m", "3"], None),
@@ -109,6 +119,9 @@ BAD_CALLS = [
                                                 "--sharpest"], None),
     ("inconsistent", inconsistent, 10, 3, ["aggregation", "exact"],
      ["-n", "10", "-m", "3", "--exact"], None),
+    # The program reads no further than it needs; a vector must fit.
+    ("too many", lambda p: numpy.append(p, 0.5), 10, 3, None, None,
+     "the given probabilities hold 176 numbers, not the 175 expected for n=10, m=3"),
     ("unknown method", None, 10, 3, ["exat"], None,
      'unknown method "exat": the methods are exact, sharpest, aggregation, classical'),
     ("two-dimensional", lambda p: p.reshape(25, 7), 10, 3, None, None,
@@ -123,9 +136,7 @@ def test_bad_input_raises_value_error_with_the_programs_message(case, example, t
     if arguments is not None:
         path = tmp_path / "prob.txt"
         path.write_text("\n".join(repr(p) for p in probabilities))
-        # The file's numbers are named by its path; the module's are given.
-        message = program_error(arguments, tmp_path).replace(
-            'the probabilities of "prob.txt"', "the given probabilities")
+        message = in_the_modules_words(program_error(arguments, tmp_path))
     with pytest.raises(ValueError) as raised:
         unionbound.bounds(probabilities, n, m, methods=methods)
     assert str(raised.value) == message
