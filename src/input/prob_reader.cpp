@@ -350,9 +350,10 @@ Expected<void> streamGivenProbabilities(std::int32_t n, std::int32_t m, const Re
         // The shortest form that reads back, as programs write probabilities.
         char shown[40];
         const std::to_chars_result written = std::to_chars(shown, shown + sizeof shown, value);
-        const std::string problem = std::isnan(value)    ? "is not a number"
-                                    : std::isinf(value) ? "is not a finite number"
-                                                        : "is not a probability: it lies outside [0, 1]";
+        std::string problem = "is not a probability: it lies outside [0, 1]";
+        if (!std::isfinite(value)) {
+            problem = std::isnan(value) ? "is not a number" : "is not a finite number";
+        }
         return refuse("number " + std::to_string(i + 1) + " of " + std::to_string(expected) + " " +
                       probabilityNamed(n, m, static_cast<std::int64_t>(i)) + ": " +
                       std::string(shown, written.ptr) + " " + problem);
