@@ -80,31 +80,35 @@ std::string shown(const std::optional<double>& value) {
     return text;
 }
 
+// The rows in increasing l, as the program's CSV file has them: one per
+// pass of either method (where one stopped early, the other's later passes
+// have rows of their own).
 std::vector<PassRow> passRowsOf(const Result& result) {
-    const MethodResult* aggregation = result.method(unionbound::method::aggregation);
-    const MethodResult* exact = result.method(unionbound::method::exact);
     std::vector<PassRow> rows;
-    const MethodResult* leading = aggregation != nullptr ? aggregation : exact;
-    if (leading == nullptr) {
-        return rows;
-    }
-    for (const unionbound::PassBounds& pass : leading->passes) {
-        PassRow row;
-        row.l = pass.l;
-        row.q = pass.q;
-        if (leading == aggregation) {
+    const auto rowOf = [&rows](const unionbound::PassBounds& pass) -> PassRow& {
+        auto row =
+            std::find_if(rows.begin(), rows.end(), [&](const PassRow& r) { return r.l >= pass.l; });
+        if (row == rows.end() || row->l != pass.l) {
+            PassRow added;
+            added.l = pass.l;
+            added.q = pass.q;
+            row = rows.insert(row, added);
+        }
+        return *row;
+    };
+    if (const MethodResult* aggregation = result.method(unionbound::method::aggregation)) {
+        for (const unionbound::PassBounds& pass : aggregation->passes) {
+            PassRow& row = rowOf(pass);
             row.aggregation = pass.upper.value;
             row.seconds = pass.seconds;
         }
-        if (exact != nullptr) {
-            for (const unionbound::PassBounds& exactPass : exact->passes) {
-                if (exactPass.l == pass.l) {
-                    row.exactUpper = exactPass.upper.value;
-                    row.exactLower = exactPass.lower.value;
-                }
-            }
+    }
+    if (const MethodResult* exact = result.method(unionbound::method::exact)) {
+        for (const unionbound::PassBounds& pass : exact->passes) {
+            PassRow& row = rowOf(pass);
+            row.exactUpper = pass.upper.value;
+            row.exactLower = pass.lower.value;
         }
-        rows.push_back(row);
     }
     return rows;
 }

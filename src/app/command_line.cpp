@@ -55,7 +55,7 @@ Parsed<CommandLine> parseCommandLine(const std::vector<std::string>& words) {
     ArgumentWalker walker(words);
     bool seenN = false, seenM = false, seenInput = false, seenReport = false, seenCsv = false,
          seenJson = false, seenCompare = false, seenExact = false, seenSharpest = false,
-         seenThreads = false;
+         seenThreads = false, seenTimeLimit = false;
     const auto fail = [](std::string problem) { return Parsed<CommandLine>(refuse(std::move(problem))); };
     const auto once = [](bool& seen) {
         const bool repeated = seen;
@@ -104,6 +104,17 @@ Parsed<CommandLine> parseCommandLine(const std::vector<std::string>& words) {
                     wholeNumberValue(walker, "the number of threads", 1, kMostThreads);
                 line.threads = static_cast<std::int32_t>(value.value());
                 if (!value.ok()) {
+                    read = value.error();
+                }
+            } else {
+                read = twice(option);
+            }
+        } else if (option == "--time-limit") {
+            if (once(seenTimeLimit)) {
+                const Parsed<double> value = nonNegativeDecimalValue(walker, "seconds");
+                if (value.ok()) {
+                    line.timeLimit = value.value();
+                } else {
                     read = value.error();
                 }
             } else {
@@ -162,7 +173,7 @@ Parsed<std::int32_t> chooseThreads(std::int32_t option, const char* environment,
 
 std::string usageText() {
     return R"(Usage: unionbound [-n N -m M] [--input PATH] [--report PATH] [--csv PATH] [--json PATH]
-                  [--compare] [--exact] [--sharpest] [--threads N]
+                  [--compare] [--exact] [--sharpest] [--threads N] [--time-limit SECONDS]
 
 Bounds the probability of the union of N events from the probabilities of all
 intersections of 1 to M of them (M odd), read from a text file in the subset
@@ -209,6 +220,11 @@ Options:
                  every output is the same for any N. Default: the
                  environment variable UNIONBOUND_THREADS if set, else the
                  number of cores
+  --time-limit SECONDS
+                 stop the methods once SECONDS (a decimal, 0 or more) have
+                 passed since the probabilities were read: the sharpest
+                 bounds end with the best bounds proven so far, the passes
+                 with those done, and the lines say so. Default: no limit
   -h, --help     show this text and exit
   --version      show the version and exit
 
@@ -220,8 +236,12 @@ bounds) are refused in batch mode; at the console a warning names them on
 standard error and the bound is computed all the same.
 Words after the expected numbers are not read; a warning says how many.
 
+Ctrl-C (or SIGTERM, SIGHUP) ends a run at once, the earlier report and CSV
+file left as they were; during the sharpest bounds it first ends them with the
+best bounds proven so far, which are shown (a second Ctrl-C ends it at once).
+
 Exit status: 0 on success, 1 for bad data (n, m or the input file), 2 for a
-usage error.
+usage error, 128 + the signal number for a run stopped by a signal.
 
 Examples:
   unionbound                              # ask for n and m at the console
@@ -230,6 +250,7 @@ Examples:
   unionbound -n 10 -m 3 --exact --compare --json run.json
   unionbound -n 10 -m 2 --exact           # pairwise data: the exact bounds only
   unionbound -n 12 -m 3 --sharpest --compare
+  unionbound -n 20 -m 3 --sharpest --time-limit 60
   unionbound -n 60 -m 5 --input data/prob.txt --report data/result.txt
 )";
 }
@@ -240,7 +261,8 @@ std::string versionText() {
 
 std::string usageReminder() {
     return "Usage: unionbound [-n N -m M] [--input PATH] [--report PATH] [--csv PATH] "
-           "[--json PATH] [--compare] [--exact] [--sharpest] [--threads N]\nRun \"unionbound --help\" for more information.\n";
+           "[--json PATH] [--compare] [--exact] [--sharpest] [--threads N] [--time-limit "
+           "SECONDS]\nRun \"unionbound --help\" for more information.\n";
 }
 
 }  // namespace unionbound

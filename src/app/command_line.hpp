@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -24,8 +25,9 @@ struct CommandLine {
     bool compare = false;
     bool exact = false;
     bool sharpest = false;
-    std::int32_t threads = 0;  // --threads N; 0 when not given
-    bool anyOption = false;    // at least one word was given
+    std::int32_t threads = 0;         // --threads N; 0 when not given
+    std::optional<double> timeLimit;  // --time-limit SECONDS; none when not given
+    bool anyOption = false;           // at least one word was given
 };
 
 // The most threads a run takes.

@@ -89,6 +89,7 @@ int runCommandLine(const std::vector<std::string>& words, std::istream& in, std:
     }
     RunOptions options;
     options.threads = threads.value();
+    options.timeLimit = line.timeLimit;
     options.inputPath = line.inputPath;
     options.reportPath = line.reportPath;
     options.csvPath = line.csvPath;

@@ -1,5 +1,6 @@
 #include "app/run.hpp"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <functional>
@@ -17,6 +18,7 @@
 #include "output/pass_csv.hpp"
 #include "output/progress.hpp"
 #include "output/report.hpp"
+#include "process/interruption.hpp"
 #include "process/replacement_file.hpp"
 #include "unionbound/engine.hpp"
 
@@ -24,11 +26,103 @@ namespace unionbound {
 
 namespace {
 
-// The exit status of a run, and whether it got as far as the summary.
+// The exit status of a run, whether it got as far as the summary, and
+// whether a signal stopped it (then nothing waits for RETURN).
 struct RunOutcome {
     int status;
     bool summarised;
+    bool interrupted = false;
 };
+
+// The status of a run stopped by a signal, as the handlers end one.
+int interruptedStatus(int signalNumber) {
+    return 128 + signalNumber;
+}
+
+// Ctrl-C (SIGINT), SIGTERM or SIGHUP while the sharpest bounds run asks
+// them to stop: the handler keeps the signal instead of ending the process,
+// and the engine's stop request says so. The methods run in the plan's
+// order, so the sharpest bounds run from the end of the method before them
+// to their own end. At every other moment a signal ends the run at once, as
+// it always has; after one has stopped the sharpest bounds, the request
+// stops the later methods too, as the run ends.
+class SignalsDuringTheSharpestBounds {
+  public:
+    explicit SignalsDuringTheSharpestBounds(std::vector<std::string> methods)
+        : methods_(std::move(methods)) {}
+    ~SignalsDuringTheSharpestBounds() { endDeferral(); }
+    SignalsDuringTheSharpestBounds(const SignalsDuringTheSharpestBounds&) = delete;
+    SignalsDuringTheSharpestBounds& operator=(const SignalsDuringTheSharpestBounds&) = delete;
+
+    // Before the methods run.
+    void starting() { deferBefore(0); }
+
+    // After each method.
+    void ended(const MethodResult& method) {
+        if (method.name == method::sharpest) {
+            endDeferral();
+        }
+        const auto at = std::find(methods_.begin(), methods_.end(), method.name);
+        deferBefore(static_cast<std::size_t>(at - methods_.begin()) + 1);
+    }
+
+    bool stopRequested() const { return signal_ != 0 || (deferring_ && interruptionArrived()); }
+
+    // Once the methods have ended: the signal that stopped them, or 0.
+    int signal() {
+        endDeferral();
+        return signal_;
+    }
+
+  private:
+    void deferBefore(std::size_t next) {
+        if (signal_ == 0 && next < methods_.size() && methods_[next] == method::sharpest) {
+            deferInterruptions();
+            deferring_ = true;
+        }
+    }
+
+    void endDeferral() {
+        if (deferring_) {
+            deferring_ = false;
+            if (const int arrived = endDeferredInterruptions(); arrived != 0) {
+                signal_ = arrived;
+            }
+        }
+    }
+
+    std::vector<std::string> methods_;
+    bool deferring_ = false;
+    int signal_ = 0;
+};
+
+// Says where the passes of a method that stopped early ended, and what its
+// closing lines and the report then hold.
+void noteStoppedPasses(const MethodResult& method, const std::string& reportPath,
+                       std::ostream& err) {
+    if (method.stop == Stop::none ||
+        (method.name != method::aggregation && method.name != method::exact)) {
+        return;
+    }
+    const std::string report = "\"" + reportPath + "\"";
+    const bool structured = method.name == method::aggregation;
+    const bool kept = method.stop != Stop::interrupted;  // the report of the passes done
+    if (method.passes.empty()) {
+        if (structured) {
+            err << "note: the structured passes " << stoppedWords(method.stop)
+                << " before the first: the structured bound is not computed, and " << report
+                << " is not written" << std::endl;
+        }
+        return;  // the exact lines say so
+    }
+    const std::string what = !structured ? "exact bounds are those"
+                             : kept      ? "structured bound and " + report + " are those"
+                                         : "structured bound is that";
+    err << "note: the " << (structured ? "structured" : "exact") << " passes "
+        << stoppedWords(method.stop) << " after l=" << method.passes.back().l << ": the " << what
+        << " of the passes up to it"
+        << (structured && !kept ? ", and " + report + " is not written" : "") << std::endl;
+}
 
 // The messages of the numeric stages go to the program's standard output,
 // a message that ends a line flushing it.
@@ -125,9 +219,12 @@ RunOutcome boundAndSummarise(std::int64_t n, std::int64_t m, std::ostream& out, 
                              bool dialogue, const RunOptions& options) {
     ProgressLine progress(options.progress);
     std::optional<Report> report;
+    std::optional<SignalsDuringTheSharpestBounds> signals;
     Options settings;
     settings.methods = options.methods;
     settings.threads = options.threads;
+    settings.timeLimit = options.timeLimit;
+    settings.stopRequested = [&] { return signals && signals->stopRequested(); };
     settings.refuseInconsistentData = !dialogue;
     settings.warning = [&](std::string_view warning) {
         progress.clear();
@@ -138,9 +235,11 @@ RunOutcome boundAndSummarise(std::int64_t n, std::int64_t m, std::ostream& out, 
     settings.passDone = [&](const PassReport& pass) { report->write(pass); };
     settings.methodDone = [&](const MethodResult& done) {
         progress.clear();
+        signals->ended(done);
         if (done.name == method::exact) {
             warnOfUnprovenPasses(done, err);
         }
+        noteStoppedPasses(done, options.reportPath, err);
     };
     const auto refused = [&](const Error& error) {
         progress.clear();
@@ -177,15 +276,24 @@ RunOutcome boundAndSummarise(std::int64_t n, std::int64_t m, std::ostream& out, 
     }
     report.emplace(options.reportPath, static_cast<std::int32_t>(n), static_cast<std::int32_t>(m),
                    err);
+    signals.emplace(plan.value().methods);
+    signals->starting();
     const Expected<Result> ran = engine.run();
+    const int signalNumber = signals->signal();
     if (!ran.ok()) {
-        return refused(ran.error());
+        const RunOutcome outcome = refused(ran.error());
+        return signalNumber == 0 ? outcome
+                                 : RunOutcome{interruptedStatus(signalNumber), false, true};
     }
     const Result& result = ran.value();
 
+    // A run stopped by a signal shows what it has; the files it was to
+    // replace stay as they were, as when a signal ends a run at once.
+    const bool interrupted = signalNumber != 0;
     bool reportWritten = true;
-    if (const MethodResult* aggregation = result.method(method::aggregation)) {
-        reportWritten = report->commit();
+    if (const MethodResult* aggregation = result.method(method::aggregation);
+        aggregation != nullptr && aggregation->upper.value) {
+        reportWritten = interrupted || report->commit();
         double seconds = 0.0;
         for (const PassBounds& pass : aggregation->passes) {
             if (pass.l == aggregation->upper.pass) {
@@ -199,7 +307,14 @@ RunOutcome boundAndSummarise(std::int64_t n, std::int64_t m, std::ostream& out, 
         writeExactSummary(out, bestExactBoundsOf(*exact));
     }
     if (const MethodResult* sharpest = result.method(method::sharpest)) {
-        writeSharpestSummary(out, provenIntervalOf(*sharpest));
+        writeSharpestSummary(out, *sharpest);
+    }
+    if (interrupted) {
+        if (result.method(method::classical) != nullptr) {
+            writeComparison(out, comparisonOf(result));
+        }
+        out << std::flush;
+        return {interruptedStatus(signalNumber), true, true};
     }
     bool csvWritten = true;
     if (csvToStream && options.csvStream != nullptr) {
@@ -237,7 +352,7 @@ int runConsole(std::istream& in, std::ostream& out, std::ostream& err, const Run
     }
     const RunOutcome outcome =
         boundAndSummarise(answers.value().n, answers.value().m, out, err, true, options);
-    if (!outcome.summarised) {
+    if (!outcome.summarised || outcome.interrupted) {
         return outcome.status;
     }
     out << "Press RETURN to continue" << std::flush;

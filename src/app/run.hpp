@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <istream>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -29,6 +30,9 @@ struct RunOptions {
     // exact ones); the output is the same for every count (1: all in the
     // calling thread).
     std::int32_t threads = 1;
+    // Seconds after which the methods stop early (--time-limit), counted
+    // from the end of the reading; none for no limit.
+    std::optional<double> timeLimit;
     // Told the run's result once the closing lines are written (before the
     // console's wait for RETURN); false when what it writes could not be
     // written in full, which makes the run's status kExitReportFailed.
@@ -49,6 +53,12 @@ int runConsole(std::istream& in, std::ostream& out, std::ostream& err,
 // The same without the dialogue and without the wait: n and m are checked
 // as the console answers are (a refusal is bad data), and the run ends after
 // the summary (and the comparison).
+//
+// In both, Ctrl-C (SIGINT), SIGTERM or SIGHUP while the sharpest bounds run
+// (with the handlers of process/interruption.hpp installed) stops them
+// early: the closing lines show what the run has, the report, the CSV file
+// and the JSON record are not written, the earlier files stay, and the
+// status is 128 + the signal number, as for any run stopped by a signal.
 int runBatch(std::int64_t n, std::int64_t m, std::ostream& out, std::ostream& err,
              const RunOptions& options);
 

@@ -60,4 +60,22 @@ Parsed<std::int64_t> wholeNumberValue(ArgumentWalker& words, const std::string& 
     return number;
 }
 
+Parsed<double> nonNegativeDecimalValue(ArgumentWalker& words, const std::string& meaning) {
+    const Parsed<std::string> text = words.value();
+    if (!text.ok()) {
+        return refuse(text.message() + " (" + meaning + ")");
+    }
+    const std::string option = words.currentOption();
+    const Parsed<double> number = parseDecimal(text.value());
+    if (!number.ok()) {
+        return refuse(option + " (" + meaning + ") must be a number, not \"" +
+                      shownWord(text.value()) + "\"");
+    }
+    if (number.value() < 0.0) {
+        return refuse(option + " (" + meaning + ") must be at least 0, not " +
+                      shownWord(text.value()));
+    }
+    return number;
+}
+
 }  // namespace unionbound

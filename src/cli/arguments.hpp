@@ -53,4 +53,9 @@ class ArgumentWalker {
 Parsed<std::int64_t> wholeNumberValue(ArgumentWalker& words, const std::string& meaning,
                                       std::int64_t least, std::int64_t most);
 
+// The value of the current option as a decimal of at least 0, read as the
+// probabilities are (C-locale forms; no "nan" or "inf"): "--time-limit
+// (seconds) must be a number, not "x"", "... must be at least 0, not -1".
+Parsed<double> nonNegativeDecimalValue(ArgumentWalker& words, const std::string& meaning);
+
 }  // namespace unionbound

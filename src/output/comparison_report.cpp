@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "output/exact_summary.hpp"
 #include "text/number_format.hpp"
 #include "unionbound/options.hpp"
 
@@ -65,6 +66,11 @@ void writeSide(std::ostream& out, const Comparison& comparison, bool upper) {
         std::string line = "  " + padded(bound.name, upper ? 13 : 16) +
                            padded(bound.formula, upper ? 31 : 28);
         std::string after = beside;
+        const std::string& note =
+            upper ? comparison.sharpestUpperNote : comparison.sharpestLowerNote;
+        if (bound.name == "sharpest" && !note.empty()) {
+            after += (after.empty() ? "[" : "  [") + note + "]";
+        }
         if (sharpest && bound.name != "sharpest") {
             // The other bounds are not proven: within their rounding of the
             // sharpest one, they meet it.
@@ -122,6 +128,8 @@ Comparison comparisonOf(const Result& result) {
                                 {"sharpest", formula, sharpest->lower.value});
         comparison.sharpestUpper = sharpest->upper.value;
         comparison.sharpestLower = sharpest->lower.value;
+        comparison.sharpestUpperNote = sharpestNote(sharpest->upper, sharpest->stop, false);
+        comparison.sharpestLowerNote = sharpestNote(sharpest->lower, sharpest->stop, false);
     }
     comparison.bestUpper = result.best.upper.value;
     comparison.bestLower = result.best.lower.value;

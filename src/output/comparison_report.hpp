@@ -27,6 +27,11 @@ struct Comparison {
     std::vector<NamedBound> lower;
     std::optional<double> sharpestUpper;  // the best possible bounds, when proven
     std::optional<double> sharpestLower;
+    // What the rows of the sharpest bounds say of them, where their method
+    // knows how far they may lie from the sharpest values or stopped early
+    // (sharpestNote: "at most 2e-12 from the sharpest"); empty otherwise.
+    std::string sharpestUpperNote;
+    std::string sharpestLowerNote;
     // The smallest upper and the largest lower bound of the run, which pass
     // over a bound that a more certain one contradicts (Result::best), and
     // its notes; without them each side shows its extreme value.
@@ -44,7 +49,7 @@ Comparison comparisonOf(const Result& result);
 // aggregation bound beside the upper ones), and the line naming the
 // smallest upper (largest lower) bound with every bound that shares it.
 // With the sharpest bounds, each line also says how far its bound is from
-// the sharpest one of its side. Values in general notation with 15
+// the sharpest one of its side, and their own lines their note. Values in general notation with 15
 // significant digits, as the summary. Then a line "Note: …" for each note.
 void writeComparison(std::ostream& out, const Comparison& comparison);
 

@@ -1,5 +1,6 @@
 #include "output/pass_csv.hpp"
 
+#include <algorithm>
 #include <string>
 
 #include "text/number_format.hpp"
@@ -23,19 +24,18 @@ std::vector<PassRow> passRowsOf(const Result& result) {
         for (const PassBounds& pass : aggregation->passes) {
             rows.push_back({pass.l, pass.q, pass.upper.value, pass.seconds});
         }
-    } else if (exact != nullptr) {
-        for (const PassBounds& pass : exact->passes) {
-            rows.push_back({pass.l, pass.q, std::nullopt, std::nullopt});
-        }
     }
     if (exact != nullptr) {
-        for (PassRow& row : rows) {
-            for (const PassBounds& pass : exact->passes) {
-                if (pass.l == row.l) {
-                    row.exactUpper = pass.upper.value;
-                    row.exactLower = pass.lower.value;
-                }
+        // The passes of both come in increasing l; where one method stopped
+        // early, the other's later passes have rows of their own.
+        for (const PassBounds& pass : exact->passes) {
+            auto row = std::find_if(rows.begin(), rows.end(),
+                                    [&](const PassRow& r) { return r.l >= pass.l; });
+            if (row == rows.end() || row->l != pass.l) {
+                row = rows.insert(row, {pass.l, pass.q, std::nullopt, std::nullopt});
             }
+            row->exactUpper = pass.upper.value;
+            row->exactLower = pass.lower.value;
         }
     }
     return rows;

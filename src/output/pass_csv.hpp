@@ -23,9 +23,10 @@ struct PassRow {
     std::optional<double> exactLower = std::nullopt;
 };
 
-// The rows of a run's result: one per pass of the aggregation method, with
-// the exact bounds of the same length beside it; one per exact pass where
-// the aggregation did not run.
+// The rows of a run's result, in increasing l: one per pass of the
+// aggregation method, with the exact bounds of the same length beside it;
+// one per exact pass that the aggregation did not run (all of them where it
+// could not run, those after it stopped early).
 std::vector<PassRow> passRowsOf(const Result& result);
 
 // The length of the pass that gives the aggregation bound of the result (0

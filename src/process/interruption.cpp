@@ -17,6 +17,14 @@ constexpr int kStoppingSignals[] = {SIGINT, SIGTERM, SIGHUP};
 char pathsToRemove[kMostFilesToRemove][kLongestPathToRemove + 1];
 volatile sig_atomic_t slotInUse[kMostFilesToRemove];
 
+// The deferral, in one word that the handler and the stage's thread change
+// only by atomic exchanges: kNotDeferring, or 0 while deferring and no
+// signal has arrived, or the number of the signal that did.
+constexpr int kNotDeferring = -1;
+std::atomic<int> deferredSignal{kNotDeferring};
+static_assert(std::atomic<int>::is_always_lock_free,
+              "the handler may only use atomics that need no lock");
+
 sigset_t stoppingSignals() {
     sigset_t set;
     sigemptyset(&set);
@@ -26,8 +34,12 @@ sigset_t stoppingSignals() {
     return set;
 }
 
-// Only async-signal-safe calls: unlink and _exit.
+// Only async-signal-safe calls: a lock-free atomic, unlink and _exit.
 extern "C" void removeFilesAndEnd(int signalNumber) {
+    int none = 0;
+    if (deferredSignal.compare_exchange_strong(none, signalNumber)) {
+        return;  // the stage at work ends early and the program ends after it
+    }
     for (int slot = 0; slot < kMostFilesToRemove; ++slot) {
         if (slotInUse[slot] != 0) {
             unlink(pathsToRemove[slot]);
@@ -42,12 +54,28 @@ void installInterruptionHandlers() {
     struct sigaction action {};
     action.sa_handler = removeFilesAndEnd;
     action.sa_mask = stoppingSignals();  // one handler at a time
+    // A deferred signal returns from the handler: the calls it came upon
+    // go on rather than fail (a write of the progress line, say).
+    action.sa_flags = SA_RESTART;
     for (const int signalNumber : kStoppingSignals) {
         struct sigaction earlier {};
         if (sigaction(signalNumber, nullptr, &earlier) == 0 && earlier.sa_handler != SIG_IGN) {
             sigaction(signalNumber, &action, nullptr);
         }
     }
+}
+
+void deferInterruptions() {
+    deferredSignal.store(0);
+}
+
+bool interruptionArrived() {
+    return deferredSignal.load() > 0;
+}
+
+int endDeferredInterruptions() {
+    const int arrived = deferredSignal.exchange(kNotDeferring);
+    return arrived > 0 ? arrived : 0;
 }
 
 HeldSignals::HeldSignals() {

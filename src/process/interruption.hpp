@@ -12,6 +12,22 @@ namespace unionbound {
 // the program started (as under nohup) stays ignored. Call once, early in main.
 void installInterruptionHandlers();
 
+// While a stage runs that can end early with what it has, the first of these
+// signals only asks it to: the handler keeps the signal's number and
+// returns, and the program ends the stage, shows what it has and then ends
+// as the signal would have ended it. A second signal meanwhile ends the
+// process at once, as any signal does outside such a stage. Only the thread
+// that runs the stage calls these; the handler may run in any thread.
+//
+// Starts such a stage.
+void deferInterruptions();
+// True once a signal has arrived since deferInterruptions() (and before
+// endDeferredInterruptions()).
+bool interruptionArrived();
+// Ends the stage: returns the number of the signal that arrived during it,
+// or 0; from now on every signal ends the process again.
+int endDeferredInterruptions();
+
 // Holds back SIGINT, SIGTERM and SIGHUP while it lives; a signal that arrives
 // meanwhile is handled when it ends. Used around the creation of a file and
 // its registration, so that no signal can leave the file behind unregistered.

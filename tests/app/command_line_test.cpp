@@ -63,6 +63,13 @@ TEST(CommandLineOptions, ReadTheThreadsInBothSpellingsAndLeaveThemUnsetOtherwise
     EXPECT_EQ(parsedLine({"--compare"}).threads, 0);
 }
 
+TEST(CommandLineOptions, ReadTheTimeLimitAsADecimalAndLeaveItUnsetOtherwise) {
+    EXPECT_EQ(parsedLine({"--time-limit", "1.5"}).timeLimit, 1.5);
+    EXPECT_EQ(parsedLine({"-n", "10", "-m", "3", "--time-limit=0"}).timeLimit, 0.0);
+    EXPECT_EQ(parsedLine({"--time-limit", "2e-3"}).timeLimit, 0.002);
+    EXPECT_EQ(parsedLine({"--compare"}).timeLimit, std::nullopt);
+}
+
 TEST(ThreadCount, TakesTheOptionThenTheEnvironmentThenTheCores) {
     const struct {
         std::int32_t option;
@@ -155,7 +162,15 @@ INSTANTIATE_TEST_SUITE_P(
                   "--threads (the number of threads) must be between 1 and 256, not 0"},
         UsageCase{{"--threads=two"},
                   "--threads (the number of threads) must be a whole number, not \"two\""},
-        UsageCase{{"--threads", "2", "--threads", "2"}, "option --threads is given twice"}));
+        UsageCase{{"--threads", "2", "--threads", "2"}, "option --threads is given twice"},
+        UsageCase{{"--time-limit"}, "option --time-limit needs a value (seconds)"},
+        UsageCase{{"--time-limit", "-0.5"},
+                  "--time-limit (seconds) must be at least 0, not -0.5"},
+        UsageCase{{"--time-limit=nan"}, "--time-limit (seconds) must be a number, not \"nan\""},
+        UsageCase{{"--time-limit", "1 min"},
+                  "--time-limit (seconds) must be a number, not \"1 min\""},
+        UsageCase{{"--time-limit", "1", "--time-limit", "2"},
+                  "option --time-limit is given twice"}));
 
 }  // namespace
 }  // namespace unionbound

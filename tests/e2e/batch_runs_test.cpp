@@ -157,7 +157,8 @@ TEST(BatchOptions, RefuseUsageErrorsWithStatusTwoBeforeTouchingAnyFile) {
     EXPECT_EQ(run.err,
               "error: unknown option \"--bogus\"\n"
               "Usage: unionbound [-n N -m M] [--input PATH] [--report PATH] [--csv PATH] "
-              "[--json PATH] [--compare] [--exact] [--sharpest] [--threads N]\nRun \"unionbound --help\" for more information.\n");
+              "[--json PATH] [--compare] [--exact] [--sharpest] [--threads N] [--time-limit "
+              "SECONDS]\nRun \"unionbound --help\" for more information.\n");
     EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
 }
 

@@ -38,5 +38,30 @@ TEST(PassCsv, AddsTheExactColumnsWithEmptyCellsWhereNothingWasProvenOrRun) {
               "4,2,,,0,,0.125\n");
 }
 
+// A method that stopped early has fewer passes than the other: each pass
+// either ran is a row, in increasing l.
+TEST(PassCsv, GivesARowToEveryPassOfEitherMethod) {
+    const auto pass = [](std::int32_t l, double upper) {
+        PassBounds bounds;
+        bounds.l = l;
+        bounds.q = 12 / l;
+        bounds.upper.value = upper;
+        return bounds;
+    };
+    Result result;
+    result.methods.resize(2);
+    result.methods[0].name = "exact";
+    result.methods[0].passes = {pass(3, 0.75), pass(4, 0.625), pass(5, 0.5)};
+    result.methods[1].name = "aggregation";
+    result.methods[1].passes = {pass(3, 0.875)};
+    std::ostringstream out;
+    writePassCsv(out, passRowsOf(result), 3, true);
+    EXPECT_EQ(out.str(),
+              "l,q,bound,seconds,best,exact_upper,exact_lower\n"
+              "3,4,0.875,,1,0.75,\n"
+              "4,3,,,0,0.625,\n"
+              "5,2,,,0,0.5,\n");
+}
+
 }  // namespace
 }  // namespace unionbound
