@@ -1,15 +1,16 @@
 // The sources of valid intersection probabilities, each with the true (or
 // empirical) probability of the union: independent events, observed 0/1
-// data, and a seeded random mixture of outcome vectors. Every writer streams
-// its probabilities in the subset order, so memory does not grow with the
-// number of probabilities.
+// data, a seeded random mixture of outcome vectors, seeded clustered events
+// and seeded synthetic records. Every writer streams its probabilities in the
+// subset order, so memory does not grow with the number of probabilities.
 #pragma once
 
 #include <bit>
 #include <cstdint>
-#include <map>
+#include <functional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "generator/probability_sink.hpp"
@@ -86,7 +87,7 @@ class ObservationCounter {
     std::int32_t events_;
     std::int64_t rows_ = 0;
     std::int64_t rowsWithAnEvent_ = 0;
-    std::map<std::vector<bool>, std::int64_t> counts_;
+    std::unordered_map<std::vector<bool>, std::int64_t> counts_;
     std::vector<std::vector<bool>> order_;  // distinct rows in order of first appearance
 };
 
@@ -131,6 +132,55 @@ struct MixtureSettings {
 // outcome vectors sharing 1 - p0 in random proportions; outcome k lets each
 // event occur with probability density·u_k.
 OutcomeTable randomMixture(const MixtureSettings& settings);
+
+// --- seeded clustered events ----------------------------------------------
+
+struct ClusteredSettings {
+    std::int32_t n = 0;
+    std::uint64_t seed = 0;
+    std::int32_t groupSize = 4;  // the last group holds what is left
+};
+
+// Events in groups of consecutive events (group g: events g·G+1 … (g+1)·G).
+// Group g has a hidden switch Z_g, on with probability `switchOn[g]`,
+// independent across groups; given the switch, the events of the group occur
+// independently, event e+1 with probability `high[e]` when it is on and
+// `low[e]` when it is off.
+struct ClusteredEvents {
+    std::int32_t groupSize = 1;
+    RealVector switchOn;  // q_g, one per group
+    RealVector high;      // a_e, one per event
+    RealVector low;       // b_e, one per event
+    std::int32_t events() const { return static_cast<std::int32_t>(high.size()); }
+};
+
+// Draws, group by group, q_g uniform in [0.02, 0.2], then for each event of
+// the group a_e uniform in [0.5, 0.9] and b_e uniform in [0.002, 0.02].
+ClusteredEvents randomClusteredEvents(const ClusteredSettings& settings);
+
+// P(∩_{e in A} A_e) = Π_g [b_g + q_g (a_g − b_g)] over the groups A meets,
+// a_g and b_g the products of a_e and b_e over A ∩ g, in the subset order.
+// Every intersection is positive.
+void writeClusteredProbabilities(const ClusteredEvents& events, std::int32_t m,
+                                 ProbabilitySink& sink);
+// 1 − Π_g [q_g Π_{e in g} (1 − a_e) + (1 − q_g) Π_{e in g} (1 − b_e)], formed
+// in double-double.
+double clusteredUnionProbability(const ClusteredEvents& events);
+
+// --- seeded synthetic records ---------------------------------------------
+
+struct RecordSettings {
+    std::int32_t n = 0;
+    std::uint64_t seed = 0;
+    std::int64_t items = 50000;
+};
+
+// Hands `record` one 0/1 row of n events per item, `items` rows, drawn in the
+// manner of co-occurrence data (the tags of items): see generators.cpp.
+void drawRecords(const RecordSettings& settings,
+                 const std::function<void(const std::vector<bool>&)>& record);
+// The rows of drawRecords, tallied as the rows of observed data are.
+Observations randomRecords(const RecordSettings& settings);
 
 template <typename Emit>
 void OutcomeTable::forEachIntersectionWeight(std::int32_t m, double divisor, Emit emit) const {

@@ -25,6 +25,7 @@ namespace unionbound {
 namespace {
 
 constexpr std::int64_t kMostOutcomes = 1000000;
+constexpr std::int64_t kMostItems = 10000000;
 
 // A whole-number option within [least, most] into `number`; returns the
 // problem or empty.
@@ -63,7 +64,7 @@ Parsed<ProbgenCommand> parseProbgenCommand(const std::vector<std::string>& words
     const auto fail = [](std::string problem) {
         return Parsed<ProbgenCommand>(refuse(std::move(problem)));
     };
-    bool seenOutcomes = false, seenDensity = false;
+    bool seenOutcomes = false, seenDensity = false, seenGroupSize = false, seenItems = false;
     std::int64_t n = 0, m = 0;
     std::vector<std::string> seen;
     while (!walker.done()) {
@@ -90,10 +91,13 @@ Parsed<ProbgenCommand> parseProbgenCommand(const std::vector<std::string>& words
             }
         }
         seen.push_back(option);
-        const bool isSource =
-            option == "--independent" || option == "--data" || option == "--mixture";
+        const bool isSource = option == "--independent" || option == "--data" ||
+                              option == "--mixture" || option == "--clustered" ||
+                              option == "--records";
         if (isSource && command.source != ProbgenCommand::Source::none) {
-            return fail("only one of --independent, --data and --mixture may be given");
+            return fail(
+                "only one of --independent, --data, --mixture, --clustered and --records may be "
+                "given");
         }
         std::string problem;
         if (option == "-n") {
@@ -113,8 +117,10 @@ Parsed<ProbgenCommand> parseProbgenCommand(const std::vector<std::string>& words
             if (command.dataPath.empty()) {
                 problem = "option --data needs a value (a CSV file path)";
             }
-        } else if (option == "--mixture") {
-            command.source = ProbgenCommand::Source::mixture;
+        } else if (option == "--mixture" || option == "--clustered" || option == "--records") {
+            command.source = option == "--mixture"     ? ProbgenCommand::Source::mixture
+                             : option == "--clustered" ? ProbgenCommand::Source::clustered
+                                                       : ProbgenCommand::Source::records;
             std::int64_t seed = 0;
             problem = readBoundedNumber(walker, "the seed", 0,
                                         std::numeric_limits<std::int64_t>::max(), seed);
@@ -136,6 +142,16 @@ Parsed<ProbgenCommand> parseProbgenCommand(const std::vector<std::string>& words
                 problem = "--density (a share of the events) must lie in (0, 1], not \"" +
                           shownWord(text.value()) + "\"";
             }
+        } else if (option == "--group-size") {
+            seenGroupSize = true;
+            std::int64_t size = 0;
+            problem = readBoundedNumber(walker, "the number of events in a group", 1,
+                                        std::numeric_limits<std::int32_t>::max(), size);
+            command.groupSize = static_cast<std::int32_t>(size);
+        } else if (option == "--items") {
+            seenItems = true;
+            problem =
+                readBoundedNumber(walker, "the number of items", 1, kMostItems, command.items);
         } else if (option == "--output") {
             command.outputPath = walker.value().value();
             if (command.outputPath.empty()) {
@@ -150,7 +166,8 @@ Parsed<ProbgenCommand> parseProbgenCommand(const std::vector<std::string>& words
     }
     using Source = ProbgenCommand::Source;
     if (command.source == Source::none) {
-        return fail("a source is needed: --independent, --data or --mixture");
+        return fail(
+            "a source is needed: --independent, --data, --mixture, --clustered or --records");
     }
     if (m == 0) {
         return fail("option -m (the maximum order of the intersections) is required");
@@ -159,8 +176,19 @@ Parsed<ProbgenCommand> parseProbgenCommand(const std::vector<std::string>& words
         return fail(std::string(seenOutcomes ? "--outcomes" : "--density") +
                     " is only used with --mixture");
     }
-    if (command.source == Source::mixture && n == 0) {
-        return fail("--mixture needs -n (the number of events)");
+    if (seenGroupSize && command.source != Source::clustered) {
+        return fail("--group-size is only used with --clustered");
+    }
+    if (seenItems && command.source != Source::records) {
+        return fail("--items is only used with --records");
+    }
+    const bool seeded = command.source == Source::mixture || command.source == Source::clustered ||
+                        command.source == Source::records;
+    if (seeded && n == 0) {
+        return fail(std::string(command.source == Source::mixture     ? "--mixture"
+                                : command.source == Source::clustered ? "--clustered"
+                                                                      : "--records") +
+                    " needs -n (the number of events)");
     }
     if (command.source == Source::independent) {
         // A single probability with -n stands for n events of that
@@ -182,8 +210,10 @@ Parsed<ProbgenCommand> parseProbgenCommand(const std::vector<std::string>& words
 }
 
 std::string probgenUsageText() {
-    return R"(Usage: probgen -m M (--independent P1,P2,... | --data FILE.csv | -n N --mixture SEED)
-               [-n N] [--outcomes K] [--density D] [--output PATH]
+    return R"(Usage: probgen -m M (--independent P1,P2,... | --data FILE.csv | -n N --mixture SEED
+                      | -n N --clustered SEED | -n N --records SEED)
+               [-n N] [--outcomes K] [--density D] [--group-size G] [--items K]
+               [--output PATH]
 
 Writes the probabilities of all intersections of 1 to M of N events, in the
 order unionbound reads them (all single events, then all pairs, ..., each size
@@ -201,26 +231,49 @@ Sources (exactly one):
                            outcome without events and K outcome vectors with
                            random weights; the same SEED gives the same file
                            on every machine
+  --clustered SEED         -n N clustered events: groups of G consecutive
+                           events, each with a hidden switch (on with a
+                           chance of 0.02 to 0.2) given which its events occur
+                           independently, each with a chance of 0.5 to 0.9
+                           when on and 0.002 to 0.02 when off; every
+                           intersection is positive, and the union stays
+                           clearly below 1 for N up to about 30 (about 0.7 at
+                           N = 30); the same SEED gives the same file on every
+                           machine
+  --records SEED           K synthetic items holding a few of -n N events
+                           each, like the tags of items: skewed popularity,
+                           events drawn from one or two hidden topics, so
+                           that some pairs and triples never occur together;
+                           tallied as --data tallies its rows; the same SEED
+                           gives the same file on every machine
 
 Options:
-  -n N           the number of events (for --data: checked against the columns)
-  -m M           the largest intersection order written (required)
-  --outcomes K   --mixture: outcome vectors besides the empty one (default 20)
-  --density D    --mixture: the largest share of events in one outcome
-                 (default min(0.5, 6/N), so that outcomes stay small and the
-                 bounds stay below 1)
-  --output PATH  where to write (default prob.txt; - for standard output, the
-                 closing lines then go to standard error)
-  -h, --help     show this text and exit
-  --version      show the version and exit
+  -n N             the number of events (for --data: checked against the
+                   columns)
+  -m M             the largest intersection order written (required)
+  --outcomes K     --mixture: outcome vectors besides the empty one
+                   (default 20)
+  --density D      --mixture: the largest share of events in one outcome
+                   (default min(0.5, 6/N), so that outcomes stay small and the
+                   bounds stay below 1)
+  --group-size G   --clustered: the events in a group (default 4; the last
+                   group holds those left)
+  --items K        --records: the number of items (default 50000, at most
+                   10000000)
+  --output PATH    where to write (default prob.txt; - for standard output,
+                   the closing lines then go to standard error)
+  -h, --help       show this text and exit
+  --version        show the version and exit
 
 Exit status: 0 on success, 1 for bad data (the CSV file, an unwritable
-output), 2 for a usage error.
+output, too little memory), 2 for a usage error.
 
 Examples:
   probgen -m 3 --independent 0.1,0.2,0.05,0.3,0.15,0.1,0.2,0.25
   probgen -m 3 --data observations.csv --output prob.txt
   probgen -n 60 -m 5 --mixture 7 --output bench-n60-m5.txt
+  probgen -n 24 -m 4 --clustered 3 --group-size 6
+  probgen -n 60 -m 3 --records 1 --items 100000
 )";
 }
 
@@ -246,6 +299,13 @@ int runProbgen(const std::vector<std::string>& words, std::ostream& out, std::os
 
     std::int32_t n = command.n;
     Observations data;
+    if (command.source == ProbgenCommand::Source::records) {
+        data = buildingFor(
+            "the " + std::to_string(command.items) + " items of " + std::to_string(n) + " events",
+            [&] {
+                return randomRecords({n, command.seed, command.items});
+            });
+    }
     if (command.source == ProbgenCommand::Source::data) {
         Parsed<Observations> read =
             buildingFor("the observations of \"" + command.dataPath + "\"",
@@ -299,13 +359,25 @@ int runProbgen(const std::vector<std::string>& words, std::ostream& out, std::os
                             shortestDecimal(independentUnionProbability(probabilities));
                 break;
             }
-            case ProbgenCommand::Source::data: {
+            case ProbgenCommand::Source::data:
+            case ProbgenCommand::Source::records: {
                 const auto rows = static_cast<double>(data.rows);
                 data.table.writeIntersectionWeights(command.m, rows, sink);
-                unionLine = "Empirical probability of the union: " +
-                            shortestDecimal(unionFrequency(data)) +
-                            " (" + std::to_string(data.rowsWithAnEvent) + " of " +
-                            std::to_string(data.rows) + " observations)";
+                unionLine =
+                    "Empirical probability of the union: " + shortestDecimal(unionFrequency(data)) +
+                    " (" + std::to_string(data.rowsWithAnEvent) + " of " +
+                    std::to_string(data.rows) +
+                    (command.source == ProbgenCommand::Source::data ? " observations)" : " items)");
+                break;
+            }
+            case ProbgenCommand::Source::clustered: {
+                const ClusteredEvents events = buildingFor(
+                    "the probabilities of " + std::to_string(n) + " clustered events", [&] {
+                        return randomClusteredEvents({n, command.seed, command.groupSize});
+                    });
+                writeClusteredProbabilities(events, command.m, sink);
+                unionLine = "Probability of the union: " +
+                            shortestDecimal(clusteredUnionProbability(events));
                 break;
             }
             case ProbgenCommand::Source::mixture: {

@@ -14,7 +14,7 @@ namespace unionbound {
 
 struct ProbgenCommand {
     enum class Action { run, help, version };
-    enum class Source { none, independent, data, mixture };
+    enum class Source { none, independent, data, mixture, clustered, records };
     Action action = Action::run;
 
     Source source = Source::none;
@@ -22,9 +22,11 @@ struct ProbgenCommand {
     std::int32_t m = 0;
     RealVector probabilities;  // --independent: one per event, or one for all n events
     std::string dataPath;      // --data
-    std::uint64_t seed = 0;    // --mixture
+    std::uint64_t seed = 0;    // --mixture, --clustered, --records
     std::int32_t outcomes = 20;
     double density = 0.0;                 // 0: min(0.5, 6/n), about six events per outcome at most
+    std::int32_t groupSize = 4;           // --clustered
+    std::int64_t items = 50000;           // --records
     std::string outputPath = "prob.txt";  // "-" for standard output
 };
 
