@@ -70,34 +70,26 @@ def bounds(probabilities, n, m, *, methods=None, time_limit=None, threads=None,
            progress=None):
     """Bound P(union) of n events from their intersection probabilities.
 
-    probabilities: C(n,1) + ... + C(n,m) numbers in the subset order (all
-        single events, then all pairs, ..., each size in lexicographic
-        order), a 1-D numpy array or any sequence.
-    methods: any of
-        "aggregation"  the structured candidate bases of every pass (events
-                       split into subsequences of l = m ... n/2): an upper
-                       bound, a floating-point value; needs an odd m with
-                       3 <= m <= n/2
-        "exact"        the largest and smallest P(union) that each pass's
-                       moments allow, proven (any 1 <= m <= n)
-        "sharpest"     the largest and smallest P(union) over all joint
-                       distributions with exactly these probabilities: the
-                       best bounds possible, proven; small n only (30 for
-                       m <= 3, 20 for m = 5), time growing like 2^n
-        "classical"    Boole, Bonferroni, Hunter, Dawson-Sankoff and the
-                       sharp bounds from S_1 ... S_m (beside another method)
-        default: every method that can run for these n and m.
-    time_limit: seconds after which the methods stop, each keeping what it
-        found (MethodResult.stop says so); threads: 1 to 256 (default: one
-        per core; the result is the same for any count); progress: called
-        with a Progress now and then, in the calling thread.
+    probabilities: C(n,1) + ... + C(n,m) numbers in the subset order (every
+        single event, then every pair, ..., each size in lexicographic order).
+    methods: any of (default: every method that can run for these n and m)
+        "aggregation"  structured bases of every pass (subsequences of
+                       l = m ... n/2): an upper bound, not proven; odd m <= n/2
+        "exact"        the extremes each pass's moments allow, proven; any m
+        "sharpest"     the extremes over all distributions with exactly these
+                       probabilities, the best possible, proven; n <= 30 for
+                       m <= 3, 20 for m = 5; time grows like 2^n
+        "classical"    Boole, Bonferroni, Hunter, Dawson-Sankoff and the sharp
+                       bounds from S_1 ... S_m (beside another method)
+    time_limit: seconds, after which each method stops with what it found
+        (MethodResult.stop); threads: 1 to 256 (default: one per core; the
+        result is the same for any); progress: called with a Progress.
 
-    Returns a Result: lower and upper (the best values), lower_method and
-    upper_method, methods (name -> MethodResult with its upper and lower
-    Bound: value, proven, why, distance, l; its passes), passes (one row per
-    l), consistency, left_out. Bad input raises ValueError with the
-    program's message. The interpreter is released while the bounds are
-    computed, and Ctrl-C stops them (KeyboardInterrupt).
+    Returns a Result: lower, upper (the best values), lower_method,
+    upper_method; methods (name -> MethodResult: upper and lower Bound with
+    value, proven, why, distance, l; passes); passes; consistency; left_out.
+    Bad input raises ValueError with the program's message. The interpreter
+    is released meanwhile; Ctrl-C stops the methods (KeyboardInterrupt).
     """
     values = _numpy.asarray(probabilities, dtype=_numpy.float64)
     if values.ndim != 1:
