@@ -126,8 +126,12 @@ Comparison comparisonOf(const Result& result) {
                                 {"sharpest", formula, sharpest->upper.value});
         comparison.lower.insert(comparison.lower.begin(),
                                 {"sharpest", formula, sharpest->lower.value});
-        comparison.sharpestUpper = sharpest->upper.value;
-        comparison.sharpestLower = sharpest->lower.value;
+        // Stopped early, they are not yet the sharpest values: the other
+        // rows are not measured against them.
+        if (sharpest->stop == Stop::none) {
+            comparison.sharpestUpper = sharpest->upper.value;
+            comparison.sharpestLower = sharpest->lower.value;
+        }
         comparison.sharpestUpperNote = sharpestNote(sharpest->upper, sharpest->stop, false);
         comparison.sharpestLowerNote = sharpestNote(sharpest->lower, sharpest->stop, false);
     }

@@ -25,7 +25,9 @@ struct Comparison {
     std::optional<AggregationBound> aggregation;  // none when the passes could not run
     std::vector<NamedBound> upper;                // in the order shown
     std::vector<NamedBound> lower;
-    std::optional<double> sharpestUpper;  // the best possible bounds, when proven
+    // The best possible bounds, when proven and not stopped early: the other
+    // rows say how far they lie from them.
+    std::optional<double> sharpestUpper;
     std::optional<double> sharpestLower;
     // What the rows of the sharpest bounds say of them, where their method
     // knows how far they may lie from the sharpest values or stopped early

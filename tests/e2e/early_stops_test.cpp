@@ -31,8 +31,8 @@ std::vector<double> stoppedSharpestValues(const std::string& out, const std::str
     const std::regex line("Sharpest (upper|lower) bound: (\\S+|none proven) \\(" + stopped +
                           "[:)]");
     std::vector<double> values;
-    for (auto it = std::sregex_iterator(out.begin(), out.end(), line);
-         it != std::sregex_iterator(); ++it) {
+    for (auto it = std::sregex_iterator(out.begin(), out.end(), line); it != std::sregex_iterator();
+         ++it) {
         values.push_back((*it)[2] == "none proven" ? std::nan("") : std::stod((*it)[2]));
     }
     return values;
@@ -56,7 +56,8 @@ TEST(EarlyStop, TheTimeLimitStopsThePassesTheLinesSaySoAndTheEarlierReportStays)
               "note: the structured passes stopped at the time limit before the first: the "
               "structured bound is not computed, and \"result.txt\" is not written\n");
     EXPECT_EQ(readFile(dir.path() / "result.txt"), kEarlierReport);
-    EXPECT_EQ(readFile(dir.path() / "passes.csv"), "l,q,bound,seconds,best,exact_upper,exact_lower\n");
+    EXPECT_EQ(readFile(dir.path() / "passes.csv"),
+              "l,q,bound,seconds,best,exact_upper,exact_lower\n");
     const std::string json = readFile(dir.path() / "run.json");
     const std::regex stopped("\"stop\": \"time_limit\"");
     EXPECT_EQ(std::distance(std::sregex_iterator(json.begin(), json.end(), stopped),
@@ -70,9 +71,9 @@ TEST(EarlyStop, TheTimeLimitStopsThePassesTheLinesSaySoAndTheEarlierReportStays)
 TEST(EarlyStop, DISABLED_TheTimeLimitEndsTheSharpestBoundsWithProvenBoundsThatHoldTheTruth) {
     const ScratchDir dir;
     const double truth = mixture(dir, {"-n", "10", "-m", "3", "--mixture", "5", "--density", "1"});
-    const ProgramRun run = runProgram(
-        UNIONBOUND_PROGRAM, {"-n", "10", "-m", "3", "--sharpest", "--time-limit", "0"}, "",
-        dir.path());
+    const ProgramRun run =
+        runProgram(UNIONBOUND_PROGRAM, {"-n", "10", "-m", "3", "--sharpest", "--time-limit", "0"},
+                   "", dir.path());
     EXPECT_EQ(run.exitStatus, 0) << run.err;
     const std::vector<double> sides = stoppedSharpestValues(run.out, "stopped at the time limit");
     ASSERT_EQ(sides.size(), 2u) << run.out;

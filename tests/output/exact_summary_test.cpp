@@ -127,6 +127,12 @@ TEST(ExactSummary, SaysHowFarEachSharpestBoundMayBeAndWhyItStoppedInTheSummaryAn
         const std::string lines = comparison.str();
         const std::size_t heading = lines.find('\n') + 1;
         EXPECT_EQ(lines.substr(heading, lines.find("  Boole") - heading), c.row) << c.name;
+        // Stopped early, the sharpest bounds are no measure for the others.
+        EXPECT_EQ(lines.find("  Boole        min(1, S1)                     1\n") ==
+                      std::string::npos,
+                  c.stop == Stop::none)
+            << c.name << '\n'
+            << lines;
     }
 }
 

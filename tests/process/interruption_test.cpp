@@ -52,8 +52,8 @@ TEST(Interruption, KeepsTheFirstSignalOfADeferralForTheProgramAndEndsTheProcessA
          128 + SIGHUP, false},
         {"without a deferral", [] { raise(SIGINT); }, 128 + SIGINT, false},
     };
-    const fs::path file = fs::temp_directory_path() /
-                          ("unionbound-interruption-test-" + std::to_string(getpid()));
+    const fs::path file =
+        fs::temp_directory_path() / ("unionbound-interruption-test-" + std::to_string(getpid()));
     for (const Moment& moment : moments) {
         std::fclose(std::fopen(file.c_str(), "w"));
         EXPECT_EXIT(
