@@ -33,6 +33,7 @@ struct Case {
     int n = 0;
     int m = 0;
     bool whole = false;
+    std::string file;  // a prob.txt of one's own instead of a mixture
 };
 
 double cpuSeconds() {
@@ -81,10 +82,18 @@ int runCase(const Case& c, const std::filesystem::path& file, double truth, bool
     cpu = cpuSeconds() - cpu;
     std::printf("  sharpest: %.3f s wall, %.3f s CPU, %d rounds, %lld outcomes in the LP\n", wall,
                 cpu, run.rounds, static_cast<long long>(run.workingSet));
-    std::printf("    upper %s (solver %.15g, shift %.2g)\n", describe(run.interval.upper).c_str(),
-                run.upper.solverValue, run.upper.shift);
-    std::printf("    lower %s (solver %.15g, shift %.2g)\n", describe(run.interval.lower).c_str(),
-                run.lower.solverValue, run.lower.shift);
+    for (const auto* side : {&run.upper, &run.lower}) {
+        const bool upper = side == &run.upper;
+        std::printf("    %s %s (LP %.15g, distance %.2g, %d rounds, %.3f s)\n",
+                    upper ? "upper" : "lower",
+                    describe(upper ? run.interval.upper : run.interval.lower).c_str(),
+                    side->solverValue, side->distance.value_or(-1.0), side->rounds,
+                    side->seconds);
+    }
+    std::printf("    method %s, check of the data %.3f s\n",
+                run.method == unionbound::SharpestMethod::interiorPoint ? "interior point"
+                                                                        : "column generation",
+                run.consistency.seconds);
     std::printf("    truth %.15g\n", truth);
     if (run.interval.inconsistent) {
         std::printf("    %s\n", run.interval.inconsistency.c_str());
@@ -132,6 +141,17 @@ int main(int argc, char** argv) {
             continue;
         }
         Case c;
+        if (const auto colon = word.find(':'); colon != std::string::npos) {
+            // PATH:N:M, a file of one's own.
+            c.file = word.substr(0, colon);
+            if (std::sscanf(word.c_str() + colon + 1, "%d:%d", &c.n, &c.m) != 2) {
+                std::fprintf(stderr, "sharpest_bench: a file case is PATH:N:M, not %s\n",
+                             word.c_str());
+                return 2;
+            }
+            cases.push_back(c);
+            continue;
+        }
         char tail[16] = "";
         if (std::sscanf(word.c_str(), "%d-%d-%15s", &c.n, &c.m, tail) < 2) {
             std::fprintf(stderr, "sharpest_bench: a case is N-M or N-M-whole, not %s\n",
@@ -145,6 +165,19 @@ int main(int argc, char** argv) {
         cases = {{16, 3, true}, {20, 3, false}, {20, 5, false}, {24, 3, false}};
     }
     for (const Case& c : cases) {
+        if (!c.file.empty()) {
+            std::printf("n = %d, m = %d (%s):\n", c.n, c.m, c.file.c_str());
+            std::fflush(stdout);
+            const pid_t child = fork();
+            if (child == 0) {
+                _exit(runCase(c, c.file, -1.0, showRounds));
+            }
+            int status = 0;
+            rusage usage{};
+            wait4(child, &status, 0, &usage);
+            std::printf("  peak memory %.1f MiB\n", static_cast<double>(usage.ru_maxrss) / 1024.0);
+            continue;
+        }
         const std::filesystem::path file =
             data / ("sharpest-n" + std::to_string(c.n) + "-m" + std::to_string(c.m) + "-s" +
                     std::to_string(seed) + ".txt");

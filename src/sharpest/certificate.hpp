@@ -23,9 +23,12 @@ enum class MultiplierSide {
     atMost,   // F(ω) ≤ t(ω): they bound it from below
 };
 
-// Working memory of the proofs, 2^n doubles and 2^n bytes, reused between calls.
+// Working memory of the proofs, reused between calls: the multipliers as
+// proven, 2^n whole numbers and 2^n bytes.
 struct ProofScratch {
-    std::vector<double> prices;
+    std::vector<double> multipliers;
+    std::vector<std::int64_t> values;
+    std::int32_t places = 0;
     std::vector<std::uint8_t> marks;
 };
 
@@ -36,15 +39,19 @@ struct MultiplierProof {
 };
 
 // Proves what the multipliers y give for the target t(ω) = target for every
-// outcome ω ≠ ∅ and t(∅) = 0. The proven pricing (the zeta transform with
-// every addition rounded towards the side that could fail) finds the largest
-// violation v of F against t over all 2^n outcomes; y_0 is moved by v (up for
-// atLeast, down for atMost) so that the inequality holds everywhere. Then,
-// for atLeast, `bound` ≥ Σ_S y_S·d_S for every data vector d (d_0 = 1) whose
-// entries lie within `slack` plus the spacing of the double prob_S of prob_S,
-// which covers the exact decimal each double was read from; so `bound` is at
-// least target·P(at least one event) for every distribution with those
-// intersection probabilities. For atMost, `bound` is at most that, likewise.
+// outcome ω ≠ ∅ and t(∅) = 0. The multipliers are first rounded to a grid
+// of 2^−K (the largest K with which all their partial sums fit in 63-bit
+// whole numbers, so that they move by far less than their own rounding);
+// the proof is of those rounded multipliers. Their values F at all 2^n
+// outcomes are then summed exactly, in whole units of the grid, by the zeta
+// transform, which finds the largest violation v of F against t exactly;
+// y_0 is moved by v (up for atLeast, down for atMost) so that the
+// inequality holds everywhere. Then, for atLeast, `bound` ≥ Σ_S y_S·d_S for
+// every data vector d (d_0 = 1) whose entries lie within `slack` plus the
+// spacing of the double prob_S of prob_S, which covers the exact decimal
+// each double was read from; so `bound` is at least target·P(at least one
+// event) for every distribution with those intersection probabilities. For
+// atMost, `bound` is at most that, likewise.
 //
 // With `floatZeroRows`, the outcomes that contain an intersection of
 // probability exactly 0 are repaired apart: the multiplier of every such
@@ -58,6 +65,40 @@ struct MultiplierProof {
 MultiplierProof proveMultipliers(const OutcomeRows& rows, std::span<const double> y,
                                  std::span<const double> prob, MultiplierSide side, double target,
                                  double slack, bool floatZeroRows, ProofScratch& scratch);
+
+// The values of the multipliers y, rounded to the grid of proveMultipliers,
+// at every outcome, exactly: values[ω]·2^−K = Σ_{S ⊆ ω} proven_S, where K
+// (returned) is the grid's number of binary places and proven the rounded
+// multipliers. `target` is the largest target that will be compared with
+// them (its units must fit as well).
+std::int32_t evaluateOnLattice(const OutcomeRows& rows, std::span<const double> y, double target,
+                               std::vector<double>& proven, std::vector<std::int64_t>& values);
+
+// The same proofs for one problem, one after another: the marks of the
+// outcomes with an intersection of probability 0 are found once, and the
+// working memory is kept. `rows` and `prob` must outlive it.
+class MultiplierProver {
+  public:
+    MultiplierProver(const OutcomeRows& rows, std::span<const double> prob);
+
+    MultiplierProof prove(std::span<const double> y, MultiplierSide side, double target,
+                          double slack, bool floatZeroRows);
+    // 1 for every outcome that contains an intersection of probability 0.
+    const std::vector<std::uint8_t>& zeroMarks() const { return scratch_.marks; }
+    // The values of the multipliers last proven at every outcome, in whole
+    // units of 2^−places() (see evaluateOnLattice).
+    const std::vector<std::int64_t>& values() const { return scratch_.values; }
+    std::int32_t places() const { return scratch_.places; }
+    // The values of other multipliers, without a proof, in the same memory.
+    void evaluate(std::span<const double> y) {
+        scratch_.places = evaluateOnLattice(rows_, y, 0.0, scratch_.multipliers, scratch_.values);
+    }
+
+  private:
+    const OutcomeRows& rows_;
+    std::span<const double> prob_;
+    ProofScratch scratch_;
+};
 
 // An upper bound on |d − p| for the exact decimal d that a double p was
 // correctly rounded from: the spacing of the doubles just above |p|.

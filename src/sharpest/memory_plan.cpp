@@ -34,6 +34,16 @@ double plannedSharpestBytes(std::int32_t n, std::int32_t m) {
     return pricing + lp;
 }
 
+double plannedInteriorPointBytes(std::int32_t n, std::int32_t rows) {
+    const double r = static_cast<double>(rows);
+    return (9.0 * 8.0 + 9.0) * std::ldexp(1.0, n) + 8.0 * r * r;
+}
+
+bool interiorPointFits(std::int32_t n, std::int32_t rows) {
+    return n <= kLargestLatticeEvents && rows <= kLargestInteriorPointRows &&
+           plannedInteriorPointBytes(n, rows) <= kSharpestMemoryBudget;
+}
+
 std::int64_t plannedWorkingSet(std::int32_t rows) {
     return static_cast<std::int64_t>(kPlannedOutcomesPerRow) * rows;
 }

@@ -31,6 +31,15 @@ double plannedSharpestBytes(std::int32_t n, std::int32_t m);
 // The largest working set of outcomes the plan allows for `rows` LP rows.
 std::int64_t plannedWorkingSet(std::int32_t rows);
 
+// The interior-point method over the whole lattice: nine arrays of 2^n
+// doubles and the normal matrix, rows² doubles, beside the proofs' 9·2^n
+// bytes; and at most this many rows, whose factorisation (rows³/3 operations)
+// each iteration repeats.
+inline constexpr std::int32_t kLargestInteriorPointRows = 6000;
+double plannedInteriorPointBytes(std::int32_t n, std::int32_t rows);
+// Whether the interior-point method fits the plan for n events and `rows` rows.
+bool interiorPointFits(std::int32_t n, std::int32_t rows);
+
 // The largest n whose sharpest bounds this build's memory plan allows for
 // order m ≥ 1 (at most kLargestLatticeEvents, the events an outcome mask
 // holds; orders above n count as n).

@@ -4,7 +4,6 @@
 #include <bit>
 
 #include "moments/subsets.hpp"
-#include "numeric/directed_rounding.hpp"
 
 namespace unionbound {
 
@@ -117,11 +116,25 @@ namespace {
 // sweep over the array for each pair.
 constexpr int kBlockEvents = 12;
 
-template <class Add>
-void zetaWith(std::span<double> values, Add add) {
+// The sums over subsets (`Direction::subsets`: f[ω] gathers f[ω \ {i}] for
+// every event i in turn) or over supersets (f[ω] gathers f[ω ∪ {i}]).
+enum class Direction { subsets, supersets };
+
+// One event's step on the pair (low, high) = (f[ω], f[ω ∪ {i}]), i ∉ ω.
+template <Direction direction, class Value, class Add>
+inline void step(Value& low, Value& high, Add add) {
+    if constexpr (direction == Direction::subsets) {
+        high = add(high, low);
+    } else {
+        low = add(low, high);
+    }
+}
+
+template <Direction direction, class Value, class Add>
+void transformWith(std::span<Value> values, Add add) {
     const std::size_t size = values.size();
     const int n = std::countr_zero(size);
-    double* f = values.data();
+    Value* f = values.data();
     const int low = std::min(n, kBlockEvents);
     const std::size_t block = std::size_t{1} << low;
     for (std::size_t base = 0; base < size; base += block) {
@@ -129,7 +142,7 @@ void zetaWith(std::span<double> values, Add add) {
             const std::size_t bit = std::size_t{1} << i;
             for (std::size_t w = base; w < base + block; w += 2 * bit) {
                 for (std::size_t k = w; k < w + bit; ++k) {
-                    f[k + bit] = add(f[k + bit], f[k]);
+                    step<direction>(f[k], f[k + bit], add);
                 }
             }
         }
@@ -140,36 +153,44 @@ void zetaWith(std::span<double> values, Add add) {
         const std::size_t bit = std::size_t{1} << i;
         for (std::size_t w = 0; w < size; w += 4 * bit) {
             for (std::size_t k = w; k < w + bit; ++k) {
-                const double a = f[k];
-                const double b = add(f[k + bit], a);
-                const double c = f[k + 2 * bit];
-                const double d = add(f[k + 3 * bit], c);
+                Value a = f[k];
+                Value b = f[k + bit];
+                Value c = f[k + 2 * bit];
+                Value d = f[k + 3 * bit];
+                step<direction>(a, b, add);
+                step<direction>(c, d, add);
+                step<direction>(a, c, add);
+                step<direction>(b, d, add);
+                f[k] = a;
                 f[k + bit] = b;
-                f[k + 2 * bit] = add(c, a);
-                f[k + 3 * bit] = add(d, b);
+                f[k + 2 * bit] = c;
+                f[k + 3 * bit] = d;
             }
         }
     }
     if (i < n) {
         const std::size_t bit = std::size_t{1} << i;
         for (std::size_t k = 0; k < bit; ++k) {
-            f[k + bit] = add(f[k + bit], f[k]);
+            step<direction>(f[k], f[k + bit], add);
         }
     }
 }
 
+constexpr auto kNearest = [](double a, double b) { return a + b; };
+
 }  // namespace
 
 void zetaTransform(std::span<double> values) {
-    zetaWith(values, [](double a, double b) { return a + b; });
+    transformWith<Direction::subsets>(values, kNearest);
 }
 
-void zetaTransformDown(std::span<double> values) {
-    zetaWith(values, [](double a, double b) { return addDown(a, b); });
+void zetaTransform(std::span<std::int64_t> values) {
+    transformWith<Direction::subsets>(values,
+                                      [](std::int64_t a, std::int64_t b) { return a + b; });
 }
 
-void zetaTransformUp(std::span<double> values) {
-    zetaWith(values, [](double a, double b) { return addUp(a, b); });
+void supersetTransform(std::span<double> values) {
+    transformWith<Direction::supersets>(values, kNearest);
 }
 
 }  // namespace unionbound

@@ -66,9 +66,12 @@ void markOutcomesOfZeroIntersections(const OutcomeRows& rows, std::span<const do
 // values[ω] = Σ_{S ⊆ ω} (values before)[S], for all 2^n outcomes (n·2^(n−1)
 // additions, rounded to nearest). `values` holds 2^n entries.
 void zetaTransform(std::span<double> values);
-// The same with every addition rounded down: each result is ≤ the exact sum.
-void zetaTransformDown(std::span<double> values);
-// The same with every addition rounded up: each result is ≥ the exact sum.
-void zetaTransformUp(std::span<double> values);
+// The same in whole numbers, exact. Precondition: no partial sum of the
+// values before overflows (the sum of their magnitudes fits).
+void zetaTransform(std::span<std::int64_t> values);
+// The sums over supersets, in place: afterwards values[ω] = Σ_{T ⊇ ω}
+// (values before)[T], rounded to nearest. values[S] for an intersection S is
+// then the row S of the problem times the values (A·x).
+void supersetTransform(std::span<double> values);
 
 }  // namespace unionbound

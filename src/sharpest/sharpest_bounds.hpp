@@ -4,20 +4,20 @@
 //
 // The problem has one unknown P(ω) ≥ 0 per outcome ω (the set of events that
 // occur), 2^n of them; its rows say Σ_ω P(ω) = 1 and Σ_{ω ⊇ S} P(ω) = p_S for
-// every intersection S of 1 … m events. It is solved by column generation on
-// the LP interface: the LP holds a working set of outcomes, every one of the
-// 2^n outcomes is priced exactly from the LP's duals by a zeta transform over
-// the subset lattice, and the most violated outcomes join the working set
-// until none is violated. Outcomes that contain an intersection of
-// probability 0 never join (no distribution with the data gives them
-// probability); the proof repairs them through that intersection's
-// multiplier. A first stage finds the least deviation from the data (with a
-// deviation column of each sign per row), which either proves the data
-// inconsistent or gives the later stages a feasible start; then the upper
-// and the lower side go on from the same working set and basis.
-// The bounds returned rest on the final duals alone,
-// proven by a pricing in directed rounding (see certificate.hpp), never on
-// the solver's word.
+// every intersection S of 1 … m events. Outcomes that contain an
+// intersection of probability 0 can have no probability and are left out;
+// the proofs repair them through that intersection's multiplier.
+//
+// Where most outcomes remain (dense data), the LP is solved whole by an
+// interior-point method over the lattice (lattice_interior_point.hpp); where
+// few do, by column generation on the LP library (column_generation.hpp),
+// which first checks the data. Either way every side starts from the proven
+// bound of the sharp bound from S_1 … S_m (dual_anchors.hpp), and every
+// round's duals are proven as they come, so a side always has the best
+// bound proven so far: at the end, at a deadline or an interrupt, or where
+// a solver fails. The bounds returned rest on those proofs alone (the exact
+// pricing of certificate.hpp), never on a solver's word; a side's distance
+// says how far its bound may lie from the sharpest value.
 #pragma once
 
 #include <cstdint>
@@ -28,19 +28,18 @@
 
 namespace unionbound {
 
-// What a stage of the column generation computes, in words for messages
-// and the progress line ("the check of the data", …).
-const char* stageName(SharpestStage stage);
+// The settings of the LP library's solver for the column generation.
+lp::Settings sharpestSolverSettings();
 
 // The largest and the smallest P(at least one event) over all probability
 // distributions on the 2^n outcomes whose intersection probabilities
 // P(∩_{i∈S} A_i), 1 ≤ |S| ≤ m, are the exact values of the decimal numbers
 // the doubles `prob` were read from (in the subset order for (n, m), as in
 // "prob.txt"), each proven: the upper value is at least the largest, the
-// lower at most the smallest, and each lies within 1e-9 of its optimum.
-// Where a side has no proven value, its `why` says why in one line: the
-// solver stopped, failed or gave duals that do not prove its optimum, the
-// rounds ran out, or the arguments are outside what is allowed (n ≥ 1,
+// lower at most the smallest; solved to the end, each lies within about
+// 1e-9 of its optimum (the run's distances say how far). Where a side has no
+// proven value, its `why` says why in one line: the data could not be
+// checked, or the arguments are outside what is allowed (n ≥ 1,
 // 1 ≤ m ≤ n, n ≤ largestSharpestEvents(m), as many finite probabilities as
 // the subset order has). If it is proven that no distribution has
 // intersection probabilities within kRoundingOfTheData of the given ones,

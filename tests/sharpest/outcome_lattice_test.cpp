@@ -59,13 +59,16 @@ TEST(OutcomeRows, GiveAnOutcomeTheRowOfEverySubsetItContains) {
     }
 }
 
-// The exact sum over the subsets of every `stride`-th outcome, by walking
-// its submasks.
-std::vector<mpq_class> directSums(const std::vector<double>& values, std::size_t stride) {
+// The exact sum over the subsets (or the supersets) of every `stride`-th
+// outcome, by walking its submasks (or those of its complement).
+std::vector<mpq_class> directSums(const std::vector<double>& values, std::size_t stride,
+                                  bool supersets) {
+    const std::size_t all = values.size() - 1;
     std::vector<mpq_class> sums(values.size());
     for (std::size_t omega = 0; omega < values.size(); omega += stride) {
-        for (std::size_t s = omega;; s = (s - 1) & omega) {
-            sums[omega] += mpq_class(values[s]);
+        const std::size_t free = supersets ? all & ~omega : omega;
+        for (std::size_t s = free;; s = (s - 1) & free) {
+            sums[omega] += mpq_class(values[supersets ? omega | s : s]);
             if (s == 0) {
                 break;
             }
@@ -76,30 +79,34 @@ std::vector<mpq_class> directSums(const std::vector<double>& values, std::size_t
 
 // Values in [−1, 1]: partial sums stay below 2^14, and each of the n
 // roundings along a chain costs at most 2^-53 of one: far below this.
-constexpr double kZetaRounding = 1e-9;
+constexpr double kTransformRounding = 1e-9;
 
-TEST(ZetaTransform, PricesEveryOutcomeAsTheSumOverItsSubsetsWithDirectedRoundingOnEitherSide) {
+TEST(LatticeTransforms, SumOverSubsetsExactlyInWholeNumbersAndOverSupersetsToRounding) {
     std::mt19937_64 random(20260101);
     std::uniform_real_distribution<double> value(-1.0, 1.0);
+    std::uniform_int_distribution<std::int64_t> units(-(std::int64_t{1} << 40),
+                                                      std::int64_t{1} << 40);
     for (int n : {1, 2, 5, 11, 13, 14}) {
         std::vector<double> values(std::size_t{1} << n);
-        for (double& v : values) {
+        std::vector<std::int64_t> whole(values.size());
+        for (std::size_t k = 0; k < values.size(); ++k) {
             // Mixed magnitudes, so that the sums round.
-            v = value(random) * (value(random) > 0.0 ? 1.0 : 1e-7);
+            values[k] = value(random) * (value(random) > 0.0 ? 1.0 : 1e-7);
+            whole[k] = units(random);
         }
         // Above 12 events (the sweeps over two events at a time), a sample.
         const std::size_t stride = n > 12 ? 31 : 1;
-        const std::vector<mpq_class> exact = directSums(values, stride);
-        std::vector<double> nearest = values;
-        std::vector<double> down = values;
-        std::vector<double> up = values;
-        zetaTransform(nearest);
-        zetaTransformDown(down);
-        zetaTransformUp(up);
+        std::vector<double> wholeAsDoubles(whole.begin(), whole.end());
+        const std::vector<mpq_class> subsetSums = directSums(wholeAsDoubles, stride, false);
+        const std::vector<mpq_class> supersetSums = directSums(values, stride, true);
+        std::vector<double> supersets = values;
+        zetaTransform(std::span<std::int64_t>(whole));
+        supersetTransform(supersets);
         for (std::size_t omega = 0; omega < values.size(); omega += stride) {
-            ASSERT_LE(mpq_class(down[omega]), exact[omega]) << "n=" << n << " outcome " << omega;
-            ASSERT_GE(mpq_class(up[omega]), exact[omega]) << "n=" << n << " outcome " << omega;
-            ASSERT_NEAR(nearest[omega], exact[omega].get_d(), kZetaRounding) << "n=" << n;
+            ASSERT_EQ(mpq_class(static_cast<long>(whole[omega])), subsetSums[omega])
+                << "n=" << n << " outcome " << omega;
+            ASSERT_NEAR(supersets[omega], supersetSums[omega].get_d(), kTransformRounding)
+                << "n=" << n << " outcome " << omega;
         }
     }
 }
