@@ -66,9 +66,7 @@ TEST(EarlyStop, TheTimeLimitStopsThePassesTheLinesSaySoAndTheEarlierReportStays)
         << json;
 }
 
-// Enabled once the sharpest bounds end at their deadline with the best
-// bounds proven so far.
-TEST(EarlyStop, DISABLED_TheTimeLimitEndsTheSharpestBoundsWithProvenBoundsThatHoldTheTruth) {
+TEST(EarlyStop, TheTimeLimitEndsTheSharpestBoundsWithProvenBoundsThatHoldTheTruth) {
     const ScratchDir dir;
     const double truth = mixture(dir, {"-n", "10", "-m", "3", "--mixture", "5", "--density", "1"});
     const ProgramRun run =
@@ -81,9 +79,7 @@ TEST(EarlyStop, DISABLED_TheTimeLimitEndsTheSharpestBoundsWithProvenBoundsThatHo
     EXPECT_FALSE(truth < sides[1]) << run.out;
 }
 
-// Enabled once the sharpest bounds end on the stop request with the best
-// bounds proven so far: until then the run would go on to their end.
-TEST(EarlyStop, DISABLED_CtrlCDuringTheSharpestBoundsShowsTheirBestSoFarAndEndsAsAStoppedRun) {
+TEST(EarlyStop, CtrlCDuringTheSharpestBoundsShowsTheirBestSoFarAndEndsAsAStoppedRun) {
     const ScratchDir dir;
     // Dense data of 24 events: the sharpest bounds take far longer than the
     // second the run is given before the interrupt, the reading far less.
