@@ -316,13 +316,15 @@ Expected<Result> Engine::run() {
                            std::chrono::duration<double>(*s.options.timeLimit));
         }
         engine::StopCheck stop(deadline, s.options.stopRequested);
-        MethodContext context{s.size.n, s.size.m, *s.data, *s.pool, s.options, stop, s.subject()};
+        MethodContext context{s.size.n,  s.size.m, *s.data,      *s.pool,
+                              s.options, stop,     s.subject(), [&s](std::string warning) {
+                                  s.warn(std::move(warning));
+                              }};
         Result result;
         result.n = s.size.n;
         result.m = s.size.m;
         result.leftOut = s.leftOut;
         result.consistency = s.consistency;
-        result.warnings = s.warnings;
         result.readingSeconds = s.readingSeconds;
         for (const MethodEntry* entry : s.running) {
             const auto started = std::chrono::steady_clock::now();
@@ -336,6 +338,7 @@ Expected<Result> Engine::run() {
                 s.options.methodDone(result.methods.back());
             }
         }
+        result.warnings = s.warnings;
         result.best = bestInterval(result.methods);
         return result;
     });

@@ -1,5 +1,6 @@
 #include "engine/methods.hpp"
 
+#include <cstdio>
 #include <utility>
 
 #include "aggregation/basis_subscripts.hpp"
@@ -177,10 +178,22 @@ Stop stopOf(SharpestStop stop) {
 Expected<MethodResult> runSharpest(MethodContext& c) {
     SharpestOptions settings;
     settings.progress = [&](const SharpestRound& round) {
+        // Both sides' best proven bounds and how far each may still be off,
+        // closing round by round (short enough for one line of a terminal).
+        const auto value = [](const std::optional<double>& v) {
+            char text[32];
+            std::snprintf(text, sizeof text, "%.8g", v.value_or(0.0));
+            return v ? std::string(text) : std::string("none");
+        };
+        const auto off = [](const std::optional<double>& v) {
+            char text[32];
+            std::snprintf(text, sizeof text, "%.2g", v.value_or(0.0));
+            return v ? std::string(text) : std::string("?");
+        };
         c.progress(method::sharpest, round.round, 0,
-                   "sharpest bounds: round " + std::to_string(round.round) + " (" +
-                       stageName(round.stage) + "), " + std::to_string(round.workingSet) +
-                       " outcomes, largest violation " + general15(round.largestViolation));
+                   "sharpest bounds, round " + std::to_string(round.round) + ": [" +
+                       value(round.lower) + ", " + value(round.upper) + "] within " +
+                       off(round.lowerDistance) + " and " + off(round.upperDistance));
     };
     settings.deadline = c.stop.deadline();
     settings.stopRequested = c.stop.requested();
@@ -200,6 +213,9 @@ Expected<MethodResult> runSharpest(MethodContext& c) {
     result.lower = provenBound(run.interval.lower, 0);
     result.lower.distance = run.lower.distance;
     result.stop = stopOf(run.stop);
+    if (!run.note.empty()) {
+        c.warn("the sharpest bounds: " + run.note);
+    }
     return result;
 }
 

@@ -52,6 +52,8 @@ struct MethodContext {
     StopCheck& stop;
     // How messages name the probabilities: the probabilities of "prob.txt".
     std::string subject;
+    // What a method noticed and went on with (Options::warning, Result::warnings).
+    std::function<void(std::string)> warn;
 
     void progress(std::string_view stage, std::int64_t done, std::int64_t total,
                   std::string text) const;

@@ -16,11 +16,12 @@ constexpr double kCorrectorStretch = 0.1;
 constexpr double kBandLow = 0.1;
 constexpr double kBandHigh = 10.0;
 constexpr double kCorrectorGain = 0.1;
-// More correctors where a factorisation costs this many times the work of
-// one corrector's transforms and passes over the lattice, or more.
-constexpr double kCorrectorsAreCheap = 20.0;
-// Iterations without a better point (its largest relative residual or gap
-// smaller by kProgress) before the method counts as stalled.
+// Correctors only where a factorisation takes this many times as long as
+// one corrector's transforms and passes over the lattice, or more (they cut
+// the iterations by a quarter at best).
+constexpr double kCorrectorsAreCheap = 10.0;
+// Iterations without a better point (its gap or either residual smaller
+// than ever by kProgress) before the method counts as stalled.
 constexpr std::int32_t kStallIterations = 8;
 constexpr double kProgress = 1e-3;
 
@@ -76,13 +77,22 @@ bool LatticeInteriorPoint::factorNormalMatrix() {
     }
     supersetTransform(work_);
     const auto r = static_cast<std::int32_t>(masks_.size());
-    for (std::int32_t j = 0; j < r; ++j) {
-        const OutcomeMask column = masks_[static_cast<std::size_t>(j)];
-        for (std::int32_t i = j; i < r; ++i) {
-            normal_.at(i, j) = work_[masks_[static_cast<std::size_t>(i)] | column];
+    // Near the optimum the weights x/s spread over many orders of
+    // magnitude and the factorisation can break down in double; then again
+    // with each diagonal entry enlarged by a little more.
+    for (const double enlarge : {0.0, 1e-12, 1e-10}) {
+        for (std::int32_t j = 0; j < r; ++j) {
+            const OutcomeMask column = masks_[static_cast<std::size_t>(j)];
+            for (std::int32_t i = j; i < r; ++i) {
+                normal_.at(i, j) = work_[masks_[static_cast<std::size_t>(i)] | column];
+            }
+            normal_.at(j, j) *= 1.0 + enlarge;
+        }
+        if (normal_.factor()) {
+            return true;
         }
     }
-    return normal_.factor();
+    return false;
 }
 
 void LatticeInteriorPoint::direction(const std::vector<double>& q, bool withResiduals) {
@@ -185,15 +195,19 @@ InteriorPointEnd LatticeInteriorPoint::run(
     }
 
     std::vector<double> savedDx(outcomes), savedDs(outcomes), savedDy(active_.size());
-    double bestMerit = HUGE_VAL;
+    // The best gap, row residual and cost residual so far: the method goes
+    // on while any of them still falls.
+    double best[3] = {HUGE_VAL, HUGE_VAL, HUGE_VAL};
     std::int32_t sinceBest = 0;
     const auto count = static_cast<double>(unknowns_);
     std::int32_t correctors = settings.correctors;
     if (correctors < 0) {
+        // A factorisation runs at about 20 operations a nanosecond, the
+        // lattice's transforms and passes at about one.
         const double r = static_cast<double>(active_.size());
-        const double transform =
-            static_cast<double>(rows_.events() + 6) * static_cast<double>(outcomes);
-        correctors = r * r * r / 3.0 >= kCorrectorsAreCheap * transform ? 6 : 2;
+        const double factorisation = r * r * r / 3.0 / 20.0;
+        const double corrector = static_cast<double>(rows_.events() + 8) * static_cast<double>(outcomes);
+        correctors = factorisation >= kCorrectorsAreCheap * corrector ? 6 : 0;
     }
     for (std::int32_t iteration = 1;; ++iteration) {
         // Residuals and the measures of this point.
@@ -241,9 +255,15 @@ InteriorPointEnd LatticeInteriorPoint::run(
             costResidual <= settings.rowTolerance) {
             return InteriorPointEnd::converged;
         }
-        const double merit = std::max({gap, rowResidual, costResidual});
-        if (merit < (1.0 - kProgress) * bestMerit) {
-            bestMerit = merit;
+        bool better = false;
+        const double measures[3] = {gap, rowResidual, costResidual};
+        for (int k = 0; k < 3; ++k) {
+            if (measures[k] < (1.0 - kProgress) * best[k]) {
+                best[k] = measures[k];
+                better = true;
+            }
+        }
+        if (better) {
             sinceBest = 0;
         } else if (++sinceBest >= kStallIterations || !(mu > 0.0)) {
             return InteriorPointEnd::stalled;
@@ -252,10 +272,7 @@ InteriorPointEnd LatticeInteriorPoint::run(
             return InteriorPointEnd::iterationLimit;
         }
         if (!factorNormalMatrix()) {
-            // Near the optimum the weights x/s spread over many orders of
-            // magnitude, and the factorisation can break down in double:
-            // the points so far are all there is.
-            return InteriorPointEnd::stalled;
+            return InteriorPointEnd::stalled;  // the points so far are all there is
         }
 
         // Predictor: the affine scaling direction (r_xs = −XSe).

@@ -113,6 +113,15 @@ class Computation {
             // outcomes out have no interior, and it converges slowly there);
             // from the outcomes it found.
             if (run_.stop == SharpestStop::none && !(done(sides_[0]) && done(sides_[1]))) {
+                // After the interior-point method, on data it was chosen
+                // for, at most twice its time: on long columns the LP
+                // library is slow, and what it proves is kept either way.
+                if (run_.method == SharpestMethod::interiorPoint &&
+                    options_.method == SharpestMethod::automatic) {
+                    const auto spent = Clock::now() - started;
+                    polishUntil_ = Clock::now() + std::max<Clock::duration>(
+                                                      2 * spent, std::chrono::seconds(1));
+                }
                 columnGeneration();
             }
         }
@@ -212,11 +221,13 @@ class Computation {
 
     // An earlier deadline for a side, so that the one after it gets its share.
     std::optional<Clock::time_point> sideDeadline(const Side& side) const {
-        if (!options_.deadline || !side.upper) {
-            return std::nullopt;
+        std::optional<Clock::time_point> until = polishUntil_;
+        if (options_.deadline && side.upper) {
+            const Clock::time_point now = Clock::now();
+            const Clock::time_point half = now + (*options_.deadline - now) / 2;
+            until = std::min(until.value_or(half), half);
         }
-        const Clock::time_point now = Clock::now();
-        return now + (*options_.deadline - now) / 2;
+        return until;
     }
 
     void tell(SharpestStage stage, double largestViolation, std::int32_t added,
@@ -391,7 +402,7 @@ class Computation {
             ++run_.consistency.rounds;
             tell(SharpestStage::consistency, round.largestViolation, round.added,
                  round.workingSet);
-            return !stopNow(std::nullopt);
+            return !stopNow(polishUntil_);
         };
         const Clock::time_point started = Clock::now();
         const auto timed = [&](GenerationEnd end) {
@@ -548,6 +559,8 @@ class Computation {
     double proofSeconds_ = 0.0;
     std::string why_;  // why a side's LP did not end, where it did not
     std::vector<OutcomeMask> seeds_;  // outcomes for the column generation to start from
+    // When the column generation that follows the interior-point method ends.
+    std::optional<Clock::time_point> polishUntil_;
 };
 
 }  // namespace
