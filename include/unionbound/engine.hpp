@@ -32,9 +32,10 @@ class UNIONBOUND_API Engine {
 
     // Checks n and m against the methods asked for. Each method takes the
     // sizes it can (the aggregation an odd m with 3 ≤ m ≤ n/2, the exact
-    // and the sharpest bounds any 1 ≤ m ≤ n, the sharpest bounds no more
-    // events than their memory plan allows); one that cannot is left out
+    // and the sharpest bounds any 1 ≤ m ≤ n); one that cannot is left out
     // while another can run, else the problem is refused with its reason.
+    // (The sharpest bounds of data whose positive intersections outgrow
+    // their memory plan say so in their result, once the data are read.)
     Expected<Plan> setProblem(Problem problem);
 
     // Reads the probabilities (from the file, or the vector given) and
@@ -56,8 +57,7 @@ class UNIONBOUND_API Engine {
 UNIONBOUND_API Expected<Result> bounds(Problem problem, const Options& options = {});
 
 // The methods that can run for n events and order m, in the order they run:
-// each whose sizes they are (and whose memory plan allows them), the
-// classical bounds only beside another. Empty when none can; asked for all
+// each whose sizes they are, the classical bounds only beside another. Empty when none can; asked for all
 // methods, setProblem then says why.
 UNIONBOUND_API std::vector<std::string> methodsFor(std::int64_t n, std::int64_t m);
 

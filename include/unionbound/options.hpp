@@ -22,7 +22,8 @@ inline constexpr std::string_view aggregation = "aggregation";
 // pass's moments allow (any 1 ≤ m ≤ n).
 inline constexpr std::string_view exact = "exact";
 // The proven largest and smallest probability of the union over all joint
-// distributions with these probabilities (small n only).
+// distributions with these probabilities (any n whose positive
+// intersections fit the memory plan; the time limit bounds the work).
 inline constexpr std::string_view sharpest = "sharpest";
 // Boole's, Bonferroni's, Hunter's, Dawson and Sankoff's and the sharp
 // bounds from S_1 … S_m; only beside another method.

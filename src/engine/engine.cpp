@@ -204,15 +204,6 @@ Expected<Plan> Engine::setProblem(Problem problem) {
             s.leftOut.clear();
             return refuse(*firstRefusal);
         }
-        for (const MethodEntry* entry : s.running) {
-            if (entry->refusal != nullptr) {
-                if (const Expected<void> takes = entry->refusal(*size); !takes.ok()) {
-                    s.running.clear();
-                    s.leftOut.clear();
-                    return takes.error();
-                }
-            }
-        }
         s.size = *size;
         for (const MethodEntry* entry : s.running) {
             plan.methods.emplace_back(entry->name);
@@ -360,7 +351,7 @@ std::vector<std::string> methodsFor(std::int64_t n, std::int64_t m) {
     bool another = false;
     for (const MethodEntry& entry : methodList()) {
         const Parsed<ProblemSize> fits = entry.sizes(n, m);
-        if (fits.ok() && (entry.refusal == nullptr || entry.refusal(fits.value()).ok())) {
+        if (fits.ok()) {
             methods.emplace_back(entry.name);
             another = another || !entry.companion;
         }

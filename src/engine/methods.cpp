@@ -1,5 +1,6 @@
 #include "engine/methods.hpp"
 
+#include <atomic>
 #include <cstdio>
 #include <utility>
 
@@ -9,7 +10,6 @@
 #include "exact/exact_passes.hpp"
 #include "moments/pass_division.hpp"
 #include "process/out_of_memory.hpp"
-#include "sharpest/memory_plan.hpp"
 #include "sharpest/sharpest_bounds.hpp"
 #include "text/number_format.hpp"
 
@@ -153,14 +153,6 @@ Expected<MethodResult> runExact(MethodContext& c) {
 
 // --- the sharpest bounds ----------------------------------------------
 
-Expected<void> sharpestRefusal(const ProblemSize& size) {
-    if (size.n <= largestSharpestEvents(size.m)) {
-        return {};
-    }
-    return refuse("--sharpest cannot take n=" + std::to_string(size.n) +
-                  " events: " + describeSharpestMemoryPlan(size.m));
-}
-
 Stop stopOf(SharpestStop stop) {
     switch (stop) {
         case SharpestStop::timeLimit:
@@ -197,6 +189,23 @@ Expected<MethodResult> runSharpest(MethodContext& c) {
     };
     settings.deadline = c.stop.deadline();
     settings.stopRequested = c.stop.requested();
+    // The passes over the lattice on the pool's helpers and the calling thread.
+    settings.parallel = [&c](std::size_t parts, const std::function<void(std::size_t)>& body) {
+        std::atomic<std::size_t> next{0};
+        const auto work = [&] {
+            for (std::size_t part = next++; part < parts; part = next++) {
+                body(part);
+            }
+        };
+        std::vector<ThreadPool::Task> helpers;
+        for (std::size_t h = 0; h < c.pool.helpers() && h + 1 < parts; ++h) {
+            helpers.push_back(c.pool.start(work));
+        }
+        work();
+        for (ThreadPool::Task& helper : helpers) {
+            helper.wait();
+        }
+    };
     const SharpestRun run = buildingFor(
         "the sharpest bounds of " + std::to_string(c.n) + " events",
         [&] { return sharpestBoundsInDetail(c.n, c.m, c.data.probabilities, settings); });
@@ -250,13 +259,13 @@ Expected<MethodResult> runClassical(MethodContext& c) {
 
 const std::vector<MethodEntry>& methodList() {
     static const std::vector<MethodEntry> list = {
-        {method::exact, Certainty::proven, false, checkAnyOrder, nullptr,
+        {method::exact, Certainty::proven, false, checkAnyOrder,
          Needs{.passMoments = true, .consistentData = true}, runExact},
-        {method::sharpest, Certainty::proven, false, checkAnyOrder, sharpestRefusal,
+        {method::sharpest, Certainty::proven, false, checkAnyOrder,
          Needs{.everyProbability = true, .consistentData = true}, runSharpest},
-        {method::aggregation, Certainty::floatingPoint, false, checkOrder, nullptr,
+        {method::aggregation, Certainty::floatingPoint, false, checkOrder,
          Needs{.passMoments = true}, runAggregation},
-        {method::classical, Certainty::closedForm, true, checkAnyOrder, nullptr,
+        {method::classical, Certainty::closedForm, true, checkAnyOrder,
          Needs{.sums = true, .singlesAndPairs = true}, runClassical},
     };
     return list;

@@ -86,9 +86,6 @@ struct MethodEntry {
     bool companion;
     // The sizes the method takes, or why it cannot take these.
     Parsed<ProblemSize> (*sizes)(std::int64_t n, std::int64_t m);
-    // Sizes it takes but must refuse the whole problem for (the sharpest
-    // bounds' memory plan); null where there are none.
-    Expected<void> (*refusal)(const ProblemSize& size);
     Needs needs;
     Expected<MethodResult> (*run)(MethodContext& context);
 };

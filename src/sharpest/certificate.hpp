@@ -72,14 +72,17 @@ MultiplierProof proveMultipliers(const OutcomeRows& rows, std::span<const double
 // multipliers. `target` is the largest target that will be compared with
 // them (its units must fit as well).
 std::int32_t evaluateOnLattice(const OutcomeRows& rows, std::span<const double> y, double target,
-                               std::vector<double>& proven, std::vector<std::int64_t>& values);
+                               std::vector<double>& proven, std::vector<std::int64_t>& values,
+                               const ParallelFor& parallel = {});
 
 // The same proofs for one problem, one after another: the marks of the
 // outcomes with an intersection of probability 0 are found once, and the
 // working memory is kept. `rows` and `prob` must outlive it.
 class MultiplierProver {
   public:
-    MultiplierProver(const OutcomeRows& rows, std::span<const double> prob);
+    // `parallel` (may be empty) shares out the transforms.
+    MultiplierProver(const OutcomeRows& rows, std::span<const double> prob,
+                     ParallelFor parallel = {});
 
     MultiplierProof prove(std::span<const double> y, MultiplierSide side, double target,
                           double slack, bool floatZeroRows);
@@ -91,14 +94,50 @@ class MultiplierProver {
     std::int32_t places() const { return scratch_.places; }
     // The values of other multipliers, without a proof, in the same memory.
     void evaluate(std::span<const double> y) {
-        scratch_.places = evaluateOnLattice(rows_, y, 0.0, scratch_.multipliers, scratch_.values);
+        scratch_.places = evaluateOnLattice(rows_, y, 0.0, scratch_.multipliers, scratch_.values,
+                                            parallel_);
     }
 
   private:
     const OutcomeRows& rows_;
     std::span<const double> prob_;
     ProofScratch scratch_;
+    ParallelFor parallel_;
 };
+
+// The pieces every proof is made of, whatever prices its outcomes.
+//
+// The grid: multipliers rounded to whole units of 2^−places, with places
+// the largest with which every partial sum of their magnitudes and of the
+// target fits in 62 bits (gridPlaces); their values at outcomes are then
+// sums of whole numbers, exact.
+int gridPlaces(std::span<const double> y, double target);
+// `value` in whole units of the grid, and in `proven` the multiplier it
+// stands for (exactly units·2^−places).
+std::int64_t onGrid(double value, int places, double& proven);
+// The target in whole units, rounded against the multipliers (up for
+// atLeast, down for atMost).
+std::int64_t targetUnits(double target, int places, MultiplierSide side);
+// units·2^−places, rounded up.
+double fromUnitsUp(std::int64_t units, int places);
+
+// What a proof has found once it knows the largest violation of the
+// multipliers on the grid: the bound Σ y_S·d_S (see proveMultipliers).
+struct ProofTerms {
+    std::span<const double> proven;  // the multipliers on the grid, row 0 first
+    std::span<const double> data;    // the probability of every row but row 0
+    double shift = 0.0;              // the move of y_0, rounded up
+    // With moveZeroRows, the rows whose probability is 0 have their
+    // multiplier moved by zeroShift instead (the lattice's repair).
+    double zeroShift = 0.0;
+    bool moveZeroRows = false;
+    double slack = 0.0;
+    // Intersections of probability 0 that are not rows at all, each taken
+    // with the multiplier absentMultiplier (the event sets' repair).
+    double absentRows = 0.0;
+    double absentMultiplier = 0.0;
+};
+MultiplierProof finishProof(const ProofTerms& terms, MultiplierSide side);
 
 // An upper bound on |d − p| for the exact decimal d that a double p was
 // correctly rounded from: the spacing of the doubles just above |p|.

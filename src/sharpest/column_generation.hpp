@@ -1,12 +1,10 @@
 // Column generation for the full-data LP on the LP interface: the LP holds
-// a working set of outcomes, every outcome of the lattice is priced from the
-// LP's duals by a zeta transform, and the most violated outcomes join the
-// working set until none is violated. Outcomes that contain an intersection
-// of probability 0 never join (no distribution with the data gives them
-// probability). Three problems are solved in turn on one working set: the
-// least deviation from the data (a deviation column of each sign per row),
-// which gives the sides a feasible start, then the largest and the smallest
-// probability of the union.
+// a working set of outcomes, every outcome of the space is priced from the
+// LP's duals, and the most violated outcomes join the working set until
+// none is violated. Three problems are solved in turn on one working set:
+// the least deviation from the data (a deviation column of each sign per
+// row), which gives the sides a feasible start, then the largest and the
+// smallest probability of the union.
 //
 // Its LP results are claims only; the driver proves what their duals show.
 #pragma once
@@ -15,23 +13,22 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "lp/lp_solver.hpp"
-#include "numeric/types.hpp"
-#include "sharpest/certificate.hpp"
-#include "sharpest/outcome_lattice.hpp"
+#include "sharpest/outcome_space.hpp"
 #include "sharpest/sharpest_records.hpp"
 
 namespace unionbound {
 
 // One round, as the driver sees it after the round's outcomes have joined.
 struct GenerationRound {
-    std::int32_t round = 0;  // from 1, over all stages and solvers
+    std::int32_t round = 0;              // from 1, over all stages and solvers
     const lp::Result* result = nullptr;  // this round's solve (duals in the LP's sign)
-    double largestViolation = 0.0;       // over the outcomes that may have probability
-    // On the sides: what this round's duals prove (their pricing is the proof's).
-    MultiplierProof proof;
+    // The largest violation over the outcomes that may have probability,
+    // and on the sides what this round's duals prove.
+    Pricing pricing;
     std::int32_t added = 0;
     std::int64_t workingSet = 0;
 };
@@ -46,21 +43,15 @@ enum class GenerationEnd {
 
 class ColumnGeneration {
   public:
-    // `prover` gives the marks of the outcomes that cannot have probability,
-    // and prices every outcome: on the sides, each round's pricing is the
-    // proof of its duals. `perRound`: outcomes added per round at most (0
-    // chooses from the size).
-    ColumnGeneration(const OutcomeRows& rows, const RealVector& prob, MultiplierProver& prover,
-                     lp::SolverFactory makeSolver, std::int32_t perRound);
+    // `space` must outlive it. `perRound`: outcomes added per round at most
+    // (0 chooses from the size).
+    ColumnGeneration(OutcomeSpace& space, lp::SolverFactory makeSolver, std::int32_t perRound);
 
-    // Sets up the rows, the deviation columns and the first outcomes: one
-    // per intersection of positive probability, whose columns form a
-    // triangular system.
+    // Sets up the rows, the deviation columns and the space's first outcomes.
     void start();
 
-    // Adds these outcomes (those that may have probability and are not in
-    // the working set yet) to the working set.
-    void include(const std::vector<OutcomeMask>& outcomes);
+    // Adds these outcomes (those not in the working set yet) to it.
+    void include(const std::vector<OutcomeId>& outcomes);
 
     // Column generation of one stage until no outcome is violated, the
     // total rounds reach `roundLimit`, or `visit` (may be empty) returns false.
@@ -71,39 +62,30 @@ class ColumnGeneration {
     // which solves from scratch at its next run.
     void restart(const lp::SolverFactory& makeSolver);
 
-    // Lets the outcomes with an intersection of probability 0 join too (for
-    // data that miss every distribution: they may then lessen the miss).
-    void admitEveryOutcome();
-
     // The last solve (valid after a run that solved at least once).
     const lp::Result& last() const { return last_; }
     const std::string& why() const { return why_; }
     std::int32_t rounds() const { return rounds_; }
     std::int64_t workingSet() const { return static_cast<std::int64_t>(outcomes_.size()); }
     // The outcomes of the working set, in the order of their columns.
-    const std::vector<OutcomeMask>& outcomes() const { return outcomes_; }
+    const std::vector<OutcomeId>& outcomes() const { return outcomes_; }
+    // The first column of the outcomes (after the deviation columns).
+    std::int32_t firstOutcomeColumn() const {
+        return 2 * static_cast<std::int32_t>(space_.targets().size());
+    }
 
   private:
-    std::int32_t firstOutcomeColumn() const { return 2 * rows_.rowCount(); }
-    double costOf(OutcomeMask outcome) const;
+    double costOf(OutcomeId outcome) const;
+    void setCosts();
     // The rows and the deviation columns on the current solver.
     void setUpRows();
-    void setCosts();
-    void addOutcomes(const std::vector<OutcomeMask>& outcomes, bool remember);
-    std::vector<OutcomeMask> price(const std::vector<double>& duals, GenerationRound& round);
+    void addOutcomes(const std::vector<OutcomeId>& outcomes);
 
-    const OutcomeRows& rows_;
-    const RealVector& prob_;
-    MultiplierProver& prover_;
+    OutcomeSpace& space_;
     std::unique_ptr<lp::Solver> solver_;
     std::int32_t perRound_ = 0;
-    std::vector<OutcomeMask> outcomes_;  // by column, after the deviation columns
-    // What each outcome is to the column generation.
-    static constexpr std::uint8_t kMayJoin = 0;
-    static constexpr std::uint8_t kExcluded = 1;  // contains an intersection of probability 0
-    static constexpr std::uint8_t kInWorkingSet = 2;
-    std::vector<std::uint8_t> state_;
-    std::vector<double> scale_;  // by the number of events of an outcome
+    std::vector<OutcomeId> outcomes_;  // by column, after the deviation columns
+    std::unordered_set<OutcomeId> inWorkingSet_;
     SharpestStage stage_ = SharpestStage::consistency;
     lp::Result last_;
     std::int32_t rounds_ = 0;

@@ -8,18 +8,17 @@ namespace unionbound {
 
 namespace {
 
-std::vector<double> bonferroniMultipliers(const OutcomeRows& rows, bool upper) {
+std::vector<double> bonferroniMultipliers(std::span<const std::int32_t> sizes, bool upper) {
     // Σ_{j=1}^{d} (−1)^{j+1} C(k, j) = 1 − (−1)^d C(k − 1, d) for k ≥ 1: at
     // least 1 for odd d, at most 1 for even d, and 0 at k = 0.
-    std::int32_t degree = rows.order();
+    std::int32_t degree = *std::max_element(sizes.begin(), sizes.end());
     if ((degree % 2 == 1) != upper) {
         --degree;
     }
-    std::vector<double> y(static_cast<std::size_t>(rows.rowCount()), 0.0);
-    for (std::int32_t row = 1; row < rows.rowCount(); ++row) {
-        const int size = std::popcount(rows.maskOfRow(row));
-        if (size <= degree) {
-            y[static_cast<std::size_t>(row)] = size % 2 == 1 ? 1.0 : -1.0;
+    std::vector<double> y(sizes.size(), 0.0);
+    for (std::size_t row = 1; row < sizes.size(); ++row) {
+        if (sizes[row] <= degree) {
+            y[row] = sizes[row] % 2 == 1 ? 1.0 : -1.0;
         }
     }
     return y;
@@ -45,17 +44,16 @@ MultiplierProof better(const MultiplierProof& a, const MultiplierProof& b, bool 
 
 }  // namespace
 
-std::vector<double> anchorMultipliers(const OutcomeRows& rows, std::span<const double> prob,
-                                      bool upper, const lp::SolverFactory& makeSolver) {
-    const std::int32_t n = rows.events();
-    const std::int32_t m = rows.order();
+std::vector<double> anchorMultipliers(std::int32_t n, std::span<const std::int32_t> sizes,
+                                      std::span<const double> targets, bool upper,
+                                      const lp::SolverFactory& makeSolver) {
+    const std::int32_t m = *std::max_element(sizes.begin(), sizes.end());
     // The LP over the distribution of the number K of events that occur:
     // Σ_k P(K = k)·C(k, j) = S_j for j = 0 … m (S_0 = 1).
-    lp::Rows lpRows{{1.0}, {1.0}};
-    lpRows.lower.resize(static_cast<std::size_t>(m) + 1, 0.0);
-    for (std::int32_t row = 1; row < rows.rowCount(); ++row) {
-        lpRows.lower[static_cast<std::size_t>(std::popcount(rows.maskOfRow(row)))] +=
-            prob[static_cast<std::size_t>(row - 1)];
+    lp::Rows lpRows;
+    lpRows.lower.assign(static_cast<std::size_t>(m) + 1, 0.0);
+    for (std::size_t row = 0; row < sizes.size(); ++row) {
+        lpRows.lower[static_cast<std::size_t>(sizes[row])] += targets[row];
     }
     lpRows.upper = lpRows.lower;
     std::vector<lp::Column> columns;
@@ -76,18 +74,17 @@ std::vector<double> anchorMultipliers(const OutcomeRows& rows, std::span<const d
         result.rowDuals.size() != static_cast<std::size_t>(m) + 1 ||
         !std::all_of(result.rowDuals.begin(), result.rowDuals.end(),
                      [](double a) { return std::isfinite(a); })) {
-        return bonferroniMultipliers(rows, upper);
+        return bonferroniMultipliers(sizes, upper);
     }
-    std::vector<double> y(static_cast<std::size_t>(rows.rowCount()));
-    for (std::int32_t row = 0; row < rows.rowCount(); ++row) {
-        const double a =
-            result.rowDuals[static_cast<std::size_t>(std::popcount(rows.maskOfRow(row)))];
-        y[static_cast<std::size_t>(row)] = upper ? -a : a;
+    std::vector<double> y(sizes.size());
+    for (std::size_t row = 0; row < sizes.size(); ++row) {
+        const double a = result.rowDuals[static_cast<std::size_t>(sizes[row])];
+        y[row] = upper ? -a : a;
     }
     return y;
 }
 
-MultiplierProof bestOnSegment(MultiplierProver& prover, std::span<const double> from,
+MultiplierProof bestOnSegment(OutcomeSpace& space, std::span<const double> from,
                               std::span<const double> to, bool upper, int proofs) {
     const MultiplierSide side = upper ? MultiplierSide::atLeast : MultiplierSide::atMost;
     std::vector<double> y(to.size());
@@ -95,7 +92,7 @@ MultiplierProof bestOnSegment(MultiplierProver& prover, std::span<const double> 
         for (std::size_t i = 0; i < y.size(); ++i) {
             y[i] = t == 1.0 ? to[i] : (1.0 - t) * from[i] + t * to[i];
         }
-        return prover.prove(y, side, 1.0, 0.0, true);
+        return space.prove(y, side, 1.0, 0.0);
     };
     // The bound is convex in t (for the lower side, concave), so golden
     // sections close in on its best point; an invalid proof counts as the worst.

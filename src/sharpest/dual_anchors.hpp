@@ -9,28 +9,31 @@
 // for the lower side at most 1.
 #pragma once
 
+#include <cstdint>
 #include <span>
 #include <vector>
 
 #include "lp/lp_solver.hpp"
-#include "sharpest/certificate.hpp"
-#include "sharpest/outcome_lattice.hpp"
+#include "sharpest/outcome_space.hpp"
 
 namespace unionbound {
 
 // The multipliers y_S = a_{|S|} of the sharp bound on the `upper` (or the
 // lower) side from the sums S_k of the probabilities of the intersections
-// of k events, from the dual of that bound's LP over the number of events
+// of k events, from the dual of that bound's LP over the number of n events
 // that occur; Bonferroni's (y_S = (−1)^{|S|+1} up to the largest odd order
-// ≤ m for the upper side, even for the lower) where that LP finds no optimum.
-std::vector<double> anchorMultipliers(const OutcomeRows& rows, std::span<const double> prob,
-                                      bool upper, const lp::SolverFactory& makeSolver);
+// ≤ m for the upper side, even for the lower) where that LP finds no
+// optimum. One multiplier per row, given by its number of events `sizes`
+// and its probability `targets` (row 0, the total, has size 0 and 1).
+std::vector<double> anchorMultipliers(std::int32_t n, std::span<const std::int32_t> sizes,
+                                      std::span<const double> targets, bool upper,
+                                      const lp::SolverFactory& makeSolver);
 
-// The best bound that `prover` proves on the segment between `from` and
+// The best bound that `space` proves on the segment between `from` and
 // `to`, searched by golden sections with `proofs` proofs at most (the
 // proven bound is convex along a segment: a linear part plus the largest of
 // linear violations). `to` itself is always among those proven.
-MultiplierProof bestOnSegment(MultiplierProver& prover, std::span<const double> from,
+MultiplierProof bestOnSegment(OutcomeSpace& space, std::span<const double> from,
                               std::span<const double> to, bool upper, int proofs);
 
 }  // namespace unionbound

@@ -1,6 +1,7 @@
 #include "sharpest/lattice_interior_point.hpp"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 
 namespace unionbound {
@@ -24,13 +25,22 @@ constexpr double kCorrectorsAreCheap = 10.0;
 // than ever by kProgress) before the method counts as stalled.
 constexpr std::int32_t kStallIterations = 8;
 constexpr double kProgress = 1e-3;
+// A step scales the residuals of the rows and of the costs by (1 − step);
+// they are summed anew every this many iterations, and whenever they are
+// small enough to decide the end.
+constexpr std::int32_t kFreshResiduals = 8;
+constexpr double kSmallResidual = 1e-7;
 
 }  // namespace
 
 LatticeInteriorPoint::LatticeInteriorPoint(const OutcomeRows& rows, std::span<const double> targets,
                                            std::span<const std::uint8_t> excluded,
-                                           double costWithEvents)
-    : rows_(rows), excluded_(excluded), cost_(costWithEvents), normal_(0) {
+                                           double costWithEvents, ParallelFor parallel)
+    : rows_(rows),
+      excluded_(excluded),
+      cost_(costWithEvents),
+      parallel_(std::move(parallel)),
+      normal_(0) {
     for (std::int32_t row = 0; row < rows.rowCount(); ++row) {
         const double target = targets[static_cast<std::size_t>(row)];
         if (row == 0 || target != 0.0) {
@@ -54,9 +64,31 @@ LatticeInteriorPoint::LatticeInteriorPoint(const OutcomeRows& rows, std::span<co
     fullDuals_.assign(static_cast<std::size_t>(rows.rowCount()), 0.0);
 }
 
+template <class Body>
+void LatticeInteriorPoint::inParts(Body&& body) const {
+    // Always the same parts, whether they run one after the other or at the
+    // same time, so that sums taken part by part are the same either way.
+    const std::size_t size = x_.size();
+    const std::size_t parts = std::min(kParts, size);
+    const auto one = [&](std::size_t part) {
+        body(part, size * part / parts, size * (part + 1) / parts);
+    };
+    if (parallel_) {
+        parallel_(parts, one);
+    } else {
+        for (std::size_t part = 0; part < parts; ++part) {
+            one(part);
+        }
+    }
+}
+
 void LatticeInteriorPoint::applyRows(std::span<const double> v, std::vector<double>& rowValues) {
-    std::copy(v.begin(), v.end(), work_.begin());
-    supersetTransform(work_);
+    inParts([&](std::size_t, std::size_t begin, std::size_t end) {
+        std::copy(v.begin() + static_cast<std::ptrdiff_t>(begin),
+                  v.begin() + static_cast<std::ptrdiff_t>(end),
+                  work_.begin() + static_cast<std::ptrdiff_t>(begin));
+    });
+    supersetTransform(work_, parallel_);
     rowValues.resize(masks_.size());
     for (std::size_t i = 0; i < masks_.size(); ++i) {
         rowValues[i] = work_[masks_[i]];
@@ -64,18 +96,23 @@ void LatticeInteriorPoint::applyRows(std::span<const double> v, std::vector<doub
 }
 
 void LatticeInteriorPoint::applyColumns(std::span<const double> y, std::vector<double>& lattice) {
-    std::fill(lattice.begin(), lattice.end(), 0.0);
+    inParts([&](std::size_t, std::size_t begin, std::size_t end) {
+        std::fill(lattice.begin() + static_cast<std::ptrdiff_t>(begin),
+                  lattice.begin() + static_cast<std::ptrdiff_t>(end), 0.0);
+    });
     for (std::size_t i = 0; i < masks_.size(); ++i) {
         lattice[masks_[i]] = y[i];
     }
-    zetaTransform(lattice);
+    zetaTransform(lattice, parallel_);
 }
 
 bool LatticeInteriorPoint::factorNormalMatrix() {
-    for (std::size_t w = 0; w < work_.size(); ++w) {
-        work_[w] = excluded_[w] != 0 ? 0.0 : x_[w] / s_[w];
-    }
-    supersetTransform(work_);
+    inParts([&](std::size_t, std::size_t begin, std::size_t end) {
+        for (std::size_t w = begin; w < end; ++w) {
+            work_[w] = excluded_[w] != 0 ? 0.0 : x_[w] / s_[w];
+        }
+    });
+    supersetTransform(work_, parallel_);
     const auto r = static_cast<std::int32_t>(masks_.size());
     // Near the optimum the weights x/s spread over many orders of
     // magnitude and the factorisation can break down in double; then again
@@ -95,64 +132,72 @@ bool LatticeInteriorPoint::factorNormalMatrix() {
     return false;
 }
 
-void LatticeInteriorPoint::direction(const std::vector<double>& q, bool withResiduals) {
+LatticeInteriorPoint::Steps LatticeInteriorPoint::direction(Rhs rhs) {
     // From S Δx + X Δs = r_xs, Aᵀ Δy + Δs = r_c and A Δx = r_b:
-    // A D Aᵀ Δy = r_b + A (D r_c − S⁻¹ r_xs), Δs = r_c − Aᵀ Δy, Δx = S⁻¹ r_xs − D Δs.
-    for (std::size_t w = 0; w < q.size(); ++w) {
-        dx_[w] = excluded_[w] != 0
-                     ? 0.0
-                     : (withResiduals ? x_[w] / s_[w] * rc_[w] : 0.0) - q[w];
-    }
+    // A D Aᵀ Δy = r_b + A (D r_c − S⁻¹ r_xs), Δs = r_c − Aᵀ Δy, Δx = S⁻¹ r_xs − D Δs,
+    // with S⁻¹ r_xs = −x for the predictor, q_ otherwise; a corrector has
+    // no residuals of its own.
+    const bool residuals = rhs != Rhs::corrector;
+    const auto scaled = [&](std::size_t w) { return rhs == Rhs::predictor ? -x_[w] : q_[w]; };
+    inParts([&](std::size_t, std::size_t begin, std::size_t end) {
+        for (std::size_t w = begin; w < end; ++w) {
+            dx_[w] = excluded_[w] != 0 ? 0.0
+                                       : (residuals ? x_[w] / s_[w] * rc_[w] : 0.0) - scaled(w);
+        }
+    });
     applyRows(dx_, dy_);
-    if (withResiduals) {
+    if (residuals) {
         for (std::size_t i = 0; i < dy_.size(); ++i) {
             dy_[i] += rb_[i];
         }
     }
     normal_.solve(dy_);
     applyColumns(dy_, ds_);
-    for (std::size_t w = 0; w < q.size(); ++w) {
-        if (excluded_[w] != 0) {
-            ds_[w] = 0.0;
-            dx_[w] = 0.0;
-            continue;
+    // The steps to the boundary come with the direction, part by part.
+    std::array<Steps, kParts> partSteps;
+    inParts([&](std::size_t part, std::size_t begin, std::size_t end) {
+        Steps steps;
+        for (std::size_t w = begin; w < end; ++w) {
+            if (excluded_[w] != 0) {
+                ds_[w] = 0.0;
+                dx_[w] = 0.0;
+                continue;
+            }
+            ds_[w] = (residuals ? rc_[w] : 0.0) - ds_[w];
+            dx_[w] = scaled(w) - x_[w] / s_[w] * ds_[w];
+            if (dx_[w] < 0.0) {
+                steps.primal = std::min(steps.primal, -x_[w] / dx_[w]);
+            }
+            if (ds_[w] < 0.0) {
+                steps.dual = std::min(steps.dual, -s_[w] / ds_[w]);
+            }
         }
-        ds_[w] = (withResiduals ? rc_[w] : 0.0) - ds_[w];
-        dx_[w] = q[w] - x_[w] / s_[w] * ds_[w];
-    }
+        partSteps[part] = steps;
+    });
+    return shortest(partSteps);
 }
 
-double LatticeInteriorPoint::stepToBoundary(const std::vector<double>& z,
-                                            const std::vector<double>& dz) const {
-    double step = 1.0;
-    for (std::size_t w = 0; w < z.size(); ++w) {
-        if (excluded_[w] == 0 && dz[w] < 0.0) {
-            step = std::min(step, -z[w] / dz[w]);
-        }
+LatticeInteriorPoint::Steps LatticeInteriorPoint::shortest(const std::array<Steps, kParts>& parts) {
+    Steps steps;
+    for (const Steps& part : parts) {
+        steps.primal = std::min(steps.primal, part.primal);
+        steps.dual = std::min(steps.dual, part.dual);
     }
-    return step;
+    return steps;
 }
 
-double LatticeInteriorPoint::pointValue(const std::vector<double>& v) const {
+double LatticeInteriorPoint::sumOverParts(const std::array<double, kParts>& parts) {
     double sum = 0.0;
-    for (std::size_t w = 1; w < v.size(); ++w) {
-        sum += v[w];
+    for (double part : parts) {
+        sum += part;
     }
-    return cost_ * sum;
+    return sum;
 }
 
-InteriorPointEnd LatticeInteriorPoint::run(
-    const InteriorPointSettings& settings,
-    const std::function<bool(const InteriorPointIterate&)>& visit) {
+void LatticeInteriorPoint::start() {
+    // Mehrotra's start: the least-norm solutions of A x = b and of
+    // Aᵀ y + s = c for D = 1, moved into the positive orthant.
     const std::size_t outcomes = x_.size();
-    // Mehrotra's start: the least-norm solutions of A x = b and of Aᵀ y + s = c
-    // for D = 1, moved into the positive orthant.
-    for (std::size_t w = 0; w < outcomes; ++w) {
-        x_[w] = s_[w] = excluded_[w] != 0 ? 0.0 : 1.0;
-    }
-    if (!factorNormalMatrix()) {
-        return InteriorPointEnd::singular;
-    }
     std::vector<double> rows = b_;
     normal_.solve(rows);
     applyColumns(rows, x_);
@@ -193,48 +238,87 @@ InteriorPointEnd LatticeInteriorPoint::run(
             s_[w] += moveS2;
         }
     }
+}
 
-    std::vector<double> savedDx(outcomes), savedDs(outcomes), savedDy(active_.size());
-    // The best gap, row residual and cost residual so far: the method goes
-    // on while any of them still falls.
-    double best[3] = {HUGE_VAL, HUGE_VAL, HUGE_VAL};
-    std::int32_t sinceBest = 0;
-    const auto count = static_cast<double>(unknowns_);
+InteriorPointEnd LatticeInteriorPoint::run(
+    const InteriorPointSettings& settings,
+    const std::function<bool(const InteriorPointIterate&)>& visit) {
+    const std::size_t outcomes = x_.size();
+    for (std::size_t w = 0; w < outcomes; ++w) {
+        x_[w] = s_[w] = excluded_[w] != 0 ? 0.0 : 1.0;
+    }
+    if (!factorNormalMatrix()) {
+        return InteriorPointEnd::singular;
+    }
+    start();
+
     std::int32_t correctors = settings.correctors;
     if (correctors < 0) {
         // A factorisation runs at about 20 operations a nanosecond, the
         // lattice's transforms and passes at about one.
         const double r = static_cast<double>(active_.size());
         const double factorisation = r * r * r / 3.0 / 20.0;
-        const double corrector = static_cast<double>(rows_.events() + 8) * static_cast<double>(outcomes);
+        const double corrector =
+            static_cast<double>(rows_.events() + 8) * static_cast<double>(outcomes);
         correctors = factorisation >= kCorrectorsAreCheap * corrector ? 6 : 0;
     }
+    std::vector<double> savedDx, savedDs, savedDy;
+    if (correctors > 0) {
+        savedDx.resize(outcomes);
+        savedDs.resize(outcomes);
+        savedDy.resize(active_.size());
+    }
+    // The best gap, row residual and cost residual so far: the method goes
+    // on while any of them still falls.
+    double best[3] = {HUGE_VAL, HUGE_VAL, HUGE_VAL};
+    std::int32_t sinceBest = 0;
+    std::int32_t sinceFresh = kFreshResiduals;
+    double rowResidual = HUGE_VAL;
+    double costResidual = HUGE_VAL;
+    const auto count = static_cast<double>(unknowns_);
     for (std::int32_t iteration = 1;; ++iteration) {
-        // Residuals and the measures of this point.
-        applyRows(x_, rb_);
-        double rowResidual = 0.0;
-        for (std::size_t i = 0; i < rb_.size(); ++i) {
-            rb_[i] = b_[i] - rb_[i];
-            rowResidual = std::max(rowResidual, std::fabs(rb_[i]));
-        }
-        applyColumns(y_, rc_);
-        double mu = 0.0;
-        double costResidual = 0.0;
-        for (std::size_t w = 0; w < outcomes; ++w) {
-            if (excluded_[w] != 0) {
-                rc_[w] = 0.0;
-                continue;
+        // The residuals, summed anew now and then (else scaled by the steps).
+        if (sinceFresh >= kFreshResiduals || rowResidual <= kSmallResidual ||
+            costResidual <= kSmallResidual) {
+            sinceFresh = 0;
+            applyRows(x_, rb_);
+            rowResidual = 0.0;
+            for (std::size_t i = 0; i < rb_.size(); ++i) {
+                rb_[i] = b_[i] - rb_[i];
+                rowResidual = std::max(rowResidual, std::fabs(rb_[i]));
             }
-            rc_[w] = (w == 0 ? 0.0 : cost_) - rc_[w] - s_[w];
-            costResidual = std::max(costResidual, std::fabs(rc_[w]));
-            mu += x_[w] * s_[w];
+            applyColumns(y_, rc_);
+            std::array<double, kParts> largest{};
+            inParts([&](std::size_t part, std::size_t begin, std::size_t end) {
+                double most = 0.0;
+                for (std::size_t w = begin; w < end; ++w) {
+                    rc_[w] = excluded_[w] != 0 ? 0.0 : (w == 0 ? 0.0 : cost_) - rc_[w] - s_[w];
+                    most = std::max(most, std::fabs(rc_[w]));
+                }
+                largest[part] = most;
+            });
+            costResidual = *std::max_element(largest.begin(), largest.end());
         }
-        mu /= count;
+        ++sinceFresh;
+        std::array<double, kParts> products{};
+        std::array<double, kParts> masses{};
+        inParts([&](std::size_t part, std::size_t begin, std::size_t end) {
+            double xs = 0.0;
+            double mass = 0.0;
+            for (std::size_t w = begin; w < end; ++w) {
+                xs += x_[w] * s_[w];
+                mass += w == 0 ? 0.0 : x_[w];
+            }
+            products[part] = xs;
+            masses[part] = mass;
+        });
+        const double complementarity = sumOverParts(products);
+        const double mu = complementarity / count;
         double dualObjective = 0.0;
         for (std::size_t i = 0; i < b_.size(); ++i) {
             dualObjective += b_[i] * y_[i];
         }
-        const double primalObjective = pointValue(x_);
+        const double primalObjective = cost_ * sumOverParts(masses);
         for (std::size_t i = 0; i < active_.size(); ++i) {
             fullDuals_[static_cast<std::size_t>(active_[i])] = y_[i];
         }
@@ -243,7 +327,7 @@ InteriorPointEnd LatticeInteriorPoint::run(
         iterate.duals = fullDuals_;
         iterate.primalObjective = primalObjective;
         iterate.dualObjective = dualObjective;
-        iterate.complementarity = mu * count;
+        iterate.complementarity = complementarity;
         iterate.rowResidual = rowResidual;
         iterate.costResidual = costResidual;
         if (visit && !visit(iterate)) {
@@ -252,7 +336,7 @@ InteriorPointEnd LatticeInteriorPoint::run(
         const double gap =
             std::fabs(primalObjective - dualObjective) / (1.0 + std::fabs(dualObjective));
         if (gap <= settings.gapTolerance && rowResidual <= settings.rowTolerance &&
-            costResidual <= settings.rowTolerance) {
+            costResidual <= settings.rowTolerance && sinceFresh == 1) {
             return InteriorPointEnd::converged;
         }
         bool better = false;
@@ -276,84 +360,100 @@ InteriorPointEnd LatticeInteriorPoint::run(
         }
 
         // Predictor: the affine scaling direction (r_xs = −XSe).
-        for (std::size_t w = 0; w < outcomes; ++w) {
-            q_[w] = excluded_[w] != 0 ? 0.0 : -x_[w];
-        }
-        direction(q_, true);
-        double primalStep = stepToBoundary(x_, dx_);
-        double dualStep = stepToBoundary(s_, ds_);
-        double affineMu = 0.0;
-        for (std::size_t w = 0; w < outcomes; ++w) {
-            if (excluded_[w] == 0) {
-                affineMu += (x_[w] + primalStep * dx_[w]) * (s_[w] + dualStep * ds_[w]);
+        Steps steps = direction(Rhs::predictor);
+        std::array<double, kParts> affine{};
+        inParts([&](std::size_t part, std::size_t begin, std::size_t end) {
+            double sum = 0.0;
+            for (std::size_t w = begin; w < end; ++w) {
+                if (excluded_[w] == 0) {
+                    sum += (x_[w] + steps.primal * dx_[w]) * (s_[w] + steps.dual * ds_[w]);
+                }
             }
-        }
-        affineMu /= count;
-        const double sigma = std::pow(affineMu / mu, 3.0);
+            affine[part] = sum;
+        });
+        const double sigma = std::pow(sumOverParts(affine) / count / mu, 3.0);
         const double target = sigma * mu;
 
         // Corrector: r_xs = −XSe − ΔXaff ΔSaff e + σμe.
-        for (std::size_t w = 0; w < outcomes; ++w) {
-            q_[w] = excluded_[w] != 0
-                        ? 0.0
-                        : (-x_[w] * s_[w] - dx_[w] * ds_[w] + target) / s_[w];
-        }
-        direction(q_, true);
-        primalStep = stepToBoundary(x_, dx_);
-        dualStep = stepToBoundary(s_, ds_);
+        inParts([&](std::size_t, std::size_t begin, std::size_t end) {
+            for (std::size_t w = begin; w < end; ++w) {
+                q_[w] = excluded_[w] != 0
+                            ? 0.0
+                            : (-x_[w] * s_[w] - dx_[w] * ds_[w] + target) / s_[w];
+            }
+        });
+        steps = direction(Rhs::both);
 
         // Centrality correctors: aim the products of a longer trial step at
         // the band around σμ; keep a corrector only while it lengthens the step.
         for (std::int32_t k = 0; k < correctors; ++k) {
-            if (primalStep >= 1.0 && dualStep >= 1.0) {
+            if (steps.primal >= 1.0 && steps.dual >= 1.0) {
                 break;
             }
-            const double trialPrimal = std::min(1.0, primalStep + kCorrectorStretch);
-            const double trialDual = std::min(1.0, dualStep + kCorrectorStretch);
+            const double trialPrimal = std::min(1.0, steps.primal + kCorrectorStretch);
+            const double trialDual = std::min(1.0, steps.dual + kCorrectorStretch);
             savedDx.swap(dx_);
             savedDs.swap(ds_);
             savedDy.swap(dy_);
-            for (std::size_t w = 0; w < outcomes; ++w) {
-                if (excluded_[w] != 0) {
-                    q_[w] = 0.0;
-                    continue;
+            inParts([&](std::size_t, std::size_t begin, std::size_t end) {
+                for (std::size_t w = begin; w < end; ++w) {
+                    if (excluded_[w] != 0) {
+                        q_[w] = 0.0;
+                        continue;
+                    }
+                    const double product =
+                        (x_[w] + trialPrimal * savedDx[w]) * (s_[w] + trialDual * savedDs[w]);
+                    const double aim =
+                        std::clamp(product, kBandLow * target, kBandHigh * target);
+                    q_[w] = std::max(aim - product, -kBandHigh * target) / s_[w];
                 }
-                const double product =
-                    (x_[w] + trialPrimal * savedDx[w]) * (s_[w] + trialDual * savedDs[w]);
-                const double aim = std::clamp(product, kBandLow * target, kBandHigh * target);
-                q_[w] = std::max(aim - product, -kBandHigh * target) / s_[w];
-            }
-            direction(q_, false);
-            for (std::size_t w = 0; w < outcomes; ++w) {
-                dx_[w] += savedDx[w];
-                ds_[w] += savedDs[w];
-            }
+            });
+            direction(Rhs::corrector);
+            std::array<Steps, kParts> partSteps;
+            inParts([&](std::size_t part, std::size_t begin, std::size_t end) {
+                Steps corrected;
+                for (std::size_t w = begin; w < end; ++w) {
+                    dx_[w] += savedDx[w];
+                    ds_[w] += savedDs[w];
+                    if (excluded_[w] == 0 && dx_[w] < 0.0) {
+                        corrected.primal = std::min(corrected.primal, -x_[w] / dx_[w]);
+                    }
+                    if (excluded_[w] == 0 && ds_[w] < 0.0) {
+                        corrected.dual = std::min(corrected.dual, -s_[w] / ds_[w]);
+                    }
+                }
+                partSteps[part] = corrected;
+            });
             for (std::size_t i = 0; i < dy_.size(); ++i) {
                 dy_[i] += savedDy[i];
             }
-            const double correctedPrimal = stepToBoundary(x_, dx_);
-            const double correctedDual = stepToBoundary(s_, ds_);
-            if (correctedPrimal + correctedDual <
-                primalStep + dualStep + kCorrectorGain * kCorrectorStretch) {
+            const Steps corrected = shortest(partSteps);
+            if (corrected.primal + corrected.dual <
+                steps.primal + steps.dual + kCorrectorGain * kCorrectorStretch) {
                 savedDx.swap(dx_);
                 savedDs.swap(ds_);
                 savedDy.swap(dy_);
                 break;
             }
-            primalStep = correctedPrimal;
-            dualStep = correctedDual;
+            steps = corrected;
         }
 
         const double fraction = std::clamp(1.0 - 10.0 * mu, 0.9, kLargestStepFraction);
-        primalStep = std::min(1.0, fraction * primalStep);
-        dualStep = std::min(1.0, fraction * dualStep);
-        for (std::size_t w = 0; w < outcomes; ++w) {
-            x_[w] += primalStep * dx_[w];
-            s_[w] += dualStep * ds_[w];
-        }
+        const double primalStep = std::min(1.0, fraction * steps.primal);
+        const double dualStep = std::min(1.0, fraction * steps.dual);
+        inParts([&](std::size_t, std::size_t begin, std::size_t end) {
+            for (std::size_t w = begin; w < end; ++w) {
+                x_[w] += primalStep * dx_[w];
+                s_[w] += dualStep * ds_[w];
+                rc_[w] *= 1.0 - dualStep;
+            }
+        });
         for (std::size_t i = 0; i < y_.size(); ++i) {
             y_[i] += dualStep * dy_[i];
+            rb_[i] *= 1.0 - primalStep;
         }
+        rowResidual *= 1.0 - primalStep;
+        costResidual *= 1.0 - dualStep;
     }
 }
 

@@ -18,6 +18,7 @@
 // proven bound is to the best one.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <span>
@@ -69,9 +70,12 @@ class LatticeInteriorPoint {
   public:
     // `targets`: b, one per row of `rows` (b_0 = 1); a row whose target is 0
     // is left out. `excluded`: 1 for the outcomes that must have probability
-    // 0 (they take no unknown). `costWithEvents`: c_ω for every ω ≠ ∅ (c_∅ = 0).
+    // 0 (they take no unknown). `costWithEvents`: c_ω for every ω ≠ ∅ (c_∅ =
+    // 0). `parallel` (may be empty) shares out the passes over the lattice;
+    // the results are the same either way.
     LatticeInteriorPoint(const OutcomeRows& rows, std::span<const double> targets,
-                         std::span<const std::uint8_t> excluded, double costWithEvents);
+                         std::span<const std::uint8_t> excluded, double costWithEvents,
+                         ParallelFor parallel = {});
 
     // Iterates until converged, stalled or at the limit; after each
     // iteration `visit` sees the point and returns false to stop there.
@@ -82,19 +86,33 @@ class LatticeInteriorPoint {
     const std::vector<double>& primal() const { return x_; }
 
   private:
+    // Every pass over the lattice is cut into these parts, whether or not
+    // they run at the same time: sums are taken part by part, in this order.
+    static constexpr std::size_t kParts = 16;
+    template <class Body>
+    void inParts(Body&& body) const;  // body(part, begin, end)
+
+    // The longest steps that keep x + α dx and s + α ds ≥ 0, at most 1.
+    struct Steps {
+        double primal = 1.0;
+        double dual = 1.0;
+    };
+    static Steps shortest(const std::array<Steps, kParts>& parts);
+    static double sumOverParts(const std::array<double, kParts>& parts);
+
     // rowValues = A v (the active rows).
     void applyRows(std::span<const double> v, std::vector<double>& rowValues);
     // lattice = Aᵀ y for y on the active rows.
     void applyColumns(std::span<const double> y, std::vector<double>& lattice);
-    // The normal matrix A D Aᵀ for the weights d_ = x/s, factored.
+    // The normal matrix A D Aᵀ for the weights d = x/s, factored.
     bool factorNormalMatrix();
-    // The Newton direction for the complementarity right-hand side given as
-    // q = S⁻¹ r_xs (per outcome), with residuals rb_ and rc_ (or none):
-    // dy_, dx_, ds_.
-    void direction(const std::vector<double>& q, bool withResiduals);
-    // The largest step in [0, 1] that keeps x + α dx (or s + α ds) ≥ 0.
-    double stepToBoundary(const std::vector<double>& z, const std::vector<double>& dz) const;
-    double pointValue(const std::vector<double>& v) const;
+    // Mehrotra's starting point, from the factorisation for D = 1.
+    void start();
+    // The Newton direction dy_, dx_, ds_ and its steps, for the
+    // complementarity right-hand side S⁻¹ r_xs: −x (the predictor), or q_
+    // with the residuals rb_ and rc_ (both), or q_ alone (a corrector).
+    enum class Rhs { predictor, both, corrector };
+    Steps direction(Rhs rhs);
 
     const OutcomeRows& rows_;
     std::vector<std::int32_t> active_;   // the rows kept, in increasing order
@@ -102,10 +120,11 @@ class LatticeInteriorPoint {
     std::vector<double> b_;              // their targets
     std::span<const std::uint8_t> excluded_;
     double cost_;
+    ParallelFor parallel_;
     std::size_t unknowns_ = 0;           // the outcomes not excluded
     std::vector<double> x_, s_, y_;
     std::vector<double> dx_, ds_, dy_;
-    std::vector<double> rb_, rc_, d_, work_, q_;
+    std::vector<double> rb_, rc_, work_, q_;
     std::vector<double> fullDuals_;
     DenseCholesky normal_;
 };

@@ -112,9 +112,12 @@ void markOutcomesOfZeroIntersections(const OutcomeRows& rows, std::span<const do
 namespace {
 
 // Events below this are transformed block by block, each block of 2^12
-// doubles (32 KiB) staying in the cache; the others two at a time, in one
-// sweep over the array for each pair.
+// values (32 KiB) staying in the cache; the others kSweepEvents at a time,
+// in one sweep over the array for each group.
 constexpr int kBlockEvents = 12;
+constexpr int kSweepEvents = 4;
+// Parts a transform is cut into where it may run on several threads.
+constexpr std::size_t kParts = 8;
 
 // The sums over subsets (`Direction::subsets`: f[ω] gathers f[ω \ {i}] for
 // every event i in turn) or over supersets (f[ω] gathers f[ω ∪ {i}]).
@@ -130,67 +133,101 @@ inline void step(Value& low, Value& high, Add add) {
     }
 }
 
+// body(begin, end) over [0, count), in parts where `parallel` is given.
+template <class Body>
+void inParts(std::size_t count, const ParallelFor& parallel, Body&& body) {
+    const std::size_t parts = parallel ? std::min(kParts, count) : 1;
+    if (parts <= 1) {
+        body(std::size_t{0}, count);
+        return;
+    }
+    parallel(parts, [&](std::size_t part) {
+        body(count * part / parts, count * (part + 1) / parts);
+    });
+}
+
+// Events i … i + levels − 1 in one sweep: the values of each cube of 2^levels
+// outcomes that differ only in those events are loaded, stepped event by
+// event, and stored, in the same order of additions as one event at a time.
+template <int levels, Direction direction, class Value, class Add>
+void sweep(Value* f, std::size_t size, int i, Add add, const ParallelFor& parallel) {
+    constexpr std::size_t cube = std::size_t{1} << levels;
+    const std::size_t bit = std::size_t{1} << i;
+    inParts(size / cube, parallel, [&](std::size_t begin, std::size_t end) {
+        for (std::size_t t = begin; t < end; ++t) {
+            const std::size_t k = ((t >> i) << (i + levels)) + (t & (bit - 1));
+            Value v[cube];
+            for (std::size_t c = 0; c < cube; ++c) {
+                v[c] = f[k + c * bit];
+            }
+            for (int j = 0; j < levels; ++j) {
+                const std::size_t jb = std::size_t{1} << j;
+                for (std::size_t c = 0; c < cube; ++c) {
+                    if ((c & jb) == 0) {
+                        step<direction>(v[c], v[c | jb], add);
+                    }
+                }
+            }
+            for (std::size_t c = 0; c < cube; ++c) {
+                f[k + c * bit] = v[c];
+            }
+        }
+    });
+}
+
 template <Direction direction, class Value, class Add>
-void transformWith(std::span<Value> values, Add add) {
+void transformWith(std::span<Value> values, Add add, const ParallelFor& parallel) {
     const std::size_t size = values.size();
     const int n = std::countr_zero(size);
     Value* f = values.data();
     const int low = std::min(n, kBlockEvents);
     const std::size_t block = std::size_t{1} << low;
-    for (std::size_t base = 0; base < size; base += block) {
-        for (int i = 0; i < low; ++i) {
-            const std::size_t bit = std::size_t{1} << i;
-            for (std::size_t w = base; w < base + block; w += 2 * bit) {
-                for (std::size_t k = w; k < w + bit; ++k) {
-                    step<direction>(f[k], f[k + bit], add);
+    inParts(size / block, parallel, [&](std::size_t begin, std::size_t end) {
+        for (std::size_t base = begin * block; base < end * block; base += block) {
+            for (int i = 0; i < low; ++i) {
+                const std::size_t bit = std::size_t{1} << i;
+                for (std::size_t w = base; w < base + block; w += 2 * bit) {
+                    for (std::size_t k = w; k < w + bit; ++k) {
+                        step<direction>(f[k], f[k + bit], add);
+                    }
                 }
             }
         }
-    }
+    });
     int i = low;
-    // Two events per sweep, in the same order of additions as one at a time.
-    for (; i + 1 < n; i += 2) {
-        const std::size_t bit = std::size_t{1} << i;
-        for (std::size_t w = 0; w < size; w += 4 * bit) {
-            for (std::size_t k = w; k < w + bit; ++k) {
-                Value a = f[k];
-                Value b = f[k + bit];
-                Value c = f[k + 2 * bit];
-                Value d = f[k + 3 * bit];
-                step<direction>(a, b, add);
-                step<direction>(c, d, add);
-                step<direction>(a, c, add);
-                step<direction>(b, d, add);
-                f[k] = a;
-                f[k + bit] = b;
-                f[k + 2 * bit] = c;
-                f[k + 3 * bit] = d;
-            }
-        }
+    for (; i + kSweepEvents <= n; i += kSweepEvents) {
+        sweep<kSweepEvents, direction>(f, size, i, add, parallel);
     }
-    if (i < n) {
-        const std::size_t bit = std::size_t{1} << i;
-        for (std::size_t k = 0; k < bit; ++k) {
-            step<direction>(f[k], f[k + bit], add);
-        }
+    switch (n - i) {
+        case 3:
+            sweep<3, direction>(f, size, i, add, parallel);
+            break;
+        case 2:
+            sweep<2, direction>(f, size, i, add, parallel);
+            break;
+        case 1:
+            sweep<1, direction>(f, size, i, add, parallel);
+            break;
+        default:
+            break;
     }
 }
 
 constexpr auto kNearest = [](double a, double b) { return a + b; };
+constexpr auto kWhole = [](std::int64_t a, std::int64_t b) { return a + b; };
 
 }  // namespace
 
-void zetaTransform(std::span<double> values) {
-    transformWith<Direction::subsets>(values, kNearest);
+void zetaTransform(std::span<double> values, const ParallelFor& parallel) {
+    transformWith<Direction::subsets>(values, kNearest, parallel);
 }
 
-void zetaTransform(std::span<std::int64_t> values) {
-    transformWith<Direction::subsets>(values,
-                                      [](std::int64_t a, std::int64_t b) { return a + b; });
+void zetaTransform(std::span<std::int64_t> values, const ParallelFor& parallel) {
+    transformWith<Direction::subsets>(values, kWhole, parallel);
 }
 
-void supersetTransform(std::span<double> values) {
-    transformWith<Direction::supersets>(values, kNearest);
+void supersetTransform(std::span<double> values, const ParallelFor& parallel) {
+    transformWith<Direction::supersets>(values, kNearest, parallel);
 }
 
 }  // namespace unionbound

@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <vector>
 
@@ -62,16 +63,23 @@ void placeOnLattice(const OutcomeRows& rows, std::span<const double> rowValues,
 void markOutcomesOfZeroIntersections(const OutcomeRows& rows, std::span<const double> prob,
                                      std::vector<std::uint8_t>& marks);
 
+// Runs body(part) for part = 0 … parts − 1, possibly several at a time, and
+// returns when all are done. What each part does is fixed by the caller, so
+// no result depends on how the parts run.
+using ParallelFor =
+    std::function<void(std::size_t parts, const std::function<void(std::size_t)>& body)>;
+
 // The zeta transform over the subset lattice, in place: afterwards
 // values[ω] = Σ_{S ⊆ ω} (values before)[S], for all 2^n outcomes (n·2^(n−1)
-// additions, rounded to nearest). `values` holds 2^n entries.
-void zetaTransform(std::span<double> values);
+// additions, rounded to nearest, each value's in the same order however
+// the work is shared out). `values` holds 2^n entries.
+void zetaTransform(std::span<double> values, const ParallelFor& parallel = {});
 // The same in whole numbers, exact. Precondition: no partial sum of the
 // values before overflows (the sum of their magnitudes fits).
-void zetaTransform(std::span<std::int64_t> values);
+void zetaTransform(std::span<std::int64_t> values, const ParallelFor& parallel = {});
 // The sums over supersets, in place: afterwards values[ω] = Σ_{T ⊇ ω}
 // (values before)[T], rounded to nearest. values[S] for an intersection S is
 // then the row S of the problem times the values (A·x).
-void supersetTransform(std::span<double> values);
+void supersetTransform(std::span<double> values, const ParallelFor& parallel = {});
 
 }  // namespace unionbound

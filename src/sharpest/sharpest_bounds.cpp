@@ -11,7 +11,9 @@
 #include "sharpest/certificate.hpp"
 #include "sharpest/column_generation.hpp"
 #include "sharpest/dual_anchors.hpp"
+#include "sharpest/event_sets.hpp"
 #include "sharpest/lattice_interior_point.hpp"
+#include "sharpest/lattice_space.hpp"
 #include "sharpest/memory_plan.hpp"
 #include "sharpest/outcome_lattice.hpp"
 
@@ -53,6 +55,12 @@ constexpr double kDenseNonzerosPerRow = 100.0;
 // generation starts from: those with at least this share of the largest
 // probability (at most 4 per row).
 constexpr double kSupportShare = 1e-6;
+// The lattice prices every outcome at once, n·2^(n−1) additions a round;
+// branch and bound searches only the sets of events whose intersections are
+// all positive. Up to this n the lattice costs little either way; above it,
+// it is chosen where at least this share of the intersections is positive.
+constexpr std::int32_t kSmallLattice = 16;
+constexpr double kDenseShare = 0.5;
 
 std::string format(const char* pattern, double value) {
     char text[96];
@@ -88,15 +96,25 @@ class Computation {
   public:
     Computation(std::int32_t n, std::int32_t m, const RealVector& prob,
                 const SharpestOptions& options, SharpestRun& run)
-        : rows_(n, m), prob_(prob), options_(options), run_(run), prover_(rows_, prob) {
+        : n_(n), m_(m), prob_(prob), options_(options), run_(run) {
         sides_[0] = {SharpestStage::upper, true, &run.upper, std::nullopt, {}, {}};
         sides_[1] = {SharpestStage::lower, false, &run.lower, std::nullopt, {}, {}};
+        if (chooseLattice()) {
+            rows_.emplace(n, m);
+            latticeProver_ = std::make_unique<MultiplierProver>(*rows_, prob, options.parallel);
+            space_ = std::make_unique<LatticeSpace>(*rows_, prob, *latticeProver_);
+            run_.pricing = SharpestPricing::lattice;
+        } else {
+            space_ = std::make_unique<EventSetSpace>(n, m, prob);
+            run_.pricing = SharpestPricing::branchAndBound;
+        }
     }
 
     void compute() {
         const Clock::time_point started = Clock::now();
         for (Side& side : sides_) {
-            side.anchor = anchorMultipliers(rows_, prob_, side.upper, options_.solverFactory);
+            side.anchor = anchorMultipliers(n_, space_->rowSizes(), space_->targets(), side.upper,
+                                            options_.solverFactory);
             keep(side, prove(side, side.anchor));
         }
         // The time of the anchors' proofs, a measure of one proof, for the
@@ -134,8 +152,22 @@ class Computation {
     // --- what is kept ----------------------------------------------------
 
     MultiplierProof prove(const Side& side, const std::vector<double>& y) {
-        return prover_.prove(y, side.upper ? MultiplierSide::atLeast : MultiplierSide::atMost, 1.0,
-                             0.0, true);
+        return space_->prove(y, side.upper ? MultiplierSide::atLeast : MultiplierSide::atMost, 1.0,
+                             0.0);
+    }
+
+    // The lattice where all 2^n outcomes fit and enough intersections are
+    // positive; else the sets of events, searched by branch and bound.
+    bool chooseLattice() const {
+        if (options_.pricing != SharpestPricing::automatic) {
+            return options_.pricing == SharpestPricing::lattice;
+        }
+        if (n_ > largestLatticeEvents(m_)) {
+            return false;
+        }
+        const auto positive =
+            static_cast<double>(std::count_if(prob_.begin(), prob_.end(), [](double p) { return p != 0.0; }));
+        return n_ <= kSmallLattice || positive >= kDenseShare * static_cast<double>(prob_.size());
     }
 
     void keep(Side& side, const MultiplierProof& proof) {
@@ -253,26 +285,26 @@ class Computation {
     // anchor to its last duals.
     void search(Side& side) {
         if (!side.last.empty()) {
-            keep(side, bestOnSegment(prover_, side.anchor, side.last, side.upper, kSearchProofs));
+            keep(side, bestOnSegment(*space_, side.anchor, side.last, side.upper, kSearchProofs));
         }
     }
 
     // --- the interior-point method over the whole lattice ------------------
 
     bool chooseInteriorPoint() const {
-        if (options_.method == SharpestMethod::columnGeneration ||
-            !interiorPointFits(rows_.events(), rows_.rowCount())) {
+        if (!rows_ || options_.method == SharpestMethod::columnGeneration ||
+            !interiorPointFits(rows_->events(), rows_->rowCount())) {
             return false;
         }
         if (options_.method == SharpestMethod::interiorPoint) {
             return true;
         }
-        const std::vector<std::uint8_t>& marks = prover_.zeroMarks();
+        const std::vector<std::uint8_t>& marks = latticeProver_->zeroMarks();
         // Nonzeros of the column of an outcome of k events: Σ_{j ≤ m} C(k, j).
-        std::vector<double> nonzeros(static_cast<std::size_t>(rows_.events()) + 1, 0.0);
+        std::vector<double> nonzeros(static_cast<std::size_t>(n_) + 1, 0.0);
         std::vector<std::int32_t> rowsOf;
-        for (std::int32_t k = 0; k <= rows_.events(); ++k) {
-            rows_.rowsOfOutcome((OutcomeMask{1} << k) - 1, rowsOf);
+        for (std::int32_t k = 0; k <= n_; ++k) {
+            rows_->rowsOfOutcome((OutcomeMask{1} << k) - 1, rowsOf);
             nonzeros[static_cast<std::size_t>(k)] = static_cast<double>(rowsOf.size());
         }
         double possible = 0.0;
@@ -304,8 +336,8 @@ class Computation {
         for (Side& side : sides_) {
             const Clock::time_point started = Clock::now();
             const std::optional<Clock::time_point> until = sideDeadline(side);
-            LatticeInteriorPoint method(rows_, targets, prover_.zeroMarks(),
-                                        side.upper ? -1.0 : 1.0);
+            LatticeInteriorPoint method(*rows_, targets, latticeProver_->zeroMarks(),
+                                        side.upper ? -1.0 : 1.0, options_.parallel);
             const InteriorPointEnd end = method.run(
                 InteriorPointSettings{}, [&](const InteriorPointIterate& point) {
                     ++side.report->rounds;
@@ -350,7 +382,7 @@ class Computation {
                 heavy.emplace_back(-x[w], static_cast<OutcomeMask>(w));
             }
         }
-        const std::size_t most = 4 * static_cast<std::size_t>(rows_.rowCount());
+        const std::size_t most = 4 * static_cast<std::size_t>(rows_->rowCount());
         if (heavy.size() > most) {
             std::nth_element(heavy.begin(), heavy.begin() + static_cast<std::ptrdiff_t>(most),
                              heavy.end());
@@ -367,7 +399,7 @@ class Computation {
         const lp::SolverFactory first =
             options_.solverFactory ? options_.solverFactory
                                    : [] { return lp::makeSolver(sharpestSolverSettings()); };
-        ColumnGeneration generation(rows_, prob_, prover_, first, options_.columnsPerRound);
+        ColumnGeneration generation(*space_, first, options_.columnsPerRound);
         generation.start();
         generation.include(seeds_);
         const auto finish = [&] {
@@ -400,7 +432,7 @@ class Computation {
     bool checkTheData(ColumnGeneration& generation) {
         const auto visit = [&](const GenerationRound& round) {
             ++run_.consistency.rounds;
-            tell(SharpestStage::consistency, round.largestViolation, round.added,
+            tell(SharpestStage::consistency, round.pricing.largestViolation, round.added,
                  round.workingSet);
             return !stopNow(polishUntil_);
         };
@@ -411,8 +443,8 @@ class Computation {
         };
         GenerationEnd end =
             timed(generation.run(SharpestStage::consistency, options_.roundLimit, visit));
-        if (end == GenerationEnd::solved && generation.last().objective > kConsistentDeviation) {
-            generation.admitEveryOutcome();
+        if (end == GenerationEnd::solved && generation.last().objective > kConsistentDeviation &&
+            space_->admitEveryOutcome()) {
             end = timed(generation.run(SharpestStage::consistency, options_.roundLimit, visit));
         }
         if (end == GenerationEnd::stopped) {
@@ -428,15 +460,15 @@ class Computation {
         if (check.objective <= kConsistentDeviation) {
             return true;
         }
-        const MultiplierProof farkas = prover_.prove(negated(check.rowDuals),
+        const MultiplierProof farkas = space_->prove(negated(check.rowDuals),
                                                      MultiplierSide::atLeast, 0.0,
-                                                     kRoundingOfTheData, false);
+                                                     kRoundingOfTheData);
         run_.consistency.certifiedValue = farkas.bound;
         run_.consistency.shift = farkas.shift;
         if (farkas.valid && farkas.bound < 0.0) {
             run_.interval.inconsistent = true;
             run_.interval.inconsistency =
-                "no distribution of the " + std::to_string(rows_.events()) +
+                "no distribution of the " + std::to_string(n_) +
                 " events has intersection probabilities within 1e-9 of the given ones: a "
                 "combination of them that no distribution makes negative is at most " +
                 format("%.3g", farkas.bound) + " here";
@@ -454,11 +486,13 @@ class Computation {
     // The probability of the union of the LP's solution, where it meets the
     // data (no row missed by more than kMeetsTheData, no negative
     // probability beyond it): summed here, not taken from the solver.
-    std::optional<double> unionOfSolution(const std::vector<OutcomeMask>& outcomes,
+    std::optional<double> unionOfSolution(const ColumnGeneration& generation,
                                           const lp::Result& result) {
-        std::vector<double> rowSums(static_cast<std::size_t>(rows_.rowCount()), 0.0);
+        const std::vector<double>& targets = space_->targets();
+        const std::vector<OutcomeId>& outcomes = generation.outcomes();
+        std::vector<double> rowSums(targets.size(), 0.0);
         std::vector<std::int32_t> rowsOf;
-        const std::size_t first = 2 * static_cast<std::size_t>(rows_.rowCount());
+        const auto first = static_cast<std::size_t>(generation.firstOutcomeColumn());
         if (result.columnValues.size() < first + outcomes.size()) {
             return std::nullopt;
         }
@@ -468,15 +502,15 @@ class Computation {
             if (!(x >= -kMeetsTheData)) {
                 return std::nullopt;
             }
-            unionProbability += outcomes[k] == 0 ? 0.0 : x;
-            rows_.rowsOfOutcome(outcomes[k], rowsOf);
+            unionProbability += space_->isEmpty(outcomes[k]) ? 0.0 : x;
+            space_->rowsOf(outcomes[k], rowsOf);
             for (std::int32_t row : rowsOf) {
                 rowSums[static_cast<std::size_t>(row)] += x;
             }
         }
-        double miss = std::fabs(rowSums[0] - 1.0);
-        for (std::size_t row = 1; row < rowSums.size(); ++row) {
-            miss = std::max(miss, std::fabs(rowSums[row] - prob_[row - 1]));
+        double miss = 0.0;
+        for (std::size_t row = 0; row < rowSums.size(); ++row) {
+            miss = std::max(miss, std::fabs(rowSums[row] - targets[row]));
         }
         if (!(miss <= kMeetsTheData)) {
             return std::nullopt;
@@ -490,16 +524,15 @@ class Computation {
             ++side.report->rounds;
             const double value = side.upper ? -round.result->objective : round.result->objective;
             side.report->solverValue = value;
-            keep(side, round.proof);
+            keep(side, round.pricing.proof);
             side.last = round.result->rowDuals;
             if (side.upper) {
                 side.last = negated(side.last);
             }
-            if (const std::optional<double> reach =
-                    unionOfSolution(generation.outcomes(), *round.result)) {
+            if (const std::optional<double> reach = unionOfSolution(generation, *round.result)) {
                 reached(*reach);
             }
-            tell(side.stage, round.largestViolation, round.added, round.workingSet);
+            tell(side.stage, round.pricing.largestViolation, round.added, round.workingSet);
             return !stopNow(until);
         };
         // The first solver, then fresh ones on the same working set while
@@ -548,17 +581,21 @@ class Computation {
         return {withSettings(usual), withSettings(tighter), withSettings(unscaled)};
     }
 
-    OutcomeRows rows_;
+    std::int32_t n_;
+    std::int32_t m_;
     const RealVector& prob_;
     const SharpestOptions& options_;
     SharpestRun& run_;
-    MultiplierProver prover_;
+    // The lattice, where it is the space; the interior-point method needs it.
+    std::optional<OutcomeRows> rows_;
+    std::unique_ptr<MultiplierProver> latticeProver_;
+    std::unique_ptr<OutcomeSpace> space_;
     Side sides_[2];
     std::optional<double> highestReached_;
     std::optional<double> lowestReached_;
     double proofSeconds_ = 0.0;
     std::string why_;  // why a side's LP did not end, where it did not
-    std::vector<OutcomeMask> seeds_;  // outcomes for the column generation to start from
+    std::vector<OutcomeId> seeds_;  // outcomes for the column generation to start from
     // When the column generation that follows the interior-point method ends.
     std::optional<Clock::time_point> polishUntil_;
 };
@@ -595,9 +632,9 @@ SharpestRun sharpestBoundsInDetail(std::int32_t n, std::int32_t m, const RealVec
                           ", m = " + std::to_string(m) + ")");
         return run;
     }
-    if (n > largestSharpestEvents(m)) {
+    if (!sharpestFits(n, m)) {
         noValues(run, "n = " + std::to_string(n) +
-                          " is too many events: " + describeSharpestMemoryPlan(m));
+                          " is too many events: " + describeSharpestMemoryPlan(n, m));
         return run;
     }
     if (static_cast<std::int64_t>(prob.size()) != intersectionCount(n, m)) {
@@ -612,6 +649,19 @@ SharpestRun sharpestBoundsInDetail(std::int32_t n, std::int32_t m, const RealVec
             return run;
         }
     }
+    const auto positive = static_cast<double>(
+        std::count_if(prob.begin(), prob.end(), [](double p) { return p != 0.0; }));
+    if (n > largestLatticeEvents(m) && !eventSetsFit(positive, m)) {
+        char plan[160];
+        std::snprintf(plan, sizeof plan,
+                      "%.0f positive intersections of order %d need about %.1f GiB for the "
+                      "sharpest bounds, more than the %.0f GiB planned",
+                      positive, static_cast<int>(m),
+                      plannedEventSetBytes(positive, m) / (1024.0 * 1024.0 * 1024.0),
+                      kSharpestMemoryBudget / (1024.0 * 1024.0 * 1024.0));
+        noValues(run, plan);
+        return run;
+    }
     Computation(n, m, prob, options, run).compute();
     return run;
 }
@@ -625,7 +675,7 @@ WholeProblemClaim wholeProblemClaim(std::int32_t n, std::int32_t m, const RealVe
                                     const lp::SolverFactory& factory) {
     WholeProblemClaim claim;
     const OutcomeRows rows(n, m);
-    auto solver = factory ? factory() : lp::makeSolver();
+    auto solver = factory ? factory() : lp::makeSolver(sharpestSolverSettings());
     lp::Rows lpRows{{1.0}, {1.0}};
     lpRows.lower.insert(lpRows.lower.end(), prob.begin(), prob.end());
     lpRows.upper.insert(lpRows.upper.end(), prob.begin(), prob.end());

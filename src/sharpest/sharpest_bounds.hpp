@@ -40,7 +40,7 @@ lp::Settings sharpestSolverSettings();
 // 1e-9 of its optimum (the run's distances say how far). Where a side has no
 // proven value, its `why` says why in one line: the data could not be
 // checked, or the arguments are outside what is allowed (n ≥ 1,
-// 1 ≤ m ≤ n, n ≤ largestSharpestEvents(m), as many finite probabilities as
+// 1 ≤ m ≤ n, sizes the memory plan allows, as many finite probabilities as
 // the subset order has). If it is proven that no distribution has
 // intersection probabilities within kRoundingOfTheData of the given ones,
 // `inconsistent` is set with a one-line `inconsistency`, and neither side has
@@ -53,8 +53,10 @@ SharpestRun sharpestBoundsInDetail(std::int32_t n, std::int32_t m, const RealVec
                                    const SharpestOptions& options = {});
 
 // The LP's claimed largest and smallest probability of the union with all
-// 2^n outcomes given to it at once, with no column generation and no proof:
-// the yardstick the benchmark measures the column generation against.
+// 2^n outcomes given to it at once, with no column generation and no proof,
+// at the tolerances of sharpestSolverSettings() unless `factory` says else
+// (at the library's own, 1e-7, its optima miss by up to 1e-4): the
+// yardstick the benchmark measures the sharpest bounds against.
 // `ok` is false, with `why`, where a solve did not end optimal.
 struct WholeProblemClaim {
     bool ok = false;

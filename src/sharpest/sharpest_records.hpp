@@ -9,6 +9,7 @@
 #include <string>
 
 #include "lp/lp_solver.hpp"
+#include "sharpest/outcome_lattice.hpp"
 #include "numeric/proven_bound.hpp"
 
 namespace unionbound {
@@ -48,6 +49,13 @@ enum class SharpestMethod {
     interiorPoint,      // the interior-point method over the whole lattice (where it fits)
 };
 
+// How the outcomes are priced.
+enum class SharpestPricing {
+    automatic,       // the lattice for small or dense problems, else branch and bound
+    lattice,         // every outcome of the lattice at once (n ≤ largestLatticeEvents(m))
+    branchAndBound,  // the sets of events whose intersections are all positive
+};
+
 struct SharpestOptions {
     // Makes the LP solver; empty for this build's LP library with the
     // settings of sharpestSolverSettings(), and its retries.
@@ -59,6 +67,10 @@ struct SharpestOptions {
     // Outcomes added per round at most; 0 chooses from the size of the problem.
     std::int32_t columnsPerRound = 0;
     SharpestMethod method = SharpestMethod::automatic;
+    SharpestPricing pricing = SharpestPricing::automatic;
+    // Shares out the passes over the lattice (may be empty: one thread).
+    // Every result is the same however they are shared.
+    ParallelFor parallel;
     // When to end early (none: run to the end). Each side then keeps the
     // best bound proven so far, with its distance.
     std::optional<std::chrono::steady_clock::time_point> deadline;
@@ -103,6 +115,7 @@ struct SharpestRun {
     std::int64_t workingSet = 0;  // outcomes in the LP at the end
     SharpestStop stop = SharpestStop::none;
     SharpestMethod method = SharpestMethod::columnGeneration;  // the one that ran
+    SharpestPricing pricing = SharpestPricing::lattice;          // the one that ran
     // Why a side's LP ended before its optimum, where it did without a stop
     // (its bound is then the best proven before); empty otherwise.
     std::string note;

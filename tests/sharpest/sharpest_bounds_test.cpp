@@ -148,12 +148,26 @@ JointDistribution denseData(std::int32_t n, bool independentEvents, std::mt19937
     return testing::randomMixture(n, 4 << n, 0.4, random);
 }
 
-TEST(SharpestBounds, MatchTheWholeProblemOnBothSidesAndEncloseTheTruthByEitherMethod) {
-    for (SharpestMethod method : {SharpestMethod::columnGeneration, SharpestMethod::interiorPoint}) {
+// The ways of solving: column generation over the lattice and over the
+// sets of events, and the interior-point method.
+struct Way {
+    SharpestMethod method;
+    SharpestPricing pricing;
+    const char* name;
+};
+constexpr Way kWays[] = {
+    {SharpestMethod::columnGeneration, SharpestPricing::lattice, " (columns, lattice)"},
+    {SharpestMethod::columnGeneration, SharpestPricing::branchAndBound, " (columns, event sets)"},
+    {SharpestMethod::interiorPoint, SharpestPricing::lattice, " (interior point)"},
+};
+
+TEST(SharpestBounds, MatchTheWholeProblemOnBothSidesAndEncloseTheTruthByEveryWay) {
+    for (const Way& way : kWays) {
         SharpestOptions options;
-        options.method = method;
-        const std::string by =
-            method == SharpestMethod::interiorPoint ? " (interior point)" : " (columns)";
+        options.method = way.method;
+        options.pricing = way.pricing;
+        const SharpestMethod method = way.method;
+        const std::string by = way.name;
         for (const MixtureCase& c : kMixtures) {
             std::mt19937_64 random(c.seed);
             const JointDistribution distribution = dyadicMixture(c.n, 8, c.density, random);
@@ -190,9 +204,10 @@ TEST(SharpestBounds, ProveValidBoundsAndDistancesWhenStoppedAfterAnyRound) {
     const JointDistribution distribution = denseData(8, false, random);
     const RealVector prob = testing::intersectionProbabilities(distribution, 3);
     const WholeOptimum whole = wholeOptimum(8, 3, prob);
-    for (SharpestMethod method : {SharpestMethod::columnGeneration, SharpestMethod::interiorPoint}) {
+    for (const Way& way : kWays) {
         SharpestOptions options;
-        options.method = method;
+        options.method = way.method;
+        options.pricing = way.pricing;
         const std::int32_t rounds = sharpestBoundsInDetail(8, 3, prob, options).rounds;
         ASSERT_GT(rounds, 2);
         for (std::int32_t asks = 0; asks <= rounds + 1; ++asks) {
@@ -200,8 +215,7 @@ TEST(SharpestBounds, ProveValidBoundsAndDistancesWhenStoppedAfterAnyRound) {
             options.stopRequested = [&] { return asked++ >= asks; };
             const SharpestRun run = sharpestBoundsInDetail(8, 3, prob, options);
             const std::string what = "stopped at ask " + std::to_string(asks) + " of " +
-                                     std::to_string(rounds) + ", method " +
-                                     std::to_string(static_cast<int>(method));
+                                     std::to_string(rounds) + way.name;
             ASSERT_TRUE(run.interval.upper.value && run.interval.lower.value) << what;
             EXPECT_EQ(run.stop, asks <= rounds ? SharpestStop::interrupted : SharpestStop::none)
                 << what;
@@ -446,7 +460,7 @@ TEST(SharpestBounds, RefuseArgumentsOutsideTheirDomainWithAReason) {
         {2, 3, {0.5, 0.5, 0.25}, "need n ≥ 1 and 1 ≤ m ≤ n"},
         {3, 1, {0.5, 0.5}, "need 3 probabilities, not 2"},
         {2, 1, {0.5, NAN}, "probability 2 is not a finite number"},
-        {largestSharpestEvents(3) + 1, 3, {}, "is too many events"},
+        {3000, 3, {}, "is too many events"},
     };
     for (const auto& c : cases) {
         const ProvenInterval interval = sharpestBounds(c.n, c.m, c.prob);
@@ -457,18 +471,21 @@ TEST(SharpestBounds, RefuseArgumentsOutsideTheirDomainWithAReason) {
 }
 
 TEST(SharpestMemoryPlan, AllowsTheRequiredSizesAndNoMoreThanItsBudget) {
-    EXPECT_GE(largestSharpestEvents(3), 24);
-    EXPECT_GE(largestSharpestEvents(5), 20);
+    EXPECT_GE(largestLatticeEvents(3), 30);
+    EXPECT_GE(largestLatticeEvents(5), 20);
     for (std::int32_t m = 1; m <= 8; ++m) {
-        const std::int32_t n = largestSharpestEvents(m);
-        EXPECT_LE(plannedSharpestBytes(n, m), kSharpestMemoryBudget) << "m=" << m;
+        const std::int32_t n = largestLatticeEvents(m);
+        EXPECT_LE(plannedLatticeBytes(n, m), kSharpestMemoryBudget) << "m=" << m;
         if (n < kLargestLatticeEvents) {
-            EXPECT_GT(plannedSharpestBytes(n + 1, m), kSharpestMemoryBudget) << "m=" << m;
+            EXPECT_GT(plannedLatticeBytes(n + 1, m), kSharpestMemoryBudget) << "m=" << m;
         }
-        EXPECT_LE(largestSharpestEvents(m + 1), n) << "m=" << m;
-        EXPECT_NE(describeSharpestMemoryPlan(m).find("at most n = " + std::to_string(n)),
-                  std::string::npos);
+        EXPECT_LE(largestLatticeEvents(m + 1), n) << "m=" << m;
     }
+    // Beyond the lattice, the sets of events take any n whose probabilities
+    // fit until the positive ones are known.
+    EXPECT_TRUE(sharpestFits(1000, 3));
+    EXPECT_FALSE(sharpestFits(3000, 3));
+    EXPECT_NE(describeSharpestMemoryPlan(3000, 3).find("n = 3000, m = 3"), std::string::npos);
 }
 
 }  // namespace
