@@ -4,6 +4,7 @@
 #include <string>
 
 #include "moments/moment_index.hpp"
+#include "moments/pass_division.hpp"
 #include "moments/power_moments.hpp"
 #include "moments/subsets.hpp"
 
@@ -93,8 +94,9 @@ Parsed<ProblemSize> checkOrder(std::int64_t n, std::int64_t m) {
         return refuse("n=" + std::to_string(n) + ", " + named +
                       " need more intersection probabilities than a 32-bit integer can count");
     }
-    // The largest moment table is that of the pass l = m: q = n/m subsequences.
-    const std::int64_t q = n / m;
+    // The largest moment table is that of the pass l = m, with the most
+    // subsequences.
+    const std::int64_t q = subsequenceCount(size.n, size.m);
     const std::int64_t entries = 1 + q * m + (q - 1) * mixedOrdersPerPair(size.m);
     if (entries > kInt32Max / entries) {
         return refuse("n=" + std::to_string(n) + ", " + named +
