@@ -132,8 +132,16 @@ Expected<MethodResult> runExact(MethodContext& c) {
                                            provenBound(pass.bounds.lower, pass.l), std::nullopt});
     }
     // The smallest upper and the largest lower bound; the first pass wins
-    // among equal values.
-    const std::string none = passes.empty() ? "no passes: m > n/2" : "none proven";
+    // among equal values. Without a pass, either there was none to run or
+    // the run was stopped before the first.
+    std::string none = "none proven";
+    if (c.data.passMoments.empty()) {
+        none = "no passes: m > n/2";
+    } else if (passes.empty()) {
+        none = c.stop.reason() == Stop::timeLimit
+                   ? "stopped at the time limit before the first pass"
+                   : "stopped by the stop request before the first pass";
+    }
     result.upper = noBound(none);
     result.lower = noBound(none);
     result.upper.proven = result.lower.proven = true;

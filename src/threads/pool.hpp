@@ -74,21 +74,28 @@ class ThreadPool {
 // thread, in the order of i; while it waits for the next result, the calling
 // thread computes items that no one has taken yet. The messages that
 // compute(i) sends reach the calling thread's sink just before deliver(i).
-// `stop` (if set) is asked in the calling thread before each item it hands
-// out: once it says true no further item is started, and the items started
-// before are still delivered. Returns the number of items delivered, a
-// prefix of 0 … count-1. What compute or deliver throws ends the handing
-// out, and is rethrown once the items in flight are done.
+// `stop` (if set) is asked in the calling thread only, before each item it
+// takes itself and after each delivery; the helpers take no item before it
+// has first been asked, and after each time it says false each helper may
+// take one item more. Once it says true no further item is started, and the
+// items started before are still delivered. Returns the number of items
+// delivered, a prefix of 0 … count-1. What compute or deliver throws ends
+// the handing out, and is rethrown once the items in flight are done.
 template <typename Result, typename Compute, typename Deliver>
 std::size_t computeInOrder(ThreadPool& pool, std::size_t count, Compute&& compute,
                            Deliver&& deliver, const std::function<bool()>& stop = {}) {
     std::mutex mutex;
-    std::condition_variable ready;
+    // An item is done, the handing out ended, or the helpers may take more.
+    std::condition_variable changed;
     std::size_t next = 0;       // the first item not yet handed out
     std::size_t limit = count;  // no item at or after it is handed out
     std::vector<std::optional<Result>> done(count);
     std::vector<std::unique_ptr<DiagnosticRecord>> said(count);
     std::exception_ptr failure;
+    const std::size_t helpers = count == 0 ? 0 : std::min(pool.helpers(), count - 1);
+    // With a stop check, the items the helpers may still take before it is
+    // asked again: none before it is first asked.
+    std::size_t allowance = stop ? 0 : count;
 
     const auto computeOne = [&](std::size_t i) {
         auto record = std::make_unique<DiagnosticRecord>();
@@ -110,29 +117,30 @@ std::size_t computeInOrder(ThreadPool& pool, std::size_t count, Compute&& comput
             done[i] = std::move(result);
             said[i] = std::move(record);
         }
-        ready.notify_all();
+        changed.notify_all();
     };
     const auto share = [&] {
+        std::unique_lock lock(mutex);
         for (;;) {
-            std::size_t i = 0;
-            {
-                const std::lock_guard lock(mutex);
-                if (next >= limit) {
-                    return;
-                }
-                i = next++;
+            changed.wait(lock, [&] { return next >= limit || allowance > 0; });
+            if (next >= limit) {
+                return;
             }
+            --allowance;
+            const std::size_t i = next++;
+            lock.unlock();
             computeOne(i);
+            lock.lock();
         }
     };
 
     std::vector<ThreadPool::Task> tasks;
-    const std::size_t helpers = count == 0 ? 0 : std::min(pool.helpers(), count - 1);
     for (std::size_t h = 0; h < helpers; ++h) {
         tasks.push_back(pool.start(share));
     }
     // Asked in the calling thread only; once it says true, nothing more is
-    // handed out.
+    // handed out, and until it is asked again the helpers take at most one
+    // item each.
     const auto stopping = [&](std::unique_lock<std::mutex>& lock) {
         if (!stop || next >= limit) {
             return false;
@@ -142,7 +150,10 @@ std::size_t computeInOrder(ThreadPool& pool, std::size_t count, Compute&& comput
         lock.lock();
         if (asked) {
             limit = next;
+        } else {
+            allowance = helpers;
         }
+        changed.notify_all();
         return asked;
     };
     std::size_t delivered = 0;
@@ -157,7 +168,7 @@ std::size_t computeInOrder(ThreadPool& pool, std::size_t count, Compute&& comput
                     computeOne(mine);
                     lock.lock();
                 } else if (!done[i] && !failure && i < limit) {
-                    ready.wait(lock);
+                    changed.wait(lock);
                 }
             }
             if (failure || !done[i]) {
@@ -179,6 +190,7 @@ std::size_t computeInOrder(ThreadPool& pool, std::size_t count, Compute&& comput
     {
         const std::lock_guard lock(mutex);
         limit = next;
+        changed.notify_all();
     }
     for (ThreadPool::Task& task : tasks) {
         task.wait();

@@ -8,10 +8,12 @@
 
 #include <algorithm>
 #include <charconv>
+#include <chrono>
 #include <limits>
 #include <optional>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "e2e/program_runner.hpp"
@@ -356,6 +358,139 @@ TEST(EngineRun, StopsThePassesEarlyOnRequestOrAtTheTimeLimitAndSaysWhich) {
         EXPECT_EQ(exact->stop, c.exactPasses < 4 ? c.stop : Stop::none) << c.name;
         EXPECT_EQ(aggregation->upper.value.has_value(), c.aggregationPasses > 0) << c.name;
         EXPECT_EQ(passes, c.aggregationPasses) << c.name;
+    }
+}
+
+TEST(EngineRun, SaysTheExactMethodWasStoppedBeforeItsFirstPassRatherThanThatItHadNone) {
+    struct Case {
+        const char* name;
+        std::int32_t n, m;
+        std::optional<double> timeLimit;
+        bool askedAtOnce;
+        Stop stop;
+        std::string why;  // of both sides; empty: both have a value
+    };
+    const Case cases[] = {
+        {"no length to run", 6, 4, std::nullopt, false, Stop::none, "no passes: m > n/2"},
+        {"no length to run, asked at once", 6, 4, std::nullopt, true, Stop::none,
+         "no passes: m > n/2"},
+        {"time limit at once", 12, 3, 0.0, false, Stop::timeLimit,
+         "stopped at the time limit before the first pass"},
+        {"asked at once", 12, 3, std::nullopt, true, Stop::interrupted,
+         "stopped by the stop request before the first pass"},
+        {"not stopped", 12, 3, std::nullopt, false, Stop::none, ""},
+    };
+    for (const Case& c : cases) {
+        for (const std::int32_t threads : {1, 3}) {
+            std::vector<double> probabilities(intersectionCount(c.n, c.m), 0.0);
+            std::fill(probabilities.begin(), probabilities.begin() + c.n, 0.05);
+            Options options = asking({"exact"});
+            options.threads = threads;
+            options.timeLimit = c.timeLimit;
+            if (c.askedAtOnce) {
+                options.stopRequested = [] { return true; };
+            }
+            const Expected<Result> result =
+                bounds(Problem::fromProbabilities(c.n, c.m, probabilities), options);
+            const std::string where =
+                std::string(c.name) + ", " + std::to_string(threads) + " threads";
+            ASSERT_TRUE(result.ok()) << where << ": " << result.message();
+            const MethodResult* exact = result.value().method("exact");
+            ASSERT_NE(exact, nullptr) << where;
+            EXPECT_EQ(exact->stop, c.stop) << where;
+            for (const Bound* side : {&exact->upper, &exact->lower}) {
+                EXPECT_EQ(side->value.has_value(), c.why.empty()) << where;
+                if (!c.why.empty()) {
+                    EXPECT_EQ(side->why, c.why) << where;
+                }
+            }
+        }
+    }
+}
+
+TEST(EngineRun, StartsAPassOnlyAfterTheStopCheckSaidGoOnWhateverTheThreads) {
+    // Twenty events of order 3: eight passes of each method, l = 3 … 10,
+    // the exact ones first.
+    std::mt19937_64 random(21);
+    const std::int32_t n = 20, m = 3;
+    const std::vector<double> probabilities =
+        testing::intersectionProbabilities(testing::randomMixture(n, 8, 0.3, random), m);
+    const std::size_t passesPerMethod = 8;
+    struct Run {
+        Result result;
+        std::size_t passes = 0;  // delivered, of both methods
+        std::size_t goOns = 0;   // the stop requests that said to go on
+    };
+    const auto run = [&](std::int32_t threads, std::optional<double> timeLimit,
+                         std::size_t stopAfterPasses) {
+        Run r;
+        Options options = asking({"aggregation", "exact"});
+        options.threads = threads;
+        options.timeLimit = timeLimit;
+        options.progress = [&](const Progress& now) {
+            r.passes += now.stage == "exact" || now.stage == "aggregation" ? 1 : 0;
+        };
+        const std::thread::id caller = std::this_thread::get_id();
+        options.stopRequested = [&, caller] {
+            EXPECT_EQ(std::this_thread::get_id(), caller) << "asked in a helper";
+            // A check that takes a while, as one that waits for a lock does:
+            // helpers that did not wait for it would start passes meanwhile.
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+            const bool stop = r.passes >= stopAfterPasses;
+            r.goOns += stop ? 0 : 1;
+            return stop;
+        };
+        Expected<Result> found = bounds(Problem::fromProbabilities(n, m, probabilities), options);
+        EXPECT_TRUE(found.ok()) << found.message();
+        r.result = std::move(found.value());
+        return r;
+    };
+    const Run whole = run(1, std::nullopt, SIZE_MAX);
+    ASSERT_EQ(whole.passes, 2 * passesPerMethod);
+
+    struct Case {
+        const char* name;
+        std::optional<double> timeLimit;
+        std::size_t stopAfterPasses;
+        Stop stop;
+    };
+    const Case cases[] = {
+        {"time limit at once", 0.0, SIZE_MAX, Stop::timeLimit},
+        {"asked at once", std::nullopt, 0, Stop::interrupted},
+        {"asked after three exact passes", std::nullopt, 3, Stop::interrupted},
+        {"asked after three aggregation passes", std::nullopt, passesPerMethod + 3,
+         Stop::interrupted},
+        {"never asked to stop", std::nullopt, SIZE_MAX, Stop::none},
+    };
+    for (const Case& c : cases) {
+        for (const std::int32_t threads : {1, 2, 4}) {
+            const Run r = run(threads, c.timeLimit, c.stopAfterPasses);
+            const std::string where =
+                std::string(c.name) + ", " + std::to_string(threads) + " threads";
+            // Each check that says go on lets the calling thread and every
+            // helper start one pass at most; none starts after it says stop.
+            EXPECT_LE(r.passes, r.goOns * static_cast<std::size_t>(threads)) << where;
+            // Nor does the request stop them before it says so.
+            EXPECT_GE(r.passes, c.timeLimit ? 0 : std::min(c.stopAfterPasses, 2 * passesPerMethod))
+                << where;
+            for (const std::string_view name : {"exact", "aggregation"}) {
+                const MethodResult* stopped = r.result.method(name);
+                const MethodResult* complete = whole.result.method(name);
+                ASSERT_NE(stopped, nullptr) << where;
+                EXPECT_EQ(stopped->stop,
+                          stopped->passes.size() < passesPerMethod ? c.stop : Stop::none)
+                    << where << ", " << name;
+                // The passes that ran are the first ones, as a whole run has them.
+                ASSERT_LE(stopped->passes.size(), complete->passes.size()) << where;
+                for (std::size_t p = 0; p < stopped->passes.size(); ++p) {
+                    EXPECT_EQ(stopped->passes[p].l, complete->passes[p].l) << where;
+                    expectSameBound(stopped->passes[p].upper, complete->passes[p].upper,
+                                    where + ", " + std::string(name));
+                    expectSameBound(stopped->passes[p].lower, complete->passes[p].lower,
+                                    where + ", " + std::string(name));
+                }
+            }
+        }
     }
 }
 
