@@ -79,6 +79,27 @@ TEST(EarlyStop, TheTimeLimitEndsTheSharpestBoundsWithProvenBoundsThatHoldTheTrut
     EXPECT_FALSE(truth < sides[1]) << run.out;
 }
 
+TEST(EarlyStop, ASecondOnTwentyClusteredEventsGivesTwoProvenSharpestBoundsThatHoldTheTruth) {
+    const ScratchDir dir;
+    const double truth = mixture(dir, {"-n", "20", "-m", "3", "--clustered", "1"});
+    const ProgramRun run =
+        runProgram(UNIONBOUND_PROGRAM, {"-n", "20", "-m", "3", "--sharpest", "--time-limit", "1"},
+                   "", dir.path());
+    EXPECT_EQ(run.exitStatus, 0) << run.err;
+    // Stopped at the limit or done by then, each side has a proven value.
+    const std::regex line("Sharpest (upper|lower) bound: (\\S+)");
+    std::vector<std::string> sides;
+    for (auto it = std::sregex_iterator(run.out.begin(), run.out.end(), line);
+         it != std::sregex_iterator(); ++it) {
+        sides.push_back((*it)[2]);
+    }
+    ASSERT_EQ(sides.size(), 2u) << run.out;
+    ASSERT_NE(sides[0], "none") << run.out;
+    ASSERT_NE(sides[1], "none") << run.out;
+    EXPECT_GE(std::stod(sides[0]), truth) << run.out;
+    EXPECT_LE(std::stod(sides[1]), truth) << run.out;
+}
+
 TEST(EarlyStop, CtrlCDuringTheSharpestBoundsShowsTheirBestSoFarAndEndsAsAStoppedRun) {
     const ScratchDir dir;
     // Dense data of 24 events: the sharpest bounds take far longer than the
