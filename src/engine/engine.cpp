@@ -317,6 +317,7 @@ Expected<Result> Engine::run() {
         result.leftOut = s.leftOut;
         result.consistency = s.consistency;
         result.readingSeconds = s.readingSeconds;
+        context.earlier = &result.methods;
         for (const MethodEntry* entry : s.running) {
             const auto started = std::chrono::steady_clock::now();
             Expected<MethodResult> found = entry->run(context);

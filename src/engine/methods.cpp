@@ -197,6 +197,18 @@ Expected<MethodResult> runSharpest(MethodContext& c) {
     };
     settings.deadline = c.stop.deadline();
     settings.stopRequested = c.stop.requested();
+    // Bounds the methods before proved hold for the sharpest value too: each
+    // side starts from the best of them.
+    for (const MethodResult& before : *c.earlier) {
+        if (before.upper.proven && before.upper.value &&
+            (!settings.knownUpper || *before.upper.value < *settings.knownUpper)) {
+            settings.knownUpper = before.upper.value;
+        }
+        if (before.lower.proven && before.lower.value &&
+            (!settings.knownLower || *before.lower.value > *settings.knownLower)) {
+            settings.knownLower = before.lower.value;
+        }
+    }
     // The passes over the lattice on the pool's helpers and the calling thread.
     settings.parallel = [&c](std::size_t parts, const std::function<void(std::size_t)>& body) {
         std::atomic<std::size_t> next{0};

@@ -54,6 +54,8 @@ struct MethodContext {
     std::string subject;
     // What a method noticed and went on with (Options::warning, Result::warnings).
     std::function<void(std::string)> warn;
+    // The results of the methods that ran before, in their order.
+    const std::vector<MethodResult>* earlier = nullptr;
 
     void progress(std::string_view stage, std::int64_t done, std::int64_t total,
                   std::string text) const;

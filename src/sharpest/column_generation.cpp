@@ -8,6 +8,15 @@
 
 namespace unionbound {
 
+namespace {
+
+// The cost of a unit of deviation from the data on the sides: far above
+// any multiplier of a row at the optimum, so that the deviations end at 0
+// wherever the data allow it.
+constexpr double kDeviationCost = 10.0;
+
+}  // namespace
+
 ColumnGeneration::ColumnGeneration(OutcomeSpace& space, lp::SolverFactory makeSolver,
                                    std::int32_t perRound)
     : space_(space) {
@@ -25,6 +34,21 @@ double ColumnGeneration::costOf(OutcomeId outcome) const {
     return stage_ == SharpestStage::upper ? -1.0 : 1.0;
 }
 
+double ColumnGeneration::deviation() const {
+    double total = 0.0;
+    const auto columns = static_cast<std::size_t>(firstOutcomeColumn());
+    for (std::size_t column = 0; column < columns && column < last_.columnValues.size();
+         ++column) {
+        total += std::fabs(last_.columnValues[column]);
+    }
+    return total;
+}
+
+void ColumnGeneration::closeDeviations() {
+    deviationsOpen_ = false;
+    setCosts();
+}
+
 void ColumnGeneration::setUpRows() {
     lp::Rows lpRows;
     lpRows.lower = space_.targets();
@@ -34,7 +58,7 @@ void ColumnGeneration::setUpRows() {
     for (std::int32_t row = 0; row < static_cast<std::int32_t>(lpRows.lower.size()); ++row) {
         for (double sign : {1.0, -1.0}) {
             lp::Column column;
-            column.cost = 1.0;
+            column.cost = kDeviationCost;
             column.rows = {row};
             column.values = {sign};
             deviations.push_back(std::move(column));
@@ -70,8 +94,9 @@ void ColumnGeneration::restart(const lp::SolverFactory& makeSolver) {
 void ColumnGeneration::setCosts() {
     const bool checking = stage_ == SharpestStage::consistency;
     for (std::int32_t column = 0; column < firstOutcomeColumn(); ++column) {
-        solver_->setColumnBounds(column, 0.0, checking ? lp::kInfinity : 0.0);
-        solver_->setColumnCost(column, checking ? 1.0 : 0.0);
+        solver_->setColumnBounds(column, 0.0,
+                                 checking || deviationsOpen_ ? lp::kInfinity : 0.0);
+        solver_->setColumnCost(column, checking ? 1.0 : (deviationsOpen_ ? kDeviationCost : 0.0));
     }
     for (std::size_t k = 0; k < outcomes_.size(); ++k) {
         solver_->setColumnCost(firstOutcomeColumn() + static_cast<std::int32_t>(k),

@@ -1,10 +1,13 @@
 // Column generation for the full-data LP on the LP interface: the LP holds
 // a working set of outcomes, every outcome of the space is priced from the
 // LP's duals, and the most violated outcomes join the working set until
-// none is violated. Three problems are solved in turn on one working set:
-// the least deviation from the data (a deviation column of each sign per
-// row), which gives the sides a feasible start, then the largest and the
-// smallest probability of the union.
+// none is violated. The largest and the smallest probability of the union
+// are solved in turn on one working set, each row with a deviation column
+// of each sign at a high cost, so that every LP has a solution from the
+// first round: at the end the deviations are 0 where the data are
+// consistent. Where they are not, the least deviation from the data (the
+// third problem) says whether the data are inconsistent, and after it the
+// deviations are held at 0.
 //
 // Its LP results are claims only; the driver proves what their duals show.
 #pragma once
@@ -62,6 +65,12 @@ class ColumnGeneration {
     // which solves from scratch at its next run.
     void restart(const lp::SolverFactory& makeSolver);
 
+    // The total deviation from the data in the last solve.
+    double deviation() const;
+    // Holds the deviations at 0 from now on (the data were found consistent).
+    void closeDeviations();
+    bool deviationsOpen() const { return deviationsOpen_; }
+
     // The last solve (valid after a run that solved at least once).
     const lp::Result& last() const { return last_; }
     const std::string& why() const { return why_; }
@@ -86,7 +95,8 @@ class ColumnGeneration {
     std::int32_t perRound_ = 0;
     std::vector<OutcomeId> outcomes_;  // by column, after the deviation columns
     std::unordered_set<OutcomeId> inWorkingSet_;
-    SharpestStage stage_ = SharpestStage::consistency;
+    SharpestStage stage_ = SharpestStage::upper;
+    bool deviationsOpen_ = true;
     lp::Result last_;
     std::int32_t rounds_ = 0;
     std::string why_;

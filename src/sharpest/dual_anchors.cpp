@@ -42,11 +42,9 @@ MultiplierProof better(const MultiplierProof& a, const MultiplierProof& b, bool 
     return (upper ? b.bound < a.bound : b.bound > a.bound) ? b : a;
 }
 
-}  // namespace
-
-std::vector<double> anchorMultipliers(std::int32_t n, std::span<const std::int32_t> sizes,
-                                      std::span<const double> targets, bool upper,
-                                      const lp::SolverFactory& makeSolver) {
+std::vector<double> sizeMultipliers(std::int32_t n, std::span<const std::int32_t> sizes,
+                                    std::span<const double> targets, bool upper,
+                                    const lp::SolverFactory& makeSolver) {
     const std::int32_t m = *std::max_element(sizes.begin(), sizes.end());
     // The LP over the distribution of the number K of events that occur:
     // Σ_k P(K = k)·C(k, j) = S_j for j = 0 … m (S_0 = 1).
@@ -82,6 +80,62 @@ std::vector<double> anchorMultipliers(std::int32_t n, std::span<const std::int32
         y[row] = upper ? -a : a;
     }
     return y;
+}
+
+// Hunter's multipliers: a spanning forest of the pairs of largest
+// probability (Kruskal's), y_i = 1, y_ij = −1 on its pairs.
+std::vector<double> hunterMultipliers(const OutcomeSpace& space, std::int32_t n) {
+    const std::vector<std::int32_t>& sizes = space.rowSizes();
+    const std::vector<double>& targets = space.targets();
+    std::vector<std::pair<double, std::int32_t>> pairs;
+    for (std::size_t row = 1; row < sizes.size(); ++row) {
+        if (sizes[row] == 2) {
+            pairs.emplace_back(-targets[row], static_cast<std::int32_t>(row));
+        }
+    }
+    std::sort(pairs.begin(), pairs.end());
+    std::vector<std::int32_t> root(static_cast<std::size_t>(n));
+    for (std::int32_t e = 0; e < n; ++e) {
+        root[static_cast<std::size_t>(e)] = e;
+    }
+    const auto find = [&](std::int32_t e) {
+        while (root[static_cast<std::size_t>(e)] != e) {
+            e = root[static_cast<std::size_t>(e)] =
+                root[static_cast<std::size_t>(root[static_cast<std::size_t>(e)])];
+        }
+        return e;
+    };
+    std::vector<double> y(sizes.size(), 0.0);
+    for (std::size_t row = 1; row < sizes.size(); ++row) {
+        y[row] = sizes[row] == 1 ? 1.0 : 0.0;
+    }
+    for (const auto& [weight, row] : pairs) {
+        const std::vector<std::int32_t> events = space.eventsOfRow(row);
+        if (events.size() != 2) {
+            continue;  // a pair whose events are not rows (data no distribution has)
+        }
+        const std::int32_t a = find(events[0]);
+        const std::int32_t b = find(events[1]);
+        if (a != b) {
+            root[static_cast<std::size_t>(a)] = b;
+            y[static_cast<std::size_t>(row)] = -1.0;
+        }
+    }
+    return y;
+}
+
+}  // namespace
+
+std::vector<std::vector<double>> anchorMultipliers(const OutcomeSpace& space, std::int32_t n,
+                                                   bool upper,
+                                                   const lp::SolverFactory& makeSolver) {
+    std::vector<std::vector<double>> anchors{
+        sizeMultipliers(n, space.rowSizes(), space.targets(), upper, makeSolver)};
+    const std::vector<std::int32_t>& sizes = space.rowSizes();
+    if (upper && std::find(sizes.begin(), sizes.end(), 2) != sizes.end()) {
+        anchors.push_back(hunterMultipliers(space, n));
+    }
+    return anchors;
 }
 
 MultiplierProof bestOnSegment(OutcomeSpace& space, std::span<const double> from,

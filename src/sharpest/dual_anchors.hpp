@@ -18,16 +18,20 @@
 
 namespace unionbound {
 
-// The multipliers y_S = a_{|S|} of the sharp bound on the `upper` (or the
-// lower) side from the sums S_k of the probabilities of the intersections
-// of k events, from the dual of that bound's LP over the number of n events
-// that occur; Bonferroni's (y_S = (−1)^{|S|+1} up to the largest odd order
-// ≤ m for the upper side, even for the lower) where that LP finds no
-// optimum. One multiplier per row, given by its number of events `sizes`
-// and its probability `targets` (row 0, the total, has size 0 and 1).
-std::vector<double> anchorMultipliers(std::int32_t n, std::span<const std::int32_t> sizes,
-                                      std::span<const double> targets, bool upper,
-                                      const lp::SolverFactory& makeSolver);
+// Multipliers that prove a bound on the `upper` (or the lower) side of the
+// probability of the union of n events for the rows of `space`, each a
+// candidate for a proof:
+// - y_S = a_{|S|}, the multipliers of the sharp bound from the sums S_k of
+//   the probabilities of the intersections of k events (the dual of that
+//   bound's LP over the number of events that occur), or Bonferroni's
+//   (y_S = (−1)^{|S|+1} up to the largest odd order ≤ m for the upper side,
+//   even for the lower) where that LP finds no optimum;
+// - for the upper side and m ≥ 2, Hunter's: y_i = 1 for every event, y_ij = −1
+//   for the pairs of a spanning forest of largest probability (a forest has
+//   fewer edges among any k events than k).
+std::vector<std::vector<double>> anchorMultipliers(const OutcomeSpace& space, std::int32_t n,
+                                                   bool upper,
+                                                   const lp::SolverFactory& makeSolver);
 
 // The best bound that `space` proves on the segment between `from` and
 // `to`, searched by golden sections with `proofs` proofs at most (the

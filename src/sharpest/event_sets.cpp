@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <map>
 #include <utility>
 
 #include "moments/subsets.hpp"
@@ -17,6 +18,12 @@ namespace {
 constexpr double kPricingTolerance = 1e-11;
 
 constexpr std::int64_t kLowest = std::numeric_limits<std::int64_t>::min() / 4;
+// Candidates of a node up to which their bounds are closed in (closeBounds):
+// the work is their number squared.
+constexpr std::size_t kCloserBounds = 32;
+// Nodes of the search that bounds the violation in a round whose outcomes
+// the local search found.
+constexpr std::int64_t kBoundBudget = std::int64_t{1} << 14;
 
 std::uint64_t hashOf(std::span<const std::int32_t> events) {
     std::uint64_t hash = 1469598103934665603ULL;
@@ -36,7 +43,7 @@ PositiveIntersections::PositiveIntersections(std::int32_t n, std::int32_t m,
     targets_.push_back(1.0);
     sizes_.push_back(0);
     lastEvent_.push_back(-1);
-    std::vector<std::int32_t> parent{-1};
+    parent_.push_back(-1);
     // Rows in the subset order; a row's parent is the row of its events but
     // the last, found by walking the children added so far.
     std::vector<std::vector<std::pair<std::int32_t, std::int32_t>>> children(1);
@@ -59,6 +66,7 @@ PositiveIntersections::PositiveIntersections(std::int32_t n, std::int32_t m,
         targets_.push_back(p);
         sizes_.push_back(static_cast<std::int32_t>(subset.size()));
         lastEvent_.push_back(subset.back() - 1);
+        parent_.push_back(row);
         children.emplace_back();
         // A positive intersection with a subset of probability 0 (data that
         // no distribution has) is a row, but no outcome reaches it.
@@ -89,6 +97,23 @@ std::int32_t PositiveIntersections::child(std::int32_t row, std::int32_t event) 
                                         });
     return found != list.end() && lastEvent_[static_cast<std::size_t>(*found)] == event ? *found
                                                                                        : -1;
+}
+
+std::vector<std::int32_t> PositiveIntersections::eventsOfRow(std::int32_t row) const {
+    std::vector<std::int32_t> events;
+    for (; row > 0; row = parent_[static_cast<std::size_t>(row)]) {
+        events.push_back(lastEvent_[static_cast<std::size_t>(row)]);
+    }
+    std::reverse(events.begin(), events.end());
+    return events;
+}
+
+std::int32_t PositiveIntersections::rowOf(std::span<const std::int32_t> events) const {
+    std::int32_t row = 0;
+    for (std::size_t k = 0; k < events.size() && row >= 0; ++k) {
+        row = child(row, events[k]);
+    }
+    return row;
 }
 
 bool PositiveIntersections::rowsOf(std::span<const std::int32_t> events,
@@ -255,6 +280,9 @@ class Search {
                     next.push_back(later);
                 }
             }
+            if (next.size() > 1 && next.size() <= kCloserBounds) {
+                closeBounds(next);
+            }
             if (!next.empty()) {
                 visit(grown, depth + 1);
             }
@@ -265,6 +293,34 @@ class Search {
                 return;
             }
         }
+    }
+
+    // A candidate's bound counts the intersections with an event after it
+    // only through the candidates after it, not through every later event:
+    // far closer once the candidates are few (the frontier holds the node's
+    // subsets, whose rows with the candidate and a later one are those terms).
+    void closeBounds(std::vector<Candidate>& candidates) const {
+        const std::int32_t m = rows_.order();
+        for (std::size_t a = 0; a + 1 < candidates.size(); ++a) {
+            Candidate& first = candidates[a];
+            std::int64_t optimistic = 0;
+            for (const std::int32_t r : frontier_) {
+                if (rows_.sizes()[static_cast<std::size_t>(r)] + 2 > m) {
+                    continue;
+                }
+                const std::int32_t withFirst = rows_.child(r, first.event);
+                for (std::size_t b = a + 1; b < candidates.size(); ++b) {
+                    const std::int32_t c = rows_.child(withFirst, candidates[b].event);
+                    if (c >= 0) {
+                        optimistic += std::max<std::int64_t>(w_[static_cast<std::size_t>(c)], 0) +
+                                      pos_[static_cast<std::size_t>(c)];
+                    }
+                }
+            }
+            first.bound = std::min(first.bound, first.gain + optimistic);
+        }
+        Candidate& last = candidates.back();
+        last.bound = std::min(last.bound, last.gain);
     }
 
     const PositiveIntersections& rows_;
@@ -292,6 +348,171 @@ SearchResult searchOutcomes(const PositiveIntersections& rows, std::span<const s
                             const std::function<bool(std::span<const std::int32_t>)>& skip) {
     return Search(rows, weights, floor, most, budget, skip).run();
 }
+
+// --- the local search -------------------------------------------------------
+
+namespace {
+
+// Grows outcomes from every positive intersection of one or two events,
+// each time by the event that adds the most while anything adds, keeping
+// them admissible: cheap, and most rounds find their outcomes this way.
+// Every outcome on the way whose value exceeds `floor` is a find. Returns up
+// to `most` finds, largest first (none that `skip` names).
+class Growth {
+  public:
+    Growth(const PositiveIntersections& rows, std::span<const std::int64_t> w, std::int64_t floor,
+           const std::function<bool(std::span<const std::int32_t>)>& skip)
+        : rows_(rows), w_(w), floor_(floor), skip_(skip) {}
+
+    std::vector<std::pair<std::int64_t, std::vector<std::int32_t>>> run(std::int32_t most) {
+        for (std::int32_t single : rows_.children(0)) {
+            grow({rows_.lastEvent(single)});
+            if (rows_.order() >= 2) {
+                for (std::int32_t pair : rows_.children(single)) {
+                    grow({rows_.lastEvent(single), rows_.lastEvent(pair)});
+                }
+            }
+        }
+        std::vector<std::pair<std::int64_t, std::vector<std::int32_t>>> found;
+        for (auto& [events, value] : finds_) {
+            found.emplace_back(value, events);
+        }
+        std::sort(found.begin(), found.end(),
+                  [](const auto& a, const auto& b) { return a.first > b.first; });
+        if (found.size() > static_cast<std::size_t>(most)) {
+            found.resize(static_cast<std::size_t>(most));
+        }
+        return found;
+    }
+
+  private:
+    struct Candidate {
+        std::int32_t event;
+        std::int64_t gain;
+    };
+
+    // The row of subset ∪ {a} (∪ {b}), or −1.
+    std::int32_t rowWith(const std::vector<std::int32_t>& subset, std::int32_t a,
+                         std::int32_t b = -1) {
+        key_ = subset;
+        key_.push_back(a);
+        if (b >= 0) {
+            key_.push_back(b);
+        }
+        std::sort(key_.begin(), key_.end());
+        return rows_.rowOf(key_);
+    }
+
+    void grow(std::vector<std::int32_t> events) {
+        const std::int32_t m = rows_.order();
+        // The subsets of the outcome with fewer than m events, and its value.
+        std::vector<std::vector<std::int32_t>> subsets{{}};
+        std::int64_t value = 0;
+        for (std::int32_t event : events) {
+            const std::size_t before = subsets.size();
+            for (std::size_t k = 0; k < before; ++k) {
+                const std::int32_t r = rowWith(subsets[k], event);
+                value += w_[static_cast<std::size_t>(r)];
+                if (static_cast<std::int32_t>(subsets[k].size()) + 1 < m) {
+                    std::vector<std::int32_t> more = subsets[k];
+                    more.push_back(event);
+                    std::sort(more.begin(), more.end());
+                    subsets.push_back(std::move(more));
+                }
+            }
+        }
+        std::vector<Candidate> candidates;
+        for (std::int32_t single : rows_.children(0)) {
+            const std::int32_t event = rows_.lastEvent(single);
+            if (std::find(events.begin(), events.end(), event) != events.end()) {
+                continue;
+            }
+            std::int64_t gain = 0;
+            bool admissible = true;
+            for (const std::vector<std::int32_t>& subset : subsets) {
+                const std::int32_t r = rowWith(subset, event);
+                if (r < 0) {
+                    admissible = false;
+                    break;
+                }
+                gain += w_[static_cast<std::size_t>(r)];
+            }
+            if (admissible) {
+                candidates.push_back({event, gain});
+            }
+        }
+        for (;;) {
+            offer(value, events);
+            const auto best = std::max_element(
+                candidates.begin(), candidates.end(),
+                [](const Candidate& a, const Candidate& b) { return a.gain < b.gain; });
+            if (best == candidates.end() || best->gain <= 0) {
+                return;
+            }
+            const std::int32_t added = best->event;
+            value += best->gain;
+            *best = candidates.back();
+            candidates.pop_back();
+            // The subsets the new event makes, and the candidates' gains.
+            std::vector<std::vector<std::int32_t>> made;
+            for (const std::vector<std::int32_t>& subset : subsets) {
+                if (static_cast<std::int32_t>(subset.size()) + 1 < m) {
+                    std::vector<std::int32_t> more = subset;
+                    more.push_back(added);
+                    std::sort(more.begin(), more.end());
+                    made.push_back(std::move(more));
+                }
+            }
+            for (std::size_t c = 0; c < candidates.size();) {
+                std::int64_t gain = 0;
+                bool admissible = true;
+                for (const std::vector<std::int32_t>& subset : made) {
+                    const std::int32_t r = rowWith(subset, candidates[c].event);
+                    if (r < 0) {
+                        admissible = false;
+                        break;
+                    }
+                    gain += w_[static_cast<std::size_t>(r)];
+                }
+                if (!admissible) {
+                    candidates[c] = candidates.back();
+                    candidates.pop_back();
+                    continue;
+                }
+                candidates[c].gain += gain;
+                ++c;
+            }
+            events.push_back(added);
+            subsets.insert(subsets.end(), made.begin(), made.end());
+        }
+    }
+
+    void offer(std::int64_t value, std::vector<std::int32_t> events) {
+        if (value <= floor_) {
+            return;
+        }
+        std::sort(events.begin(), events.end());
+        if (skip_ && skip_(events)) {
+            return;
+        }
+        finds_.emplace(std::move(events), value);
+    }
+
+    const PositiveIntersections& rows_;
+    std::span<const std::int64_t> w_;
+    std::int64_t floor_;
+    const std::function<bool(std::span<const std::int32_t>)>& skip_;
+    std::vector<std::int32_t> key_;
+    std::map<std::vector<std::int32_t>, std::int64_t> finds_;
+};
+
+std::vector<std::pair<std::int64_t, std::vector<std::int32_t>>> growOutcomes(
+    const PositiveIntersections& rows, std::span<const std::int64_t> w, std::int64_t floor,
+    std::int32_t most, const std::function<bool(std::span<const std::int32_t>)>& skip) {
+    return Growth(rows, w, floor, skip).run(most);
+}
+
+}  // namespace
 
 // --- the space ------------------------------------------------------------
 
@@ -418,9 +639,20 @@ Pricing EventSetSpace::price(std::span<const double> duals, SharpestStage stage,
     const auto skip = [&](std::span<const std::int32_t> events) {
         return inWorkingSet(idOf(events));
     };
-    const SearchResult found = searchOutcomes(rows_, objective.weights,
-                                              tolerance - objective.constant, most,
-                                              pricingBudget, skip);
+    // The local search first; where it finds outcomes, a short search only
+    // bounds the violation; else the full search looks further (and longer
+    // each time it ends short-handed).
+    const auto grown = growOutcomes(rows_, objective.weights, tolerance - objective.constant,
+                                    most, skip);
+    SearchResult found;
+    if (!grown.empty()) {
+        found = searchOutcomes(rows_, objective.weights, -objective.constant, 0, kBoundBudget, {});
+        found.complete = false;
+        found.best = grown;
+    } else {
+        found = searchOutcomes(rows_, objective.weights, tolerance - objective.constant, most,
+                               pricingBudget, skip);
+    }
     const std::int64_t largest =
         std::max({std::int64_t{0}, objective.empty, objective.constant + found.largest});
     pricing.largestViolation = fromUnitsUp(largest, objective.places);

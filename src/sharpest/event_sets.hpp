@@ -55,7 +55,12 @@ class PositiveIntersections {
     std::int32_t lastEvent(std::int32_t row) const {
         return lastEvent_[static_cast<std::size_t>(row)];
     }
+    // The events of a row's intersection, increasing.
+    std::vector<std::int32_t> eventsOfRow(std::int32_t row) const;
 
+    // The row of the intersection of `events` (increasing), or −1 where it
+    // is not positive.
+    std::int32_t rowOf(std::span<const std::int32_t> events) const;
     // The rows of every intersection of at most m events of `events`
     // (increasing), row 0 first; false, with `rows` incomplete, where one of
     // them is not positive (the outcome is not admissible).
@@ -67,6 +72,7 @@ class PositiveIntersections {
     std::vector<double> targets_;
     std::vector<std::int32_t> sizes_;
     std::vector<std::int32_t> lastEvent_;
+    std::vector<std::int32_t> parent_;  // the row of the intersection less its last event
     // The children of row r are childRows_[childStart_[r] … childStart_[r+1]),
     // in increasing order of their last event.
     std::vector<std::int64_t> childStart_;
@@ -80,6 +86,9 @@ class EventSetSpace final : public OutcomeSpace {
 
     const std::vector<double>& targets() const override { return rows_.targets(); }
     const std::vector<std::int32_t>& rowSizes() const override { return rows_.sizes(); }
+    std::vector<std::int32_t> eventsOfRow(std::int32_t row) const override {
+        return rows_.eventsOfRow(row);
+    }
     std::vector<OutcomeId> firstOutcomes() override;
     void rowsOf(OutcomeId outcome, std::vector<std::int32_t>& rows) const override;
     bool isEmpty(OutcomeId outcome) const override { return outcome == 0; }
@@ -99,7 +108,7 @@ class EventSetSpace final : public OutcomeSpace {
     // cut short that found nothing to add.
     std::int64_t pricingBudget = std::int64_t{1} << 20;
     // Nodes a proof may visit.
-    std::int64_t proofBudget = std::int64_t{1} << 24;
+    std::int64_t proofBudget = std::int64_t{1} << 20;
 
   private:
     PositiveIntersections rows_;

@@ -34,6 +34,14 @@ LatticeSpace::LatticeSpace(const OutcomeRows& rows, const RealVector& prob,
     }
 }
 
+std::vector<std::int32_t> LatticeSpace::eventsOfRow(std::int32_t row) const {
+    std::vector<std::int32_t> events;
+    for (OutcomeMask rest = rows_.maskOfRow(row); rest != 0; rest &= rest - 1) {
+        events.push_back(std::countr_zero(rest));
+    }
+    return events;
+}
+
 std::vector<OutcomeId> LatticeSpace::firstOutcomes() {
     std::vector<OutcomeId> first;
     const std::vector<std::uint8_t>& marks = prover_.zeroMarks();

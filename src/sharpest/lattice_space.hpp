@@ -24,6 +24,7 @@ class LatticeSpace final : public OutcomeSpace {
 
     const std::vector<double>& targets() const override { return targets_; }
     const std::vector<std::int32_t>& rowSizes() const override { return sizes_; }
+    std::vector<std::int32_t> eventsOfRow(std::int32_t row) const override;
     std::vector<OutcomeId> firstOutcomes() override;
     void rowsOf(OutcomeId outcome, std::vector<std::int32_t>& rows) const override;
     bool isEmpty(OutcomeId outcome) const override { return outcome == 0; }

@@ -42,6 +42,8 @@ class OutcomeSpace {
     // 1) and the number of events of each intersection (0 for row 0).
     virtual const std::vector<double>& targets() const = 0;
     virtual const std::vector<std::int32_t>& rowSizes() const = 0;
+    // The events of a row's intersection, increasing (none for row 0).
+    virtual std::vector<std::int32_t> eventsOfRow(std::int32_t row) const = 0;
     // One outcome per row whose own intersection may have probability: the
     // columns of a triangular system that meets every row at once.
     virtual std::vector<OutcomeId> firstOutcomes() = 0;

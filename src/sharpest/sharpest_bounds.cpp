@@ -113,9 +113,25 @@ class Computation {
     void compute() {
         const Clock::time_point started = Clock::now();
         for (Side& side : sides_) {
-            side.anchor = anchorMultipliers(n_, space_->rowSizes(), space_->targets(), side.upper,
-                                            options_.solverFactory);
-            keep(side, prove(side, side.anchor));
+            // The better of the anchors proven, the one the search starts from.
+            MultiplierProof best;
+            for (std::vector<double>& anchor : anchorMultipliers(
+                     *space_, n_, side.upper, options_.solverFactory)) {
+                const MultiplierProof proof = prove(side, anchor);
+                if (proof.valid && (!best.valid || (side.upper ? proof.bound < best.bound
+                                                               : proof.bound > best.bound))) {
+                    best = proof;
+                    side.anchor = std::move(anchor);
+                }
+            }
+            keep(side, best);
+            if (const std::optional<double>& known =
+                    side.upper ? options_.knownUpper : options_.knownLower) {
+                MultiplierProof given;
+                given.valid = true;
+                given.bound = *known;
+                keep(side, given);
+            }
         }
         // The time of the anchors' proofs, a measure of one proof, for the
         // search kept in reserve before a deadline.
@@ -405,10 +421,6 @@ class Computation {
         const auto finish = [&] {
             run_.workingSet = generation.workingSet();
         };
-        if (!checkTheData(generation)) {
-            finish();
-            return;
-        }
         for (Side& side : sides_) {
             if (done(side)) {
                 continue;  // the interior-point method solved it
@@ -538,8 +550,19 @@ class Computation {
         // The first solver, then fresh ones on the same working set while
         // the proven bound stays farther than kTightness from the value reached.
         const std::vector<lp::SolverFactory> retries = sharpestRetries();
-        for (std::size_t attempt = 0;; ++attempt) {
+        for (std::size_t attempt = 0;;) {
             const GenerationEnd end = generation.run(side.stage, options_.roundLimit, visit);
+            if (end == GenerationEnd::solved && generation.deviationsOpen() &&
+                generation.deviation() > kConsistentDeviation) {
+                // The data may be inconsistent: find out, and go on only
+                // where they are not (held to them from now on).
+                if (!checkTheData(generation)) {
+                    search(side);
+                    return;
+                }
+                generation.closeDeviations();
+                continue;
+            }
             if (end == GenerationEnd::stopped) {
                 search(side);
                 return;
@@ -560,7 +583,7 @@ class Computation {
                                                *gap <= kTightness)) {
                 return;
             }
-            generation.restart(retries[attempt]);
+            generation.restart(retries[attempt++]);
         }
     }
 

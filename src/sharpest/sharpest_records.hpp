@@ -71,6 +71,11 @@ struct SharpestOptions {
     // Shares out the passes over the lattice (may be empty: one thread).
     // Every result is the same however they are shared.
     ParallelFor parallel;
+    // Bounds on the union proven by other means for the same data (none:
+    // none known): each side starts from them and keeps them where it
+    // proves no better.
+    std::optional<double> knownUpper;
+    std::optional<double> knownLower;
     // When to end early (none: run to the end). Each side then keeps the
     // best bound proven so far, with its distance.
     std::optional<std::chrono::steady_clock::time_point> deadline;
