@@ -358,8 +358,15 @@ class FaultySolver final : public lp::Solver {
             result.status = lp::Status::stopped;
         } else if (fault_ == Fault::shiftedOptimum && std::fabs(result.objective) > 0.1) {
             result.objective += 3e-7;  // the sides; the check of the data ends near 0
-        } else if (fault_ == Fault::claimsInconsistency && std::fabs(result.objective) < 0.1) {
-            result.objective += 0.01;
+        } else if (fault_ == Fault::claimsInconsistency) {
+            // A deviation from the data in every solution, and a least one
+            // of 0.01 in the check of the data.
+            if (!result.columnValues.empty()) {
+                result.columnValues[0] += 0.01;
+            }
+            if (std::fabs(result.objective) < 0.1) {
+                result.objective += 0.01;
+            }
         }
         return result;
     }
