@@ -115,5 +115,39 @@ TEST(SharpestKinds, BothSidesProvenAtTheWholeLpsOptimumAroundTheTruth) {
     }
 }
 
+// The value of "Exact upper bound: V (l=…)" (or lower), where proven.
+std::optional<double> exactSide(const std::string& out, const std::string& side) {
+    const std::regex line("Exact " + side + " bound: (\\S+) \\(l=");
+    std::smatch found;
+    if (!std::regex_search(out, found, line)) {
+        return std::nullopt;
+    }
+    return std::stod(found[1]);
+}
+
+TEST(SharpestKinds, SparseRecordsOfFortyEventsHaveBothSidesProvenAroundTheirUnionWithinTheExact) {
+    // Too many events for the lattice: the sets of events, searched.
+    const ScratchDir dir;
+    const ProgramRun made =
+        runProgram(PROBGEN_PROGRAM, {"-n", "40", "-m", "3", "--records", "1"}, "", dir.path());
+    ASSERT_EQ(made.exitStatus, 0) << made.err;
+    const double empirical = printedNumber(made.out, "Empirical probability of the union: ");
+    ASSERT_FALSE(std::isnan(empirical)) << made.out;
+    const ProgramRun run = runProgram(UNIONBOUND_PROGRAM,
+                                      {"-n", "40", "-m", "3", "--input", "prob.txt", "--report",
+                                       "result.txt", "--sharpest", "--exact"},
+                                      "", dir.path());
+    ASSERT_EQ(run.exitStatus, 0) << run.err;
+    const std::optional<double> upper = sharpestSide(run.out, "upper");
+    const std::optional<double> lower = sharpestSide(run.out, "lower");
+    const std::optional<double> exactUpper = exactSide(run.out, "upper");
+    const std::optional<double> exactLower = exactSide(run.out, "lower");
+    ASSERT_TRUE(upper && lower && exactUpper && exactLower) << run.out;
+    EXPECT_LE(*lower, empirical + kPrintedDigits);
+    EXPECT_GE(*upper, empirical - kPrintedDigits);
+    EXPECT_LE(*upper, *exactUpper + kPrintedDigits);
+    EXPECT_GE(*lower, *exactLower - kPrintedDigits);
+}
+
 }  // namespace
 }  // namespace unionbound::testing
