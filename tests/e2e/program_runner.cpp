@@ -62,6 +62,10 @@ StartedProgram::StartedProgram(const std::filesystem::path& program,
         };
         if (settings.addressSpaceBytes) {
             limit(RLIMIT_AS, settings.addressSpaceBytes);
+            // OpenBLAS starts a thread per core as it loads, each with
+            // buffers of its own, which so tight a limit can leave waiting
+            // for memory for ever; one thread takes none (see the README).
+            setenv("OPENBLAS_NUM_THREADS", "1", 1);
         }
         if (settings.fileSizeBytes) {
             ::signal(SIGXFSZ, SIG_IGN);
