@@ -1,6 +1,7 @@
 #include "sharpest/certificate.hpp"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <utility>
 
@@ -24,7 +25,14 @@ int gridPlaces(std::span<const double> y, double target) {
         norm = addUp(norm, std::fabs(value));
     }
     int exponent = 0;
-    std::frexp(norm, &exponent);  // norm < 2^exponent
+    if (std::isfinite(norm)) {
+        std::frexp(norm, &exponent);  // norm < 2^exponent
+    } else {
+        // Every term is below 2^1024, so their sum is below 2^(1024 + bits
+        // of their count): a grid on which no finite proof survives, but
+        // whose sums still fit.
+        exponent = 1024 + static_cast<int>(std::bit_width(y.size() + 2));
+    }
     return 61 - exponent;
 }
 
