@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cstdio>
+#include <exception>
 #include <utility>
 
 #include "aggregation/basis_subscripts.hpp"
@@ -221,9 +222,23 @@ Expected<MethodResult> runSharpest(MethodContext& c) {
         for (std::size_t h = 0; h < c.pool.helpers() && h + 1 < parts; ++h) {
             helpers.push_back(c.pool.start(work));
         }
-        work();
+        // Every helper ends before `next` and `work` go, whatever threw.
+        std::exception_ptr failure;
+        try {
+            work();
+        } catch (...) {
+            failure = std::current_exception();
+            next = parts;
+        }
         for (ThreadPool::Task& helper : helpers) {
-            helper.wait();
+            try {
+                helper.wait();
+            } catch (...) {
+                failure = failure ? failure : std::current_exception();
+            }
+        }
+        if (failure) {
+            std::rethrow_exception(failure);
         }
     };
     const SharpestRun run = buildingFor(
