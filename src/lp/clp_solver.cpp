@@ -71,14 +71,15 @@ class ClpSolver final : public Solver {
         model_->setObjectiveCoefficient(column, cost);
     }
 
+    void setSecondsLimit(double seconds) override { secondsLimit_ = seconds; }
+
     std::int32_t rowCount() const override { return model_->numberRows(); }
     std::int32_t columnCount() const override { return model_->numberColumns(); }
 
     Result solve() override {
         model_->setMaximumIterations(clampToInt(settings_.iterationLimit));
-        if (settings_.secondsLimit > 0.0) {
-            model_->setMaximumSeconds(settings_.secondsLimit);
-        }
+        // Counted from this call.
+        model_->setMaximumWallSeconds(secondsLimit_ > 0.0 ? secondsLimit_ : COIN_DBL_MAX);
         // The first solve starts from the slack basis with the dual simplex;
         // later ones keep the basis, which added columns leave primal
         // feasible, and go on with the primal simplex. The work areas are
@@ -142,6 +143,7 @@ class ClpSolver final : public Solver {
     Settings settings_;
     std::unique_ptr<ClpSimplex> model_;
     bool solved_ = false;
+    double secondsLimit_ = 0.0;
 };
 
 }  // namespace

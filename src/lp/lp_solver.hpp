@@ -54,7 +54,6 @@ struct Result {
 
 struct Settings {
     std::int64_t iterationLimit = 10'000'000;  // simplex iterations of one solve
-    double secondsLimit = 0.0;                 // wall seconds of one solve; 0 for none
     // How far a row or bound may be missed, and how negative a reduced cost
     // may be, at a claimed optimum; 0 keeps the library's own.
     double primalTolerance = 0.0;
@@ -78,6 +77,9 @@ class Solver {
     virtual void setColumnCost(std::int32_t column, double cost) = 0;
     virtual std::int32_t rowCount() const = 0;
     virtual std::int32_t columnCount() const = 0;
+    // Wall seconds that each solve from now on may take before it ends
+    // with Status::stopped; 0 for no limit.
+    virtual void setSecondsLimit(double seconds) = 0;
     // Minimises, starting from the last basis where there is one.
     virtual Result solve() = 0;
 };

@@ -133,8 +133,19 @@ GenerationEnd ColumnGeneration::run(SharpestStage stage, std::int32_t roundLimit
                    " rounds, in " + stageName(stage);
             return GenerationEnd::roundLimit;
         }
+        using Clock = std::chrono::steady_clock;
+        if (deadline_) {
+            const double left = std::chrono::duration<double>(*deadline_ - Clock::now()).count();
+            if (left <= 0.0) {
+                return GenerationEnd::stopped;
+            }
+            solver_->setSecondsLimit(left);
+        }
         ++rounds_;
         last_ = solver_->solve();
+        if (last_.status == lp::Status::stopped && deadline_ && Clock::now() >= *deadline_) {
+            return GenerationEnd::stopped;
+        }
         if (last_.status != lp::Status::optimal) {
             why_ = "the LP solver " + lp::describe(last_.status) + " in round " +
                    std::to_string(rounds_) + ", in " + stageName(stage);

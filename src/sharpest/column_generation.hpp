@@ -12,9 +12,11 @@
 // Its LP results are claims only; the driver proves what their duals show.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <unordered_set>
 #include <vector>
@@ -41,7 +43,7 @@ enum class GenerationEnd {
     failed,      // the solver did not end optimal, or gave no usable duals (see why())
     roundLimit,  // the rounds ran out
     memoryPlan,  // the working set would outgrow the memory plan
-    stopped,     // the visitor said so
+    stopped,     // the visitor said so, or the deadline ended a solve
 };
 
 class ColumnGeneration {
@@ -60,6 +62,12 @@ class ColumnGeneration {
     // total rounds reach `roundLimit`, or `visit` (may be empty) returns false.
     GenerationEnd run(SharpestStage stage, std::int32_t roundLimit,
                       const std::function<bool(const GenerationRound&)>& visit);
+
+    // Each solve from now on ends by this time (none: no limit), and a run
+    // whose solve it ends ends stopped.
+    void setDeadline(std::optional<std::chrono::steady_clock::time_point> deadline) {
+        deadline_ = deadline;
+    }
 
     // The same working set and costs on a fresh solver from `makeSolver`,
     // which solves from scratch at its next run.
@@ -98,6 +106,7 @@ class ColumnGeneration {
     SharpestStage stage_ = SharpestStage::upper;
     bool deviationsOpen_ = true;
     lp::Result last_;
+    std::optional<std::chrono::steady_clock::time_point> deadline_;
     std::int32_t rounds_ = 0;
     std::string why_;
 };

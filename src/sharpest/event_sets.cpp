@@ -148,8 +148,15 @@ class Search {
   public:
     Search(const PositiveIntersections& rows, std::span<const std::int64_t> weights,
            std::int64_t floor, std::int32_t most, std::int64_t budget,
-           const std::function<bool(std::span<const std::int32_t>)>& skip)
-        : rows_(rows), w_(weights), floor_(floor), most_(most), budget_(budget), skip_(skip) {
+           const std::function<bool(std::span<const std::int32_t>)>& skip,
+           std::optional<std::chrono::steady_clock::time_point> deadline)
+        : rows_(rows),
+          w_(weights),
+          floor_(floor),
+          most_(most),
+          budget_(budget),
+          skip_(skip),
+          deadline_(deadline) {
         // What the intersections below a row can add at most: the positive
         // parts of their weights (children have larger rows).
         pos_.assign(weights.size(), 0);
@@ -213,6 +220,16 @@ class Search {
         return std::max(floor_, heap_.front().first);
     }
 
+    // The clock is read once every kNodesPerClockReading nodes; once past
+    // the deadline, every later node is too.
+    bool pastDeadline() {
+        constexpr std::int64_t kNodesPerClockReading = 1024;
+        if (deadline_ && !late_ && nodes_ % kNodesPerClockReading == 0) {
+            late_ = std::chrono::steady_clock::now() >= *deadline_;
+        }
+        return late_;
+    }
+
     void offer(std::int64_t value) {
         const bool above = value > threshold();
         bestValue_ = std::max(bestValue_, value);
@@ -244,7 +261,7 @@ class Search {
                 pruned_ = std::max(pruned_, reach);
                 return;
             }
-            if (nodes_ >= budget_) {
+            if (nodes_ >= budget_ || pastDeadline()) {
                 cut_ = true;
                 open_ = std::max(open_, reach);
                 return;
@@ -330,7 +347,9 @@ class Search {
     std::int32_t most_;
     std::int64_t budget_;
     const std::function<bool(std::span<const std::int32_t>)>& skip_;
+    std::optional<std::chrono::steady_clock::time_point> deadline_;
     std::int64_t nodes_ = 0;
+    bool late_ = false;
     bool cut_ = false;
     std::int64_t bestValue_ = kLowest;
     std::int64_t pruned_ = kLowest;
@@ -345,8 +364,9 @@ class Search {
 
 SearchResult searchOutcomes(const PositiveIntersections& rows, std::span<const std::int64_t> weights,
                             std::int64_t floor, std::int32_t most, std::int64_t budget,
-                            const std::function<bool(std::span<const std::int32_t>)>& skip) {
-    return Search(rows, weights, floor, most, budget, skip).run();
+                            const std::function<bool(std::span<const std::int32_t>)>& skip,
+                            std::optional<std::chrono::steady_clock::time_point> deadline) {
+    return Search(rows, weights, floor, most, budget, skip, deadline).run();
 }
 
 // --- the local search -------------------------------------------------------
@@ -646,12 +666,13 @@ Pricing EventSetSpace::price(std::span<const double> duals, SharpestStage stage,
                                     most, skip);
     SearchResult found;
     if (!grown.empty()) {
-        found = searchOutcomes(rows_, objective.weights, -objective.constant, 0, kBoundBudget, {});
+        found = searchOutcomes(rows_, objective.weights, -objective.constant, 0, kBoundBudget, {},
+                               deadline_);
         found.complete = false;
         found.best = grown;
     } else {
         found = searchOutcomes(rows_, objective.weights, tolerance - objective.constant, most,
-                               pricingBudget, skip);
+                               pricingBudget, skip, deadline_);
     }
     const std::int64_t largest =
         std::max({std::int64_t{0}, objective.empty, objective.constant + found.largest});
@@ -685,7 +706,7 @@ MultiplierProof EventSetSpace::prove(std::span<const double> y, MultiplierSide s
     const Objective objective = objectiveOf(y, side, target);
     // Only outcomes of positive violation move y_0: the search floor.
     const SearchResult found =
-        searchOutcomes(rows_, objective.weights, -objective.constant, 0, proofBudget, {});
+        searchOutcomes(rows_, objective.weights, -objective.constant, 0, proofBudget, {}, deadline_);
     const std::int64_t largest =
         std::max({std::int64_t{0}, objective.empty, objective.constant + found.largest});
     ProofTerms terms;

@@ -19,8 +19,10 @@
 // proves what its duals give.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <span>
 #include <unordered_map>
 #include <vector>
@@ -121,8 +123,8 @@ class EventSetSpace final : public OutcomeSpace {
 // admissible outcomes ω, by the branch and bound above, and up to `most`
 // outcomes whose value exceeds `floor`, largest first. Where the search
 // stops at `budget` nodes, `largest` bounds the value of every outcome from
-// above (and `complete` is false); else it is the largest value, or at most
-// `floor` where no outcome exceeds it.
+// above (and `complete` is false), as where it stops at `deadline`; else it
+// is the largest value, or at most `floor` where no outcome exceeds it.
 struct SearchResult {
     std::int64_t largest = 0;
     bool complete = true;
@@ -131,6 +133,7 @@ struct SearchResult {
 // `skip` (may be empty) names outcomes not to collect.
 SearchResult searchOutcomes(const PositiveIntersections& rows, std::span<const std::int64_t> weights,
                             std::int64_t floor, std::int32_t most, std::int64_t budget,
-                            const std::function<bool(std::span<const std::int32_t>)>& skip);
+                            const std::function<bool(std::span<const std::int32_t>)>& skip,
+                            std::optional<std::chrono::steady_clock::time_point> deadline = {});
 
 }  // namespace unionbound

@@ -7,8 +7,10 @@
 // bound (event_sets.hpp).
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <span>
 #include <vector>
 
@@ -67,6 +69,16 @@ class OutcomeSpace {
     // priced too (for data that miss every distribution); false where the
     // space cannot.
     virtual bool admitEveryOutcome() = 0;
+
+    // Pricings and proofs from now on end by this time (none: no limit)
+    // where their search can be cut short; cut short, what they prove
+    // still holds, and a pricing says it was not complete.
+    void setDeadline(std::optional<std::chrono::steady_clock::time_point> deadline) {
+        deadline_ = deadline;
+    }
+
+  protected:
+    std::optional<std::chrono::steady_clock::time_point> deadline_;
 };
 
 }  // namespace unionbound

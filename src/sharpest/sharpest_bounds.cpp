@@ -112,6 +112,7 @@ class Computation {
 
     void compute() {
         const Clock::time_point started = Clock::now();
+        space_->setDeadline(options_.deadline);
         for (Side& side : sides_) {
             // The better of the anchors proven, the one the search starts from.
             MultiplierProof best;
@@ -253,8 +254,7 @@ class Computation {
         if (run_.stop != SharpestStop::none) {
             return true;
         }
-        const auto reserve = std::chrono::duration_cast<Clock::duration>(
-            std::chrono::duration<double>(kSearchProofs * proofSeconds_));
+        const Clock::duration reserve = searchReserve();
         const Clock::time_point now = Clock::now();
         if (options_.deadline && now + reserve >= *options_.deadline) {
             run_.stop = SharpestStop::timeLimit;
@@ -265,6 +265,24 @@ class Computation {
             return true;
         }
         return until && now + reserve >= *until;
+    }
+
+    // The time kept for the search after a side stopped early.
+    Clock::duration searchReserve() const {
+        return std::chrono::duration_cast<Clock::duration>(
+            std::chrono::duration<double>(kSearchProofs * proofSeconds_));
+    }
+
+    // When an LP solve must end: by `until` or the run's deadline, less the
+    // reserve for the search.
+    std::optional<Clock::time_point> solveDeadline(std::optional<Clock::time_point> until) const {
+        if (options_.deadline) {
+            until = std::min(until.value_or(*options_.deadline), *options_.deadline);
+        }
+        if (!until) {
+            return std::nullopt;
+        }
+        return *until - searchReserve();
     }
 
     // An earlier deadline for a side, so that the one after it gets its share.
@@ -298,8 +316,13 @@ class Computation {
     }
 
     // After a side stopped early: the best multipliers on the way from its
-    // anchor to its last duals.
-    void search(Side& side) {
+    // anchor to its last duals, found by `until` or the run's deadline.
+    void search(Side& side, std::optional<Clock::time_point> until) {
+        std::optional<Clock::time_point> by = solveDeadline(until);
+        if (by) {
+            *by += searchReserve();
+        }
+        space_->setDeadline(by);
         if (!side.last.empty()) {
             keep(side, bestOnSegment(*space_, side.anchor, side.last, side.upper, kSearchProofs));
         }
@@ -381,8 +404,11 @@ class Computation {
             }
             side.report->complete = end != InteriorPointEnd::stopped;
             if (end == InteriorPointEnd::stopped) {
-                search(side);
-                return;
+                search(side, until);
+                if (run_.stop != SharpestStop::none) {
+                    return;
+                }
+                continue;  // the side's share of the time is up: the other's turn
             }
             keepSupport(method.primal());
         }
@@ -547,6 +573,8 @@ class Computation {
             tell(side.stage, round.pricing.largestViolation, round.added, round.workingSet);
             return !stopNow(until);
         };
+        generation.setDeadline(solveDeadline(until));
+        space_->setDeadline(solveDeadline(until));
         // The first solver, then fresh ones on the same working set while
         // the proven bound stays farther than kTightness from the value reached.
         const std::vector<lp::SolverFactory> retries = sharpestRetries();
@@ -557,26 +585,27 @@ class Computation {
                 // The data may be inconsistent: find out, and go on only
                 // where they are not (held to them from now on).
                 if (!checkTheData(generation)) {
-                    search(side);
+                    search(side, until);
                     return;
                 }
                 generation.closeDeviations();
                 continue;
             }
             if (end == GenerationEnd::stopped) {
-                search(side);
+                stopNow(until);  // says why, where the run's time is up
+                search(side, until);
                 return;
             }
             if (end == GenerationEnd::memoryPlan) {
                 run_.stop = SharpestStop::memoryPlan;
-                search(side);
+                search(side, until);
                 return;
             }
             side.report->complete = end == GenerationEnd::solved;
             if (end != GenerationEnd::solved) {
                 why_ = generation.why();
                 run_.note = why_ + "; its bound is the best proven before";
-                search(side);
+                search(side, until);
             }
             const std::optional<double> gap = distance(side);
             if (attempt >= retries.size() || (end == GenerationEnd::solved && gap &&

@@ -412,6 +412,7 @@ class LyingSolver final : public lp::Solver {
         negative_[static_cast<std::size_t>(column)] = cost < 0.0;
         inner_->setColumnCost(column, cost);
     }
+    void setSecondsLimit(double seconds) override { inner_->setSecondsLimit(seconds); }
     std::int32_t rowCount() const override { return inner_->rowCount(); }
     std::int32_t columnCount() const override { return inner_->columnCount(); }
     lp::Result solve() override {

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <optional>
 #include <random>
 #include <vector>
 
@@ -58,10 +60,16 @@ TEST(EventSetPricing, FindsTheLatticesLargestViolationAndBoundsItWhenCutShort) {
                 ASSERT_TRUE(byLattice.valid && bySearch.valid) << what;
                 // The same outcomes, the same grid: the same largest violation.
                 EXPECT_EQ(bySearch.shift, byLattice.shift) << what;
-                // Cut short after a few nodes, the search still bounds it.
+                // Cut short after a few nodes, or by a deadline already
+                // past, the search still bounds it.
                 sets.proofBudget = 8;
                 EXPECT_GE(sets.prove(c.positiveRow, side, 1.0, 0.0).shift, byLattice.shift)
                     << what;
+                sets.proofBudget = std::int64_t{1} << 22;
+                sets.setDeadline(std::chrono::steady_clock::now());
+                EXPECT_GE(sets.prove(c.positiveRow, side, 1.0, 0.0).shift, byLattice.shift)
+                    << what;
+                sets.setDeadline(std::nullopt);
             }
         }
     }

@@ -331,6 +331,7 @@ class FaultySolver final : public lp::Solver {
         real_->setColumnBounds(j, l, u);
     }
     void setColumnCost(std::int32_t j, double c) override { real_->setColumnCost(j, c); }
+    void setSecondsLimit(double seconds) override { real_->setSecondsLimit(seconds); }
     std::int32_t rowCount() const override { return real_->rowCount(); }
     std::int32_t columnCount() const override { return real_->columnCount(); }
     lp::Result solve() override {
