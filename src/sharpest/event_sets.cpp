@@ -635,6 +635,42 @@ double absentMultiplier(const Objective& objective, MultiplierSide side, double 
     return std::min(0.0, addDown(addDown(target, -y0), -objective.absoluteSum));
 }
 
+// Multipliers that depend on the size of an intersection alone (those of
+// the sharp bounds from S_1 … S_m) have the same value, Σ_j W_j·C(k, j), at
+// every admissible outcome of k events: the largest over k bounds the value
+// of every nonempty outcome, whatever n, where a search could not. Only
+// sizes k whose C(k, j) subsets of each size j are all among the positive
+// rows count, so every sum stays within the grid's 62 bits. None where the
+// weights of some size differ.
+std::optional<std::int64_t> sizeOnlyLargest(const PositiveIntersections& rows,
+                                            const Objective& objective) {
+    const std::int32_t m = rows.order();
+    std::vector<std::optional<std::int64_t>> weight(static_cast<std::size_t>(m) + 1);
+    std::vector<std::int64_t> count(static_cast<std::size_t>(m) + 1, 0);
+    for (std::size_t row = 1; row < objective.weights.size(); ++row) {
+        const auto j = static_cast<std::size_t>(rows.sizes()[row]);
+        if (weight[j] && *weight[j] != objective.weights[row]) {
+            return std::nullopt;
+        }
+        weight[j] = objective.weights[row];
+        ++count[j];
+    }
+    std::optional<std::int64_t> largest;
+    for (std::int64_t k = 1; k <= rows.events(); ++k) {
+        std::int64_t value = 0;
+        std::int64_t subsets = 1;  // C(k, j)
+        for (std::int32_t j = 1; j <= m && j <= k; ++j) {
+            subsets = subsets * (k - j + 1) / j;
+            if (subsets > count[static_cast<std::size_t>(j)]) {
+                return largest;  // no admissible outcome of k events or more
+            }
+            value += subsets * weight[static_cast<std::size_t>(j)].value_or(0);
+        }
+        largest = std::max(largest.value_or(value), value);
+    }
+    return largest;
+}
+
 }  // namespace
 
 Pricing EventSetSpace::price(std::span<const double> duals, SharpestStage stage, std::int32_t most,
@@ -704,9 +740,14 @@ MultiplierProof EventSetSpace::prove(std::span<const double> y, MultiplierSide s
         }
     }
     const Objective objective = objectiveOf(y, side, target);
-    // Only outcomes of positive violation move y_0: the search floor.
-    const SearchResult found =
-        searchOutcomes(rows_, objective.weights, -objective.constant, 0, proofBudget, {}, deadline_);
+    SearchResult found;
+    if (const std::optional<std::int64_t> bySize = sizeOnlyLargest(rows_, objective)) {
+        found.largest = *bySize;
+    } else {
+        // Only outcomes of positive violation move y_0: the search floor.
+        found = searchOutcomes(rows_, objective.weights, -objective.constant, 0, proofBudget, {},
+                               deadline_);
+    }
     const std::int64_t largest =
         std::max({std::int64_t{0}, objective.empty, objective.constant + found.largest});
     ProofTerms terms;

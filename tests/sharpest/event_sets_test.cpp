@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <chrono>
 #include <optional>
 #include <random>
@@ -70,6 +71,44 @@ TEST(EventSetPricing, FindsTheLatticesLargestViolationAndBoundsItWhenCutShort) {
                 EXPECT_GE(sets.prove(c.positiveRow, side, 1.0, 0.0).shift, byLattice.shift)
                     << what;
                 sets.setDeadline(std::nullopt);
+            }
+        }
+    }
+}
+
+TEST(EventSetPricing, BoundsMultipliersOfTheSizeAloneByTheirPolynomialAsTheLatticeDoes) {
+    // One multiplier per size, as the sharp bounds from S_1 … S_m have:
+    // over every outcome (all intersections positive) the same largest
+    // violation as the lattice's, else at least it.
+    std::mt19937_64 random(31);
+    std::uniform_real_distribution<double> multiplier(-1.0, 1.0);
+    for (const double density : {1.0, 0.35}) {
+        const std::int32_t n = 12;
+        const std::int32_t m = 3;
+        const RealVector prob = testing::intersectionProbabilities(
+            testing::randomMixture(n, 3 * n, density, random), m);
+        const OutcomeRows rows(n, m);
+        MultiplierProver lattice(rows, prob);
+        EventSetSpace sets(n, m, prob);
+        const std::vector<double> bySize = {multiplier(random), multiplier(random),
+                                            multiplier(random), multiplier(random)};
+        std::vector<double> everyRow = {bySize[0]};
+        std::vector<double> positiveRow = {bySize[0]};
+        for (std::int32_t row = 1; row < rows.rowCount(); ++row) {
+            const double y = bySize[static_cast<std::size_t>(std::popcount(rows.maskOfRow(row)))];
+            everyRow.push_back(prob[static_cast<std::size_t>(row - 1)] == 0.0 ? 0.0 : y);
+            if (prob[static_cast<std::size_t>(row - 1)] != 0.0) {
+                positiveRow.push_back(y);
+            }
+        }
+        sets.proofBudget = 1;  // the search could not
+        for (const MultiplierSide side : {MultiplierSide::atLeast, MultiplierSide::atMost}) {
+            const double byLattice = lattice.prove(everyRow, side, 1.0, 0.0, true).shift;
+            const double bySets = sets.prove(positiveRow, side, 1.0, 0.0).shift;
+            if (density == 1.0) {
+                EXPECT_EQ(bySets, byLattice);
+            } else {
+                EXPECT_GE(bySets, byLattice);
             }
         }
     }
