@@ -77,8 +77,9 @@ def bounds(probabilities, n, m, *, methods=None, time_limit=None, threads=None,
                        l = m ... n/2): an upper bound, not proven; odd m <= n/2
         "exact"        the extremes each pass's moments allow, proven; any m
         "sharpest"     the extremes over all distributions with exactly these
-                       probabilities, the best possible, proven; n <= 30 for
-                       m <= 3, 20 for m = 5; time grows like 2^n
+                       probabilities, the best possible, proven; any n
+                       whose positive intersections fit the memory plan;
+                       time depends on the data (time_limit bounds it)
         "classical"    Boole, Bonferroni, Hunter, Dawson-Sankoff and the sharp
                        bounds from S_1 ... S_m (beside another method)
     time_limit: seconds, after which each method stops with what it found
