@@ -57,8 +57,8 @@ class UNIONBOUND_API Engine {
 UNIONBOUND_API Expected<Result> bounds(Problem problem, const Options& options = {});
 
 // The methods that can run for n events and order m, in the order they run:
-// each whose sizes they are, the classical bounds only beside another. Empty when none can; asked for all
-// methods, setProblem then says why.
+// each whose sizes they are, the classical bounds only beside another. Empty when none can; asked
+// for all methods, setProblem then says why.
 UNIONBOUND_API std::vector<std::string> methodsFor(std::int64_t n, std::int64_t m);
 
 }  // namespace unionbound

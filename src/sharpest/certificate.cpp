@@ -80,8 +80,8 @@ MultiplierProof finishProof(const ProofTerms& terms, MultiplierSide side) {
                                    addUp(readingError(0.0), terms.slack)));
     }
     bound = atLeast ? addUp(bound, error) : addDown(bound, -error);
-    if (!std::isfinite(bound) || !std::isfinite(terms.shift) ||
-        !std::isfinite(terms.zeroShift) || !std::isfinite(terms.absentMultiplier)) {
+    if (!std::isfinite(bound) || !std::isfinite(terms.shift) || !std::isfinite(terms.zeroShift) ||
+        !std::isfinite(terms.absentMultiplier)) {
         return proof;
     }
     proof.valid = true;
@@ -97,8 +97,8 @@ std::int32_t evaluateOnLattice(const OutcomeRows& rows, std::span<const double> 
     proven.resize(y.size());
     values.assign(static_cast<std::size_t>(rows.outcomeCount()), 0);
     for (std::int32_t row = 0; row < rows.rowCount(); ++row) {
-        values[rows.maskOfRow(row)] = onGrid(y[static_cast<std::size_t>(row)], places,
-                                             proven[static_cast<std::size_t>(row)]);
+        values[rows.maskOfRow(row)] =
+            onGrid(y[static_cast<std::size_t>(row)], places, proven[static_cast<std::size_t>(row)]);
     }
     zetaTransform(std::span<std::int64_t>(values), parallel);
     return places;
@@ -170,8 +170,7 @@ MultiplierProver::MultiplierProver(const OutcomeRows& rows, std::span<const doub
 
 MultiplierProof MultiplierProver::prove(std::span<const double> y, MultiplierSide side,
                                         double target, double slack, bool floatZeroRows) {
-    return proveWithMarks(rows_, y, prob_, side, target, slack, floatZeroRows, scratch_,
-                          parallel_);
+    return proveWithMarks(rows_, y, prob_, side, target, slack, floatZeroRows, scratch_, parallel_);
 }
 
 }  // namespace unionbound

@@ -94,8 +94,8 @@ class MultiplierProver {
     std::int32_t places() const { return scratch_.places; }
     // The values of other multipliers, without a proof, in the same memory.
     void evaluate(std::span<const double> y) {
-        scratch_.places = evaluateOnLattice(rows_, y, 0.0, scratch_.multipliers, scratch_.values,
-                                            parallel_);
+        scratch_.places =
+            evaluateOnLattice(rows_, y, 0.0, scratch_.multipliers, scratch_.values, parallel_);
     }
 
   private:

@@ -37,8 +37,7 @@ double ColumnGeneration::costOf(OutcomeId outcome) const {
 double ColumnGeneration::deviation() const {
     double total = 0.0;
     const auto columns = static_cast<std::size_t>(firstOutcomeColumn());
-    for (std::size_t column = 0; column < columns && column < last_.columnValues.size();
-         ++column) {
+    for (std::size_t column = 0; column < columns && column < last_.columnValues.size(); ++column) {
         total += std::fabs(last_.columnValues[column]);
     }
     return total;
@@ -94,8 +93,7 @@ void ColumnGeneration::restart(const lp::SolverFactory& makeSolver) {
 void ColumnGeneration::setCosts() {
     const bool checking = stage_ == SharpestStage::consistency;
     for (std::int32_t column = 0; column < firstOutcomeColumn(); ++column) {
-        solver_->setColumnBounds(column, 0.0,
-                                 checking || deviationsOpen_ ? lp::kInfinity : 0.0);
+        solver_->setColumnBounds(column, 0.0, checking || deviationsOpen_ ? lp::kInfinity : 0.0);
         solver_->setColumnCost(column, checking ? 1.0 : (deviationsOpen_ ? kDeviationCost : 0.0));
     }
     for (std::size_t k = 0; k < outcomes_.size(); ++k) {

@@ -30,8 +30,7 @@ namespace unionbound {
 //   for the pairs of a spanning forest of largest probability (a forest has
 //   fewer edges among any k events than k).
 std::vector<std::vector<double>> anchorMultipliers(const OutcomeSpace& space, std::int32_t n,
-                                                   bool upper,
-                                                   const lp::SolverFactory& makeSolver);
+                                                   bool upper, const lp::SolverFactory& makeSolver);
 
 // The best bound that `space` proves on the segment between `from` and
 // `to`, searched by golden sections with `proofs` proofs at most (the

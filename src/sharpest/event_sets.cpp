@@ -58,8 +58,8 @@ PositiveIntersections::PositiveIntersections(std::int32_t n, std::int32_t m,
         std::int32_t row = 0;
         for (std::size_t j = 0; j + 1 < subset.size() && row >= 0; ++j) {
             const auto& list = children[static_cast<std::size_t>(row)];
-            const auto found = std::lower_bound(
-                list.begin(), list.end(), std::make_pair(subset[j] - 1, std::int32_t{-1}));
+            const auto found = std::lower_bound(list.begin(), list.end(),
+                                                std::make_pair(subset[j] - 1, std::int32_t{-1}));
             row = found != list.end() && found->first == subset[j] - 1 ? found->second : -1;
         }
         const auto self = static_cast<std::int32_t>(targets_.size());
@@ -91,12 +91,12 @@ std::span<const std::int32_t> PositiveIntersections::children(std::int32_t row) 
 
 std::int32_t PositiveIntersections::child(std::int32_t row, std::int32_t event) const {
     const std::span<const std::int32_t> list = children(row);
-    const auto found = std::lower_bound(list.begin(), list.end(), event,
-                                        [this](std::int32_t childRow, std::int32_t e) {
-                                            return lastEvent_[static_cast<std::size_t>(childRow)] < e;
-                                        });
+    const auto found = std::lower_bound(
+        list.begin(), list.end(), event, [this](std::int32_t childRow, std::int32_t e) {
+            return lastEvent_[static_cast<std::size_t>(childRow)] < e;
+        });
     return found != list.end() && lastEvent_[static_cast<std::size_t>(*found)] == event ? *found
-                                                                                       : -1;
+                                                                                        : -1;
 }
 
 std::vector<std::int32_t> PositiveIntersections::eventsOfRow(std::int32_t row) const {
@@ -362,8 +362,9 @@ class Search {
 
 }  // namespace
 
-SearchResult searchOutcomes(const PositiveIntersections& rows, std::span<const std::int64_t> weights,
-                            std::int64_t floor, std::int32_t most, std::int64_t budget,
+SearchResult searchOutcomes(const PositiveIntersections& rows,
+                            std::span<const std::int64_t> weights, std::int64_t floor,
+                            std::int32_t most, std::int64_t budget,
                             const std::function<bool(std::span<const std::int32_t>)>& skip,
                             std::optional<std::chrono::steady_clock::time_point> deadline) {
     return Search(rows, weights, floor, most, budget, skip, deadline).run();
@@ -698,8 +699,8 @@ Pricing EventSetSpace::price(std::span<const double> duals, SharpestStage stage,
     // The local search first; where it finds outcomes, a short search only
     // bounds the violation; else the full search looks further (and longer
     // each time it ends short-handed).
-    const auto grown = growOutcomes(rows_, objective.weights, tolerance - objective.constant,
-                                    most, skip);
+    const auto grown =
+        growOutcomes(rows_, objective.weights, tolerance - objective.constant, most, skip);
     SearchResult found;
     if (!grown.empty()) {
         found = searchOutcomes(rows_, objective.weights, -objective.constant, 0, kBoundBudget, {},
@@ -732,8 +733,8 @@ Pricing EventSetSpace::price(std::span<const double> duals, SharpestStage stage,
     return pricing;
 }
 
-MultiplierProof EventSetSpace::prove(std::span<const double> y, MultiplierSide side,
-                                     double target, double slack) {
+MultiplierProof EventSetSpace::prove(std::span<const double> y, MultiplierSide side, double target,
+                                     double slack) {
     for (double value : y) {
         if (!std::isfinite(value)) {
             return {};

@@ -131,8 +131,9 @@ struct SearchResult {
     std::vector<std::pair<std::int64_t, std::vector<std::int32_t>>> best;
 };
 // `skip` (may be empty) names outcomes not to collect.
-SearchResult searchOutcomes(const PositiveIntersections& rows, std::span<const std::int64_t> weights,
-                            std::int64_t floor, std::int32_t most, std::int64_t budget,
+SearchResult searchOutcomes(const PositiveIntersections& rows,
+                            std::span<const std::int64_t> weights, std::int64_t floor,
+                            std::int32_t most, std::int64_t budget,
                             const std::function<bool(std::span<const std::int32_t>)>& skip,
                             std::optional<std::chrono::steady_clock::time_point> deadline = {});
 

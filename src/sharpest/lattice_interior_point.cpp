@@ -141,8 +141,8 @@ LatticeInteriorPoint::Steps LatticeInteriorPoint::direction(Rhs rhs) {
     const auto scaled = [&](std::size_t w) { return rhs == Rhs::predictor ? -x_[w] : q_[w]; };
     inParts([&](std::size_t, std::size_t begin, std::size_t end) {
         for (std::size_t w = begin; w < end; ++w) {
-            dx_[w] = excluded_[w] != 0 ? 0.0
-                                       : (residuals ? x_[w] / s_[w] * rc_[w] : 0.0) - scaled(w);
+            dx_[w] =
+                excluded_[w] != 0 ? 0.0 : (residuals ? x_[w] / s_[w] * rc_[w] : 0.0) - scaled(w);
         }
     });
     applyRows(dx_, dy_);
@@ -377,9 +377,8 @@ InteriorPointEnd LatticeInteriorPoint::run(
         // Corrector: r_xs = −XSe − ΔXaff ΔSaff e + σμe.
         inParts([&](std::size_t, std::size_t begin, std::size_t end) {
             for (std::size_t w = begin; w < end; ++w) {
-                q_[w] = excluded_[w] != 0
-                            ? 0.0
-                            : (-x_[w] * s_[w] - dx_[w] * ds_[w] + target) / s_[w];
+                q_[w] =
+                    excluded_[w] != 0 ? 0.0 : (-x_[w] * s_[w] - dx_[w] * ds_[w] + target) / s_[w];
             }
         });
         steps = direction(Rhs::both);
@@ -403,8 +402,7 @@ InteriorPointEnd LatticeInteriorPoint::run(
                     }
                     const double product =
                         (x_[w] + trialPrimal * savedDx[w]) * (s_[w] + trialDual * savedDs[w]);
-                    const double aim =
-                        std::clamp(product, kBandLow * target, kBandHigh * target);
+                    const double aim = std::clamp(product, kBandLow * target, kBandHigh * target);
                     q_[w] = std::max(aim - product, -kBandHigh * target) / s_[w];
                 }
             });

@@ -54,8 +54,8 @@ struct InteriorPointIterate {
     // b·y + x·s; for an x that misses them slightly, b·y + x·s is c·x
     // corrected to first order by the duals (c·x − y·(A x − b)).
     double complementarity = 0.0;
-    double rowResidual = 0.0;      // max over the rows of |(A x − b)_S|
-    double costResidual = 0.0;     // max over the outcomes of |c − Aᵀy − s|
+    double rowResidual = 0.0;   // max over the rows of |(A x − b)_S|
+    double costResidual = 0.0;  // max over the outcomes of |c − Aᵀy − s|
 };
 
 enum class InteriorPointEnd {
@@ -115,13 +115,13 @@ class LatticeInteriorPoint {
     Steps direction(Rhs rhs);
 
     const OutcomeRows& rows_;
-    std::vector<std::int32_t> active_;   // the rows kept, in increasing order
-    std::vector<OutcomeMask> masks_;     // their intersections
-    std::vector<double> b_;              // their targets
+    std::vector<std::int32_t> active_;  // the rows kept, in increasing order
+    std::vector<OutcomeMask> masks_;    // their intersections
+    std::vector<double> b_;             // their targets
     std::span<const std::uint8_t> excluded_;
     double cost_;
     ParallelFor parallel_;
-    std::size_t unknowns_ = 0;           // the outcomes not excluded
+    std::size_t unknowns_ = 0;  // the outcomes not excluded
     std::vector<double> x_, s_, y_;
     std::vector<double> dx_, ds_, dy_;
     std::vector<double> rb_, rc_, work_, q_;

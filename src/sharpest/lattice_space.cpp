@@ -62,8 +62,8 @@ bool LatticeSpace::admitEveryOutcome() {
     return true;
 }
 
-MultiplierProof LatticeSpace::prove(std::span<const double> y, MultiplierSide side,
-                                    double target, double slack) {
+MultiplierProof LatticeSpace::prove(std::span<const double> y, MultiplierSide side, double target,
+                                    double slack) {
     // The repair of outcomes with an intersection of probability 0 through
     // its multiplier holds only for data that are 0 there exactly.
     return prover_.prove(y, side, target, slack, slack == 0.0);
@@ -87,7 +87,8 @@ Pricing LatticeSpace::price(std::span<const double> duals, SharpestStage stage, 
                 value = -value;
             }
         }
-        pricing.proof = prove(y, upper ? MultiplierSide::atLeast : MultiplierSide::atMost, 1.0, 0.0);
+        pricing.proof =
+            prove(y, upper ? MultiplierSide::atLeast : MultiplierSide::atMost, 1.0, 0.0);
         target = std::int64_t{1} << prover_.places();
     }
     const std::vector<std::int64_t>& values = prover_.values();

@@ -55,8 +55,8 @@ std::int32_t largestLatticeEvents(std::int32_t m) {
 
 double plannedEventSetBytes(double positive, std::int32_t m) {
     const double nonzeros = intersections(2.0 * m, m) + 1.0;
-    return positive * (kEventSetBytesPerRow + (2.0 + kPlannedOutcomesPerRow * nonzeros) *
-                                                  kPlannedBytesPerNonzero);
+    return positive * (kEventSetBytesPerRow +
+                       (2.0 + kPlannedOutcomesPerRow * nonzeros) * kPlannedBytesPerNonzero);
 }
 
 bool eventSetsFit(double positive, std::int32_t m) {
@@ -92,7 +92,8 @@ std::string describeSharpestMemoryPlan(std::int64_t n, std::int64_t m) {
                   "ones are known, %.1f GiB for n = %lld, m = %lld, within %.0f GiB",
                   intersections(static_cast<double>(n), std::min(m, n)),
                   8.0 * intersections(static_cast<double>(n), std::min(m, n)) / kGiB,
-                  static_cast<long long>(n), static_cast<long long>(m), kSharpestMemoryBudget / kGiB);
+                  static_cast<long long>(n), static_cast<long long>(m),
+                  kSharpestMemoryBudget / kGiB);
     return line;
 }
 

@@ -141,9 +141,8 @@ void inParts(std::size_t count, const ParallelFor& parallel, Body&& body) {
         body(std::size_t{0}, count);
         return;
     }
-    parallel(parts, [&](std::size_t part) {
-        body(count * part / parts, count * (part + 1) / parts);
-    });
+    parallel(parts,
+             [&](std::size_t part) { body(count * part / parts, count * (part + 1) / parts); });
 }
 
 // Events i … i + levels − 1 in one sweep: the values of each cube of 2^levels

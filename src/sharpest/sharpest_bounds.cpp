@@ -116,8 +116,8 @@ class Computation {
         for (Side& side : sides_) {
             // The better of the anchors proven, the one the search starts from.
             MultiplierProof best;
-            for (std::vector<double>& anchor : anchorMultipliers(
-                     *space_, n_, side.upper, options_.solverFactory)) {
+            for (std::vector<double>& anchor :
+                 anchorMultipliers(*space_, n_, side.upper, options_.solverFactory)) {
                 const MultiplierProof proof = prove(side, anchor);
                 if (proof.valid && (!best.valid || (side.upper ? proof.bound < best.bound
                                                                : proof.bound > best.bound))) {
@@ -154,8 +154,8 @@ class Computation {
                 if (run_.method == SharpestMethod::interiorPoint &&
                     options_.method == SharpestMethod::automatic) {
                     const auto spent = Clock::now() - started;
-                    polishUntil_ = Clock::now() + std::max<Clock::duration>(
-                                                      2 * spent, std::chrono::seconds(1));
+                    polishUntil_ = Clock::now() +
+                                   std::max<Clock::duration>(2 * spent, std::chrono::seconds(1));
                 }
                 columnGeneration();
             }
@@ -182,8 +182,8 @@ class Computation {
         if (n_ > largestLatticeEvents(m_)) {
             return false;
         }
-        const auto positive =
-            static_cast<double>(std::count_if(prob_.begin(), prob_.end(), [](double p) { return p != 0.0; }));
+        const auto positive = static_cast<double>(
+            std::count_if(prob_.begin(), prob_.end(), [](double p) { return p != 0.0; }));
         return n_ <= kSmallLattice || positive >= kDenseShare * static_cast<double>(prob_.size());
     }
 
@@ -191,7 +191,8 @@ class Computation {
         if (!proof.valid) {
             return;
         }
-        if (!side.proven || (side.upper ? proof.bound < *side.proven : proof.bound > *side.proven)) {
+        if (!side.proven ||
+            (side.upper ? proof.bound < *side.proven : proof.bound > *side.proven)) {
             side.proven = proof.bound;
             side.report->certifiedValue = proof.bound;
             side.report->shift = proof.shift;
@@ -377,8 +378,8 @@ class Computation {
             const std::optional<Clock::time_point> until = sideDeadline(side);
             LatticeInteriorPoint method(*rows_, targets, latticeProver_->zeroMarks(),
                                         side.upper ? -1.0 : 1.0, options_.parallel);
-            const InteriorPointEnd end = method.run(
-                InteriorPointSettings{}, [&](const InteriorPointIterate& point) {
+            const InteriorPointEnd end =
+                method.run(InteriorPointSettings{}, [&](const InteriorPointIterate& point) {
                     ++side.report->rounds;
                     // The LP's value c·x corrected by the duals for the
                     // rows x misses (see InteriorPointIterate).
@@ -438,15 +439,13 @@ class Computation {
     // --- column generation on the LP library --------------------------------
 
     void columnGeneration() {
-        const lp::SolverFactory first =
-            options_.solverFactory ? options_.solverFactory
-                                   : [] { return lp::makeSolver(sharpestSolverSettings()); };
+        const lp::SolverFactory first = options_.solverFactory ? options_.solverFactory : [] {
+            return lp::makeSolver(sharpestSolverSettings());
+        };
         ColumnGeneration generation(*space_, first, options_.columnsPerRound);
         generation.start();
         generation.include(seeds_);
-        const auto finish = [&] {
-            run_.workingSet = generation.workingSet();
-        };
+        const auto finish = [&] { run_.workingSet = generation.workingSet(); };
         for (Side& side : sides_) {
             if (done(side)) {
                 continue;  // the interior-point method solved it
@@ -476,7 +475,8 @@ class Computation {
         };
         const Clock::time_point started = Clock::now();
         const auto timed = [&](GenerationEnd end) {
-            run_.consistency.seconds = std::chrono::duration<double>(Clock::now() - started).count();
+            run_.consistency.seconds =
+                std::chrono::duration<double>(Clock::now() - started).count();
             return end;
         };
         GenerationEnd end =
@@ -498,9 +498,8 @@ class Computation {
         if (check.objective <= kConsistentDeviation) {
             return true;
         }
-        const MultiplierProof farkas = space_->prove(negated(check.rowDuals),
-                                                     MultiplierSide::atLeast, 0.0,
-                                                     kRoundingOfTheData);
+        const MultiplierProof farkas = space_->prove(
+            negated(check.rowDuals), MultiplierSide::atLeast, 0.0, kRoundingOfTheData);
         run_.consistency.certifiedValue = farkas.bound;
         run_.consistency.shift = farkas.shift;
         if (farkas.valid && farkas.bound < 0.0) {
@@ -608,8 +607,8 @@ class Computation {
                 search(side, until);
             }
             const std::optional<double> gap = distance(side);
-            if (attempt >= retries.size() || (end == GenerationEnd::solved && gap &&
-                                               *gap <= kTightness)) {
+            if (attempt >= retries.size() ||
+                (end == GenerationEnd::solved && gap && *gap <= kTightness)) {
                 return;
             }
             generation.restart(retries[attempt++]);
@@ -646,7 +645,7 @@ class Computation {
     std::optional<double> highestReached_;
     std::optional<double> lowestReached_;
     double proofSeconds_ = 0.0;
-    std::string why_;  // why a side's LP did not end, where it did not
+    std::string why_;               // why a side's LP did not end, where it did not
     std::vector<OutcomeId> seeds_;  // outcomes for the column generation to start from
     // When the column generation that follows the interior-point method ends.
     std::optional<Clock::time_point> polishUntil_;

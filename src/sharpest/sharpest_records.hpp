@@ -9,8 +9,8 @@
 #include <string>
 
 #include "lp/lp_solver.hpp"
-#include "sharpest/outcome_lattice.hpp"
 #include "numeric/proven_bound.hpp"
+#include "sharpest/outcome_lattice.hpp"
 
 namespace unionbound {
 
@@ -43,10 +43,10 @@ struct SharpestRound {
 
 // How the LP is solved.
 enum class SharpestMethod {
-    automatic,          // the interior-point method where the data leave most outcomes possible
-                        // and it fits the memory plan, else column generation
-    columnGeneration,   // column generation on the LP library
-    interiorPoint,      // the interior-point method over the whole lattice (where it fits)
+    automatic,         // the interior-point method where the data leave most outcomes possible
+                       // and it fits the memory plan, else column generation
+    columnGeneration,  // column generation on the LP library
+    interiorPoint,     // the interior-point method over the whole lattice (where it fits)
 };
 
 // How the outcomes are priced.
@@ -120,7 +120,7 @@ struct SharpestRun {
     std::int64_t workingSet = 0;  // outcomes in the LP at the end
     SharpestStop stop = SharpestStop::none;
     SharpestMethod method = SharpestMethod::columnGeneration;  // the one that ran
-    SharpestPricing pricing = SharpestPricing::lattice;          // the one that ran
+    SharpestPricing pricing = SharpestPricing::lattice;        // the one that ran
     // Why a side's LP ended before its optimum, where it did without a stop
     // (its bound is then the best proven before); empty otherwise.
     std::string note;

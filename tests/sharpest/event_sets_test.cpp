@@ -53,8 +53,9 @@ TEST(EventSetPricing, FindsTheLatticesLargestViolationAndBoundsItWhenCutShort) {
             MultiplierProver lattice(rows, c.prob);
             EventSetSpace sets(n, m, c.prob);
             for (const MultiplierSide side : {MultiplierSide::atLeast, MultiplierSide::atMost}) {
-                const std::string what = "n=" + std::to_string(n) + " m=" + std::to_string(m) +
-                                         (side == MultiplierSide::atLeast ? " at least" : " at most");
+                const std::string what =
+                    "n=" + std::to_string(n) + " m=" + std::to_string(m) +
+                    (side == MultiplierSide::atLeast ? " at least" : " at most");
                 const MultiplierProof byLattice = lattice.prove(c.everyRow, side, 1.0, 0.0, true);
                 sets.proofBudget = std::int64_t{1} << 22;
                 const MultiplierProof bySearch = sets.prove(c.positiveRow, side, 1.0, 0.0);
@@ -64,12 +65,10 @@ TEST(EventSetPricing, FindsTheLatticesLargestViolationAndBoundsItWhenCutShort) {
                 // Cut short after a few nodes, or by a deadline already
                 // past, the search still bounds it.
                 sets.proofBudget = 8;
-                EXPECT_GE(sets.prove(c.positiveRow, side, 1.0, 0.0).shift, byLattice.shift)
-                    << what;
+                EXPECT_GE(sets.prove(c.positiveRow, side, 1.0, 0.0).shift, byLattice.shift) << what;
                 sets.proofBudget = std::int64_t{1} << 22;
                 sets.setDeadline(std::chrono::steady_clock::now());
-                EXPECT_GE(sets.prove(c.positiveRow, side, 1.0, 0.0).shift, byLattice.shift)
-                    << what;
+                EXPECT_GE(sets.prove(c.positiveRow, side, 1.0, 0.0).shift, byLattice.shift) << what;
                 sets.setDeadline(std::nullopt);
             }
         }
