@@ -4,6 +4,7 @@
 #include <cmath>
 #include <limits>
 #include <map>
+#include <numeric>
 #include <utility>
 
 #include "moments/subsets.hpp"
@@ -672,6 +673,54 @@ std::optional<std::int64_t> sizeOnlyLargest(const PositiveIntersections& rows,
     return largest;
 }
 
+// Weights w on every event, −w on the pairs of a forest and 0 elsewhere
+// (Hunter's multipliers, w < 0 in the sign searched): an outcome of k events
+// holds fewer than k pairs of the forest, so its value w·(k − pairs) is at
+// most w, which a single event reaches. None for any other weights.
+std::optional<std::int64_t> forestLargest(const PositiveIntersections& rows,
+                                          const Objective& objective) {
+    std::optional<std::int64_t> single;
+    std::vector<std::int32_t> parent(static_cast<std::size_t>(rows.events()));
+    std::iota(parent.begin(), parent.end(), 0);
+    const auto root = [&parent](std::int32_t event) {
+        while (parent[static_cast<std::size_t>(event)] != event) {
+            event = parent[static_cast<std::size_t>(event)] =
+                parent[static_cast<std::size_t>(parent[static_cast<std::size_t>(event)])];
+        }
+        return event;
+    };
+    for (std::size_t row = 1; row < objective.weights.size(); ++row) {
+        const std::int64_t w = objective.weights[row];
+        const std::int32_t size = rows.sizes()[row];
+        if (size == 1) {
+            if ((single && *single != w) || w >= 0) {
+                return std::nullopt;
+            }
+            single = w;
+        }
+    }
+    if (!single) {
+        return std::nullopt;
+    }
+    for (std::size_t row = 1; row < objective.weights.size(); ++row) {
+        const std::int64_t w = objective.weights[row];
+        if (rows.sizes()[row] == 1 || w == 0) {
+            continue;
+        }
+        if (rows.sizes()[row] != 2 || w != -*single) {
+            return std::nullopt;
+        }
+        const std::vector<std::int32_t> pair = rows.eventsOfRow(static_cast<std::int32_t>(row));
+        const std::int32_t a = root(pair[0]);
+        const std::int32_t b = root(pair[1]);
+        if (a == b) {
+            return std::nullopt;  // a cycle
+        }
+        parent[static_cast<std::size_t>(a)] = b;
+    }
+    return single;
+}
+
 }  // namespace
 
 Pricing EventSetSpace::price(std::span<const double> duals, SharpestStage stage, std::int32_t most,
@@ -744,6 +793,8 @@ MultiplierProof EventSetSpace::prove(std::span<const double> y, MultiplierSide s
     SearchResult found;
     if (const std::optional<std::int64_t> bySize = sizeOnlyLargest(rows_, objective)) {
         found.largest = *bySize;
+    } else if (const std::optional<std::int64_t> byForest = forestLargest(rows_, objective)) {
+        found.largest = *byForest;
     } else {
         // Only outcomes of positive violation move y_0: the search floor.
         found = searchOutcomes(rows_, objective.weights, -objective.constant, 0, proofBudget, {},

@@ -113,6 +113,34 @@ TEST(EventSetPricing, BoundsMultipliersOfTheSizeAloneByTheirPolynomialAsTheLatti
     }
 }
 
+TEST(EventSetPricing, BoundsHuntersMultipliersByTheirForestAsTheLatticeDoes) {
+    // 1 on every event, −1 on the pairs of a path, on data whose
+    // intersections are all positive: the search could not, the forest
+    // gives the lattice's largest violation.
+    std::mt19937_64 random(37);
+    const std::int32_t n = 12;
+    const std::int32_t m = 2;
+    const RealVector prob =
+        testing::intersectionProbabilities(testing::randomMixture(n, 3 * n, 1.0, random), m);
+    const OutcomeRows rows(n, m);
+    std::vector<double> y(static_cast<std::size_t>(rows.rowCount()), 0.0);
+    for (std::int32_t row = 1; row < rows.rowCount(); ++row) {
+        const OutcomeMask mask = rows.maskOfRow(row);
+        const bool pathPair = std::popcount(mask) == 2 && (mask & (mask >> 1)) != 0;
+        y[static_cast<std::size_t>(row)] = std::popcount(mask) == 1 ? 1.0 : (pathPair ? -1.0 : 0.0);
+    }
+    MultiplierProver lattice(rows, prob);
+    EventSetSpace sets(n, m, prob);
+    sets.proofBudget = 1;
+    const MultiplierProof bySets = sets.prove(y, MultiplierSide::atLeast, 1.0, 0.0);
+    EXPECT_EQ(bySets.shift, lattice.prove(y, MultiplierSide::atLeast, 1.0, 0.0, true).shift);
+    // Closed to a cycle, the pairs are no forest: all n events violate by 1,
+    // and the bound must say at least that.
+    y[static_cast<std::size_t>(rows.rowOf(OutcomeMask{1} | (OutcomeMask{1} << (n - 1))))] = -1.0;
+    EXPECT_GE(sets.prove(y, MultiplierSide::atLeast, 1.0, 0.0).shift,
+              lattice.prove(y, MultiplierSide::atLeast, 1.0, 0.0, true).shift);
+}
+
 TEST(EventSetPricing, GivesTheLatticesSharpestBoundsToRounding) {
     // The two pricings solve the same LP: their proven bounds agree.
     constexpr double kAgreement = 1e-9;
