@@ -16,7 +16,7 @@
 //   independent  independent events, probabilities 0.05 … 0.3
 //   clustered    groups of four events under hidden switches
 //   records      50,000 synthetic items tagged with a few events each
-// or PATH:N:M for a file of one's own. The default is the README's table.
+// or PATH:N:M for a file of one's own. The default is the table of docs/benchmarks.md.
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>

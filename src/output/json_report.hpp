@@ -1,7 +1,7 @@
 // The machine-readable record of a run (--json): one JSON object holding the
 // problem, every method's upper and lower bound with its proof or the reason
 // there is none, the passes, the best interval and the method that gives
-// each side, the timings and the program's version. The README lists every
+// each side, the timings and the program's version. docs/program.md lists every
 // key.
 #pragma once
 

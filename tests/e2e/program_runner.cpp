@@ -64,7 +64,7 @@ StartedProgram::StartedProgram(const std::filesystem::path& program,
             limit(RLIMIT_AS, settings.addressSpaceBytes);
             // OpenBLAS starts a thread per core as it loads, each with
             // buffers of its own, which so tight a limit can leave waiting
-            // for memory for ever; one thread takes none (see the README).
+            // for memory for ever; one thread takes none (see docs/program.md, batch runs).
             setenv("OPENBLAS_NUM_THREADS", "1", 1);
         }
         if (settings.fileSizeBytes) {

@@ -1,4 +1,4 @@
-"""The program's --json record holds exactly the keys the README documents,
+"""The program's --json record holds exactly the keys docs/program.md documents,
 each of the documented type, for runs with every method."""
 
 import json
@@ -13,9 +13,9 @@ JSON_TYPES = {"string": str, "integer": int, "number": (int, float), "boolean": 
 
 
 def documented_tables():
-    """The README's two tables of the record: its keys, and a bound's; each
+    """The documentation's two tables of the record: its keys, and a bound's; each
     as {key: (type, may be null)}."""
-    readme = (SOURCE_DIR / "README.md").read_text()
+    readme = (SOURCE_DIR / "docs" / "program.md").read_text()
     section = readme.split("## JSON record of a run (`--json`)", 1)[1].split("\n## ", 1)[0]
     tables = []
     for block in re.split(r"\n\n+", section):
@@ -28,7 +28,7 @@ def documented_tables():
                 for key in re.findall(r"`([^`]+)`", keys):
                     table[key] = (kind.removesuffix(" or null"), kind.endswith(" or null"))
             tables.append(table)
-    assert len(tables) == 2, "the README's JSON section should hold two tables of keys"
+    assert len(tables) == 2, "the JSON section of docs/program.md should hold two tables of keys"
     return tables
 
 
@@ -41,7 +41,7 @@ def check_type(value, kind, nullable, where):
 
 
 def keys_of(record, keys, bound_keys):
-    """Every path of `record` as the README names it, each checked against
+    """Every path of `record` as the documentation names it, each checked against
     its documented type."""
     seen = set()
 

@@ -1,5 +1,5 @@
-"""The README's Python examples run as the README says, on this build, and
-print what the README shows of them."""
+"""The Python examples of docs/python.md run as it says, on this build, and
+print what it shows of them."""
 
 import math
 import os
@@ -13,10 +13,9 @@ NUMBER = re.compile(r"-?\d+(?:\.\d+)?(?:e[-+]?\d+)?")
 
 
 def examples():
-    """Each Python block of the README's Python section with the output block
+    """Each Python block of docs/python.md with the output block
     that follows it (None where a picture follows instead)."""
-    readme = (SOURCE_DIR / "README.md").read_text()
-    section = readme.split("\n## Python\n", 1)[1].split("\n## ", 1)[0]
+    section = (SOURCE_DIR / "docs" / "python.md").read_text()
     return [(code, shown or None)
             for code, shown in re.findall(r"```python\n(.*?)```\n(?:\n```\n(.*?)```)?",
                                           section, re.S)]
@@ -31,7 +30,7 @@ def same_but_the_last_digits(printed, shown):
                for a, b in zip(NUMBER.findall(printed), NUMBER.findall(shown)))
 
 
-def test_the_examples_run_from_the_repository_root_and_print_what_the_readme_shows(tmp_path):
+def test_the_examples_run_from_the_repository_root_and_print_what_the_documentation_shows(tmp_path):
     found = examples()
     assert [shown is not None for _, shown in found] == [True, True, False]
     # The repository root as the examples see it, without writing there.
