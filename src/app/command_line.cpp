@@ -213,8 +213,9 @@ Options:
   --sharpest     also the sharpest bounds: the largest and the smallest
                  probability of the union over all joint distributions of
                  the events with exactly these probabilities, the best
-                 possible from the data, proven (small N only: at most 30
-                 events for M <= 3, 20 for M = 5)
+                 possible from the data, proven (any N whose positive
+                 intersections fit in memory; how long it takes depends
+                 on the data, which --time-limit bounds)
   --threads N    use N threads (1 to 256): one reads the file while another
                  sums the moments, and the passes are shared among them;
                  every output is the same for any N. Default: the
