@@ -407,7 +407,8 @@ class Computation {
                     tell(side.stage, point.costResidual, 0, 0);
                     const std::optional<double> gap = distance(side);
                     close = gap && *gap <= kTightness;
-                    return !close && !stopNow(until);
+                    const bool stop = stopNow(until);
+                    return !close && !stop;
                 });
             side.report->seconds += std::chrono::duration<double>(Clock::now() - started).count();
             if (end == InteriorPointEnd::singular) {
