@@ -21,6 +21,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <span>
 #include <vector>
 
@@ -56,6 +57,10 @@ struct InteriorPointIterate {
     double complementarity = 0.0;
     double rowResidual = 0.0;   // max over the rows of |(A x − b)_S|
     double costResidual = 0.0;  // max over the outcomes of |c − Aᵀy − s|
+    // Near the end only: c·x' for x' ≥ 0, x moved onto the rows, and how far
+    // x' misses them (a rounding's worth), summed as for x.
+    std::optional<double> metObjective;
+    double metRowResidual = 0.0;
 };
 
 enum class InteriorPointEnd {
@@ -104,8 +109,13 @@ class LatticeInteriorPoint {
     void applyRows(std::span<const double> v, std::vector<double>& rowValues);
     // lattice = Aᵀ y for y on the active rows.
     void applyColumns(std::span<const double> y, std::vector<double>& lattice);
-    // The normal matrix A D Aᵀ for the weights d = x/s, factored.
-    bool factorNormalMatrix();
+    // The normal matrix A D Aᵀ, factored, for the weights d = x/s of the
+    // Newton direction or d = x² of the projection onto the rows.
+    enum class Weights { newton, projection };
+    bool factorNormalMatrix(Weights weights);
+    // x moved onto the rows (into dx_): its c·x and largest miss of a row;
+    // false where the move leaves a probability negative.
+    bool meetTheRows(double& objective, double& residual);
     // Mehrotra's starting point, from the factorisation for D = 1.
     void start();
     // The Newton direction dy_, dx_, ds_ and its steps, for the

@@ -378,16 +378,24 @@ class Computation {
             const std::optional<Clock::time_point> until = sideDeadline(side);
             LatticeInteriorPoint method(*rows_, targets, latticeProver_->zeroMarks(),
                                         side.upper ? -1.0 : 1.0, options_.parallel);
+            // Set once the side's proven bound lies within kTightness of the
+            // probability of the union of a point that meets the data: the
+            // rest of the method could only make the two agree more closely.
+            bool close = false;
             const InteriorPointEnd end =
                 method.run(InteriorPointSettings{}, [&](const InteriorPointIterate& point) {
                     ++side.report->rounds;
                     // The LP's value c·x corrected by the duals for the
                     // rows x misses (see InteriorPointIterate).
                     const double corrected = point.dualObjective + point.complementarity;
-                    const double value = side.upper ? -corrected : corrected;
-                    side.report->solverValue = value;
+                    side.report->solverValue = side.upper ? -corrected : corrected;
+                    // What a distance rests on is the point itself: c·x, the
+                    // probability of the union under x, where x meets the data.
                     if (point.rowResidual <= kMeetsTheData) {
-                        reached(value);
+                        reached(side.upper ? -point.primalObjective : point.primalObjective);
+                    }
+                    if (point.metObjective && point.metRowResidual <= kMeetsTheData) {
+                        reached(side.upper ? -*point.metObjective : *point.metObjective);
                     }
                     if (point.costResidual <= kProvableCostResidual) {
                         side.last.assign(point.duals.begin(), point.duals.end());
@@ -397,14 +405,17 @@ class Computation {
                         keep(side, prove(side, side.last));
                     }
                     tell(side.stage, point.costResidual, 0, 0);
-                    return !stopNow(until);
+                    const std::optional<double> gap = distance(side);
+                    close = gap && *gap <= kTightness;
+                    const bool stop = stopNow(until);
+                    return !close && !stop;
                 });
             side.report->seconds += std::chrono::duration<double>(Clock::now() - started).count();
             if (end == InteriorPointEnd::singular) {
                 return;
             }
-            side.report->complete = end != InteriorPointEnd::stopped;
-            if (end == InteriorPointEnd::stopped) {
+            side.report->complete = end != InteriorPointEnd::stopped || close;
+            if (end == InteriorPointEnd::stopped && !close) {
                 search(side, until);
                 if (run_.stop != SharpestStop::none) {
                     return;
