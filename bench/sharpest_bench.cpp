@@ -21,7 +21,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -105,23 +104,9 @@ int runCase(const Case& c, const std::filesystem::path& file, double truth, cons
     unionbound::SharpestOptions options;
     options.method = s.method;
     options.pricing = s.pricing;
-    // The passes over the lattice shared as the program shares them: each
-    // thread takes the next part until none is left.
+    // The passes over the lattice shared as the program shares them.
     options.parallel = [&pool](std::size_t parts, const std::function<void(std::size_t)>& body) {
-        std::atomic<std::size_t> next{0};
-        const auto work = [&] {
-            for (std::size_t part = next++; part < parts; part = next++) {
-                body(part);
-            }
-        };
-        std::vector<unionbound::ThreadPool::Task> helpers;
-        for (std::size_t h = 0; h < pool.helpers() && h + 1 < parts; ++h) {
-            helpers.push_back(pool.start(work));
-        }
-        work();
-        for (auto& helper : helpers) {
-            helper.wait();
-        }
+        unionbound::forEachPart(pool, parts, body);
     };
     if (s.timeLimit > 0.0) {
         options.deadline = std::chrono::steady_clock::now() +

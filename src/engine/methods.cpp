@@ -1,8 +1,6 @@
 #include "engine/methods.hpp"
 
-#include <atomic>
 #include <cstdio>
-#include <exception>
 #include <utility>
 
 #include "aggregation/basis_subscripts.hpp"
@@ -212,34 +210,7 @@ Expected<MethodResult> runSharpest(MethodContext& c) {
     }
     // The passes over the lattice on the pool's helpers and the calling thread.
     settings.parallel = [&c](std::size_t parts, const std::function<void(std::size_t)>& body) {
-        std::atomic<std::size_t> next{0};
-        const auto work = [&] {
-            for (std::size_t part = next++; part < parts; part = next++) {
-                body(part);
-            }
-        };
-        std::vector<ThreadPool::Task> helpers;
-        for (std::size_t h = 0; h < c.pool.helpers() && h + 1 < parts; ++h) {
-            helpers.push_back(c.pool.start(work));
-        }
-        // Every helper ends before `next` and `work` go, whatever threw.
-        std::exception_ptr failure;
-        try {
-            work();
-        } catch (...) {
-            failure = std::current_exception();
-            next = parts;
-        }
-        for (ThreadPool::Task& helper : helpers) {
-            try {
-                helper.wait();
-            } catch (...) {
-                failure = failure ? failure : std::current_exception();
-            }
-        }
-        if (failure) {
-            std::rethrow_exception(failure);
-        }
+        forEachPart(c.pool, parts, body);
     };
     const SharpestRun run = buildingFor(
         "the sharpest bounds of " + std::to_string(c.n) + " events",

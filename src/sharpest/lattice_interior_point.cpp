@@ -112,7 +112,7 @@ void LatticeInteriorPoint::applyColumns(std::span<const double> y, std::vector<d
 bool LatticeInteriorPoint::factorNormalMatrix(Weights weights) {
     inParts([&](std::size_t, std::size_t begin, std::size_t end) {
         for (std::size_t w = begin; w < end; ++w) {
-            work_[w] = excluded_[w] != 0                 ? 0.0
+            work_[w] = excluded_[w] != 0            ? 0.0
                        : weights == Weights::newton ? x_[w] / s_[w]
                                                     : x_[w] * x_[w];
         }
@@ -367,7 +367,8 @@ InteriorPointEnd LatticeInteriorPoint::run(
         // rounding of its sums: the point moved onto them tells what a
         // distribution that meets the data reaches.
         if (sinceFresh == 1 && rowResidual <= kSmallResidual &&
-            std::fabs(primalObjective - dualObjective) <= kProjectionGap * (1.0 + std::fabs(dualObjective))) {
+            std::fabs(primalObjective - dualObjective) <=
+                kProjectionGap * (1.0 + std::fabs(dualObjective))) {
             double objective = 0.0;
             double residual = 0.0;
             if (meetTheRows(objective, residual)) {

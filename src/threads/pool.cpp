@@ -1,5 +1,7 @@
 #include "threads/pool.hpp"
 
+#include <atomic>
+
 namespace unionbound {
 
 ThreadPool::ThreadPool(std::int32_t threads) {
@@ -76,6 +78,38 @@ void ThreadPool::Task::wait() {
     state->said.replay();
     if (state->failure) {
         std::rethrow_exception(state->failure);
+    }
+}
+
+void forEachPart(ThreadPool& pool, std::size_t parts,
+                 const std::function<void(std::size_t)>& body) {
+    std::atomic<std::size_t> next{0};
+    const auto work = [&] {
+        for (std::size_t part = next++; part < parts; part = next++) {
+            body(part);
+        }
+    };
+    std::vector<ThreadPool::Task> helpers;
+    for (std::size_t h = 0; h < pool.helpers() && h + 1 < parts; ++h) {
+        helpers.push_back(pool.start(work));
+    }
+    // Every helper ends before `next` and `work` go, whatever threw.
+    std::exception_ptr failure;
+    try {
+        work();
+    } catch (...) {
+        failure = std::current_exception();
+        next = parts;
+    }
+    for (ThreadPool::Task& helper : helpers) {
+        try {
+            helper.wait();
+        } catch (...) {
+            failure = failure ? failure : std::current_exception();
+        }
+    }
+    if (failure) {
+        std::rethrow_exception(failure);
     }
 }
 

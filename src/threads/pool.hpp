@@ -69,6 +69,11 @@ class ThreadPool {
     std::condition_variable changed_;
 };
 
+// Runs body(part) for every part in [0, parts) on the pool's helpers and the
+// calling thread, each taking the next part until none is left. Returns when
+// every part has run; what a body threw is rethrown once all have stopped.
+void forEachPart(ThreadPool& pool, std::size_t parts, const std::function<void(std::size_t)>& body);
+
 // Computes compute(i) for i = 0 … count-1 on the pool's helpers and the
 // calling thread, and hands each result to deliver(i, result) in the calling
 // thread, in the order of i; while it waits for the next result, the calling

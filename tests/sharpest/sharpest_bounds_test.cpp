@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "moments/subsets.hpp"
+#include "sharpest/lattice_interior_point.hpp"
 #include "sharpest/memory_plan.hpp"
 #include "sharpest/outcome_lattice.hpp"
 #include "support/distribution.hpp"
@@ -194,6 +195,42 @@ TEST(SharpestBounds, MatchTheWholeProblemOnBothSidesAndEncloseTheTruthByEveryWay
                 EXPECT_NEAR(*run.interval.lower.value, whole.smallest, kWholeAgreement) << what;
                 EXPECT_LE(*run.upper.distance, kWholeAgreement) << what;
                 EXPECT_LE(*run.lower.distance, kWholeAgreement) << what;
+            }
+        }
+    }
+}
+
+// A distance printed rests on the points the interior-point method moved
+// onto the rows: each must meet the data, so that its probability of the
+// union lies inside the sharpest interval.
+TEST(LatticeInteriorPoint, MovesPointsOntoTheRowsThatStayInsideTheSharpestInterval) {
+    for (std::int32_t m : {2, 3}) {
+        for (bool independentEvents : {true, false}) {
+            std::mt19937_64 random(static_cast<std::uint64_t>(20 * m) + independentEvents);
+            const JointDistribution distribution = denseData(8, independentEvents, random);
+            const RealVector prob = testing::intersectionProbabilities(distribution, m);
+            const WholeOptimum whole = wholeOptimum(8, m, prob);
+            const OutcomeRows rows(8, m);
+            std::vector<double> targets{1.0};
+            targets.insert(targets.end(), prob.begin(), prob.end());
+            const std::vector<std::uint8_t> nothingExcluded(rows.outcomeCount(), 0);
+            for (double cost : {-1.0, 1.0}) {
+                const std::string what = std::string(independentEvents ? "independent" : "dense") +
+                                         " m=" + std::to_string(m) + " cost " +
+                                         std::to_string(cost);
+                LatticeInteriorPoint method(rows, targets, nothingExcluded, cost);
+                int moved = 0;
+                method.run(InteriorPointSettings{}, [&](const InteriorPointIterate& point) {
+                    if (point.metObjective) {
+                        ++moved;
+                        const double unionProbability = cost * *point.metObjective;
+                        EXPECT_LE(point.metRowResidual, kTight) << what;
+                        EXPECT_LE(unionProbability, whole.largest + kWholeAgreement) << what;
+                        EXPECT_GE(unionProbability, whole.smallest - kWholeAgreement) << what;
+                    }
+                    return true;
+                });
+                EXPECT_GT(moved, 0) << what;
             }
         }
     }
@@ -394,8 +431,7 @@ TEST(SharpestBounds, ProveBothSidesWhateverTheSolverSaysAndSayWhereItFailed) {
         {Fault::nanDuals, "no usable duals", false},
         {Fault::halvedDuals, "", false},
         {Fault::shiftedOptimum, "", true},
-        {Fault::claimsInconsistency, "no inconsistency beyond the 1e-9 allowed for rounding",
-         true},
+        {Fault::claimsInconsistency, "no inconsistency beyond the 1e-9 allowed for rounding", true},
         {Fault::noisyDuals, "", false},
     };
     for (const auto& f : faults) {
