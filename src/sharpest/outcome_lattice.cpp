@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <vector>
 
 #include "moments/subsets.hpp"
 
@@ -112,10 +113,14 @@ void markOutcomesOfZeroIntersections(const OutcomeRows& rows, std::span<const do
 namespace {
 
 // Events below this are transformed block by block, each block of 2^12
-// values (32 KiB) staying in the cache; the others kSweepEvents at a time,
-// in one sweep over the array for each group.
+// values (32 KiB) staying in the cache. The others are transformed up to
+// kTileEvents at a time: a tile of the 2^kTileEvents outcomes that differ
+// only in those events, kRun neighbours wide (256 KiB of doubles), is
+// loaded, stepped event by event and stored, so that each group costs one
+// sweep over the array.
 constexpr int kBlockEvents = 12;
-constexpr int kSweepEvents = 4;
+constexpr int kTileEvents = 10;
+constexpr std::size_t kRun = 32;
 // Parts a transform is cut into where it may run on several threads.
 constexpr std::size_t kParts = 8;
 
@@ -145,30 +150,34 @@ void inParts(std::size_t count, const ParallelFor& parallel, Body&& body) {
              [&](std::size_t part) { body(count * part / parts, count * (part + 1) / parts); });
 }
 
-// Events i … i + levels − 1 in one sweep: the values of each cube of 2^levels
-// outcomes that differ only in those events are loaded, stepped event by
-// event, and stored, in the same order of additions as one event at a time.
-template <int levels, Direction direction, class Value, class Add>
-void sweep(Value* f, std::size_t size, int i, Add add, const ParallelFor& parallel) {
-    constexpr std::size_t cube = std::size_t{1} << levels;
+// Events i … i + levels − 1 (i ≥ kBlockEvents) in one sweep, tile by tile,
+// in the same order of additions as one event at a time.
+template <Direction direction, class Value, class Add>
+void sweep(Value* f, std::size_t size, int i, int levels, Add add, const ParallelFor& parallel) {
+    const std::size_t rows = std::size_t{1} << levels;
     const std::size_t bit = std::size_t{1} << i;
-    inParts(size / cube, parallel, [&](std::size_t begin, std::size_t end) {
+    inParts(size / rows / kRun, parallel, [&](std::size_t begin, std::size_t end) {
+        std::vector<Value> tile(rows * kRun);
         for (std::size_t t = begin; t < end; ++t) {
-            const std::size_t k = ((t >> i) << (i + levels)) + (t & (bit - 1));
-            Value v[cube];
-            for (std::size_t c = 0; c < cube; ++c) {
-                v[c] = f[k + c * bit];
+            const std::size_t first = t * kRun;
+            Value* const k = f + ((first >> i) << (i + levels)) + (first & (bit - 1));
+            for (std::size_t r = 0; r < rows; ++r) {
+                std::copy_n(k + r * bit, kRun, tile.data() + r * kRun);
             }
             for (int j = 0; j < levels; ++j) {
                 const std::size_t jb = std::size_t{1} << j;
-                for (std::size_t c = 0; c < cube; ++c) {
-                    if ((c & jb) == 0) {
-                        step<direction>(v[c], v[c | jb], add);
+                for (std::size_t r = 0; r < rows; ++r) {
+                    if ((r & jb) == 0) {
+                        Value* const low = tile.data() + r * kRun;
+                        Value* const high = tile.data() + (r | jb) * kRun;
+                        for (std::size_t l = 0; l < kRun; ++l) {
+                            step<direction>(low[l], high[l], add);
+                        }
                     }
                 }
             }
-            for (std::size_t c = 0; c < cube; ++c) {
-                f[k + c * bit] = v[c];
+            for (std::size_t r = 0; r < rows; ++r) {
+                std::copy_n(tile.data() + r * kRun, kRun, k + r * bit);
             }
         }
     });
@@ -193,22 +202,8 @@ void transformWith(std::span<Value> values, Add add, const ParallelFor& parallel
             }
         }
     });
-    int i = low;
-    for (; i + kSweepEvents <= n; i += kSweepEvents) {
-        sweep<kSweepEvents, direction>(f, size, i, add, parallel);
-    }
-    switch (n - i) {
-        case 3:
-            sweep<3, direction>(f, size, i, add, parallel);
-            break;
-        case 2:
-            sweep<2, direction>(f, size, i, add, parallel);
-            break;
-        case 1:
-            sweep<1, direction>(f, size, i, add, parallel);
-            break;
-        default:
-            break;
+    for (int i = low; i < n; i += kTileEvents) {
+        sweep<direction>(f, size, i, std::min(kTileEvents, n - i), add, parallel);
     }
 }
 

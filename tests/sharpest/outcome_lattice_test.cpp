@@ -94,7 +94,7 @@ TEST(LatticeTransforms, SumOverSubsetsExactlyInWholeNumbersAndOverSupersetsToRou
             values[k] = value(random) * (value(random) > 0.0 ? 1.0 : 1e-7);
             whole[k] = units(random);
         }
-        // Above 12 events (the sweeps over two events at a time), a sample.
+        // Above 12 events (the tiles of events), a sample.
         const std::size_t stride = n > 12 ? 31 : 1;
         std::vector<double> wholeAsDoubles(whole.begin(), whole.end());
         const std::vector<mpq_class> subsetSums = directSums(wholeAsDoubles, stride, false);
@@ -108,6 +108,35 @@ TEST(LatticeTransforms, SumOverSubsetsExactlyInWholeNumbersAndOverSupersetsToRou
             ASSERT_NEAR(supersets[omega], supersetSums[omega].get_d(), kTransformRounding)
                 << "n=" << n << " outcome " << omega;
         }
+    }
+}
+
+TEST(LatticeTransforms, ReachEveryEventAboveTheTilesOfManyEvents) {
+    // 23 events take the in-cache blocks and two tiles of events; values at
+    // a few outcomes (whole numbers) let every sum be checked directly.
+    const int n = 23;
+    const std::size_t size = std::size_t{1} << n;
+    std::mt19937_64 random(20261211);
+    std::uniform_int_distribution<std::size_t> outcome(0, size - 1);
+    std::vector<std::pair<std::size_t, double>> placed;
+    std::vector<double> subsets(size, 0.0);
+    for (int k = 0; k < 48; ++k) {
+        const std::size_t at = outcome(random);
+        subsets[at] += k + 1;
+        placed.emplace_back(at, k + 1);
+    }
+    std::vector<double> supersets = subsets;
+    zetaTransform(subsets);
+    supersetTransform(supersets);
+    for (std::size_t omega = 0; omega < size; omega += 7) {
+        double below = 0.0;
+        double above = 0.0;
+        for (const auto& [at, value] : placed) {
+            below += (at & ~omega) == 0 ? value : 0.0;
+            above += (omega & ~at) == 0 ? value : 0.0;
+        }
+        ASSERT_EQ(subsets[omega], below) << "outcome " << omega;
+        ASSERT_EQ(supersets[omega], above) << "outcome " << omega;
     }
 }
 
