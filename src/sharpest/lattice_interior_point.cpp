@@ -91,6 +91,10 @@ void LatticeInteriorPoint::applyRows(std::span<const double> v, std::vector<doub
                   v.begin() + static_cast<std::ptrdiff_t>(end),
                   work_.begin() + static_cast<std::ptrdiff_t>(begin));
     });
+    applyRowsToWork(rowValues);
+}
+
+void LatticeInteriorPoint::applyRowsToWork(std::vector<double>& rowValues) {
     supersetTransform(work_, parallel_);
     rowValues.resize(masks_.size());
     for (std::size_t i = 0; i < masks_.size(); ++i) {
@@ -181,11 +185,11 @@ LatticeInteriorPoint::Steps LatticeInteriorPoint::direction(Rhs rhs) {
     const auto scaled = [&](std::size_t w) { return rhs == Rhs::predictor ? -x_[w] : q_[w]; };
     inParts([&](std::size_t, std::size_t begin, std::size_t end) {
         for (std::size_t w = begin; w < end; ++w) {
-            dx_[w] =
+            work_[w] =
                 excluded_[w] != 0 ? 0.0 : (residuals ? x_[w] / s_[w] * rc_[w] : 0.0) - scaled(w);
         }
     });
-    applyRows(dx_, dy_);
+    applyRowsToWork(dy_);
     if (residuals) {
         for (std::size_t i = 0; i < dy_.size(); ++i) {
             dy_[i] += rb_[i];

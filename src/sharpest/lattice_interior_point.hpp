@@ -107,6 +107,8 @@ class LatticeInteriorPoint {
 
     // rowValues = A v (the active rows).
     void applyRows(std::span<const double> v, std::vector<double>& rowValues);
+    // The same for v already in work_ (which it overwrites).
+    void applyRowsToWork(std::vector<double>& rowValues);
     // lattice = Aᵀ y for y on the active rows.
     void applyColumns(std::span<const double> y, std::vector<double>& lattice);
     // The normal matrix A D Aᵀ, factored, for the weights d = x/s of the
