@@ -33,6 +33,10 @@ constexpr double kSmallResidual = 1e-7;
 // The primal point is moved onto the rows, to be handed out, once its
 // objective agrees with the dual one to this, relative to 1 + |dual objective|.
 constexpr double kProjectionGap = 1e-7;
+// The share of the mass spread evenly over the outcomes when the method
+// starts next to a point: 0.1 and 0.3 did alike on clustered 16 and 20
+// events (a third fewer iterations than Mehrotra's start), 0.01 worse.
+constexpr double kWarmShare = 0.1;
 
 }  // namespace
 
@@ -284,6 +288,23 @@ void LatticeInteriorPoint::start() {
     }
 }
 
+void LatticeInteriorPoint::startNear(std::span<const double> point) {
+    // x: the point with kWarmShare of its mass spread evenly, strictly
+    // positive and off the rows by at most that share; y: 0 but for the
+    // total's multiplier, one below every cost, so that s = c − Aᵀy ≥ 1.
+    std::fill(y_.begin(), y_.end(), 0.0);
+    y_[0] = std::min(0.0, cost_) - 1.0;
+    const double even = kWarmShare / static_cast<double>(unknowns_);
+    for (std::size_t w = 0; w < x_.size(); ++w) {
+        if (excluded_[w] != 0) {
+            x_[w] = s_[w] = 0.0;
+            continue;
+        }
+        x_[w] = (1.0 - kWarmShare) * std::max(point[w], 0.0) + even;
+        s_[w] = (w == 0 ? 0.0 : cost_) - y_[0];
+    }
+}
+
 InteriorPointEnd LatticeInteriorPoint::run(
     const InteriorPointSettings& settings,
     const std::function<bool(const InteriorPointIterate&)>& visit) {
@@ -294,7 +315,11 @@ InteriorPointEnd LatticeInteriorPoint::run(
     if (!factorNormalMatrix(Weights::newton)) {
         return InteriorPointEnd::singular;
     }
-    start();
+    if (settings.warmStart.empty()) {
+        start();
+    } else {
+        startNear(settings.warmStart);
+    }
 
     std::int32_t correctors = settings.correctors;
     if (correctors < 0) {

@@ -41,6 +41,11 @@ struct InteriorPointSettings {
     // the sizes (more where the factorisation costs far more than a
     // transform, since a corrector reuses it).
     std::int32_t correctors = -1;
+    // Empty, or a point that meets the rows, one probability per outcome
+    // (another objective's last point): the method then starts from its mix
+    // with the uniform distribution and duals that meet every cost, instead
+    // of from Mehrotra's start.
+    std::span<const double> warmStart;
 };
 
 // One iteration's point, as the caller sees it.
@@ -120,6 +125,8 @@ class LatticeInteriorPoint {
     bool meetTheRows(double& objective, double& residual);
     // Mehrotra's starting point, from the factorisation for D = 1.
     void start();
+    // The start next to a point that meets the rows (see warmStart).
+    void startNear(std::span<const double> point);
     // The Newton direction dy_, dx_, ds_ and its steps, for the
     // complementarity right-hand side S⁻¹ r_xs: −x (the predictor), or q_
     // with the residuals rb_ and rc_ (both), or q_ alone (a corrector).

@@ -292,10 +292,12 @@ class Computation {
         return *until - searchReserve();
     }
 
-    // An earlier deadline for a side, so that the one after it gets its share.
-    std::optional<Clock::time_point> sideDeadline(const Side& side) const {
+    // An earlier deadline for the side that runs first (`first`, else the
+    // upper one), so that the one after it gets its share.
+    std::optional<Clock::time_point> sideDeadline(const Side& side,
+                                                  std::optional<bool> first = {}) const {
         std::optional<Clock::time_point> until = polishUntil_;
-        if (options_.deadline && side.upper) {
+        if (options_.deadline && first.value_or(side.upper)) {
             const Clock::time_point now = Clock::now();
             const Clock::time_point half = now + (*options_.deadline - now) / 2;
             until = std::min(until.value_or(half), half);
@@ -374,14 +376,18 @@ class Computation {
 
     // Both sides, each until it converges, stalls or stops, or until the
     // method finds no interior to start from (the data may be inconsistent).
-    // The outcomes of largest probability in its last points are kept for
-    // the column generation.
+    // The lower side runs first: its last point meets the data, and the
+    // upper side starts next to it (from Mehrotra's start, its steps stay
+    // short for long on large lattices). The outcomes of largest
+    // probability in the last points are kept for the column generation.
     void interiorPoint() {
         std::vector<double> targets{1.0};
         targets.insert(targets.end(), prob_.begin(), prob_.end());
-        for (Side& side : sides_) {
+        std::vector<double> lowerPoint;
+        for (Side* next : {&sides_[1], &sides_[0]}) {
+            Side& side = *next;
             const Clock::time_point started = Clock::now();
-            const std::optional<Clock::time_point> until = sideDeadline(side);
+            const std::optional<Clock::time_point> until = sideDeadline(side, !side.upper);
             LatticeInteriorPoint method(*rows_, targets, latticeProver_->zeroMarks(),
                                         side.upper ? -1.0 : 1.0, options_.parallel);
             // Set once the side's proven bound lies within kTightness of the
@@ -389,8 +395,10 @@ class Computation {
             // rest of the method could only make the two agree more closely.
             bool close = false;
             std::int32_t sinceProof = 0;
+            InteriorPointSettings settings;
+            settings.warmStart = lowerPoint;
             const InteriorPointEnd end =
-                method.run(InteriorPointSettings{}, [&](const InteriorPointIterate& point) {
+                method.run(settings, [&](const InteriorPointIterate& point) {
                     ++side.report->rounds;
                     // The LP's value c·x corrected by the duals for the
                     // rows x misses (see InteriorPointIterate).
@@ -435,6 +443,9 @@ class Computation {
                 continue;  // the side's share of the time is up: the other's turn
             }
             keepSupport(method.primal());
+            if (!side.upper) {
+                lowerPoint = method.primal();
+            }
         }
     }
 

@@ -236,6 +236,32 @@ TEST(LatticeInteriorPoint, MovesPointsOntoTheRowsThatStayInsideTheSharpestInterv
     }
 }
 
+// The upper side starts next to the lower side's last point: from there it
+// must still converge, to the whole LP's optimum.
+TEST(LatticeInteriorPoint, ConvergesFromNextToAnotherObjectivesPoint) {
+    std::mt19937_64 random(11);
+    const JointDistribution distribution = denseData(8, false, random);
+    const RealVector prob = testing::intersectionProbabilities(distribution, 3);
+    const WholeOptimum whole = wholeOptimum(8, 3, prob);
+    const OutcomeRows rows(8, 3);
+    std::vector<double> targets{1.0};
+    targets.insert(targets.end(), prob.begin(), prob.end());
+    const std::vector<std::uint8_t> nothingExcluded(rows.outcomeCount(), 0);
+    LatticeInteriorPoint lower(rows, targets, nothingExcluded, 1.0);
+    ASSERT_EQ(lower.run(InteriorPointSettings{}, {}), InteriorPointEnd::converged);
+    LatticeInteriorPoint upper(rows, targets, nothingExcluded, -1.0);
+    InteriorPointSettings settings;
+    settings.warmStart = lower.primal();
+    double reached = 0.0;
+    EXPECT_EQ(upper.run(settings,
+                        [&](const InteriorPointIterate& point) {
+                            reached = -point.primalObjective;
+                            return true;
+                        }),
+              InteriorPointEnd::converged);
+    EXPECT_NEAR(reached, whole.largest, kWholeAgreement);
+}
+
 TEST(SharpestBounds, ProveValidBoundsAndDistancesWhenStoppedAfterAnyRound) {
     std::mt19937_64 random(7);
     const JointDistribution distribution = denseData(8, false, random);
