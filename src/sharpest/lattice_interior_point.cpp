@@ -42,7 +42,8 @@ constexpr double kWarmShare = 0.1;
 
 LatticeInteriorPoint::LatticeInteriorPoint(const OutcomeRows& rows, std::span<const double> targets,
                                            std::span<const std::uint8_t> excluded,
-                                           double costWithEvents, ParallelFor parallel)
+                                           double costWithEvents, ParallelFor parallel,
+                                           std::vector<double> near)
     : rows_(rows),
       excluded_(excluded),
       cost_(costWithEvents),
@@ -61,7 +62,13 @@ LatticeInteriorPoint::LatticeInteriorPoint(const OutcomeRows& rows, std::span<co
     for (std::size_t w = 0; w < outcomes; ++w) {
         unknowns_ += excluded_[w] == 0 ? 1 : 0;
     }
-    for (std::vector<double>* v : {&x_, &s_, &dx_, &ds_, &rc_, &work_, &q_}) {
+    startsNear_ = near.size() == outcomes;
+    if (startsNear_) {
+        x_ = std::move(near);
+    } else {
+        x_.assign(outcomes, 0.0);
+    }
+    for (std::vector<double>* v : {&s_, &dx_, &ds_, &rc_, &work_, &q_}) {
         v->assign(outcomes, 0.0);
     }
     const std::size_t r = active_.size();
@@ -288,7 +295,7 @@ void LatticeInteriorPoint::start() {
     }
 }
 
-void LatticeInteriorPoint::startNear(std::span<const double> point) {
+void LatticeInteriorPoint::startNear() {
     // x: the point with kWarmShare of its mass spread evenly, strictly
     // positive and off the rows by at most that share; y: 0 but for the
     // total's multiplier, one below every cost, so that s = c − Aᵀy ≥ 1.
@@ -300,7 +307,7 @@ void LatticeInteriorPoint::startNear(std::span<const double> point) {
             x_[w] = s_[w] = 0.0;
             continue;
         }
-        x_[w] = (1.0 - kWarmShare) * std::max(point[w], 0.0) + even;
+        x_[w] = (1.0 - kWarmShare) * std::max(x_[w], 0.0) + even;
         s_[w] = (w == 0 ? 0.0 : cost_) - y_[0];
     }
 }
@@ -309,16 +316,18 @@ InteriorPointEnd LatticeInteriorPoint::run(
     const InteriorPointSettings& settings,
     const std::function<bool(const InteriorPointIterate&)>& visit) {
     const std::size_t outcomes = x_.size();
-    for (std::size_t w = 0; w < outcomes; ++w) {
-        x_[w] = s_[w] = excluded_[w] != 0 ? 0.0 : 1.0;
+    if (startsNear_) {
+        startNear();
+    } else {
+        for (std::size_t w = 0; w < outcomes; ++w) {
+            x_[w] = s_[w] = excluded_[w] != 0 ? 0.0 : 1.0;
+        }
     }
     if (!factorNormalMatrix(Weights::newton)) {
         return InteriorPointEnd::singular;
     }
-    if (settings.warmStart.empty()) {
+    if (!startsNear_) {
         start();
-    } else {
-        startNear(settings.warmStart);
     }
 
     std::int32_t correctors = settings.correctors;

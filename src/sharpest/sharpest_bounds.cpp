@@ -292,12 +292,11 @@ class Computation {
         return *until - searchReserve();
     }
 
-    // An earlier deadline for the side that runs first (`first`, else the
-    // upper one), so that the one after it gets its share.
-    std::optional<Clock::time_point> sideDeadline(const Side& side,
-                                                  std::optional<bool> first = {}) const {
+    // An earlier deadline for the side that runs first, so that the one
+    // after it gets its share.
+    std::optional<Clock::time_point> sideDeadline(bool first) const {
         std::optional<Clock::time_point> until = polishUntil_;
-        if (options_.deadline && first.value_or(side.upper)) {
+        if (options_.deadline && first) {
             const Clock::time_point now = Clock::now();
             const Clock::time_point half = now + (*options_.deadline - now) / 2;
             until = std::min(until.value_or(half), half);
@@ -387,18 +386,17 @@ class Computation {
         for (Side* next : {&sides_[1], &sides_[0]}) {
             Side& side = *next;
             const Clock::time_point started = Clock::now();
-            const std::optional<Clock::time_point> until = sideDeadline(side, !side.upper);
+            const std::optional<Clock::time_point> until = sideDeadline(!side.upper);
             LatticeInteriorPoint method(*rows_, targets, latticeProver_->zeroMarks(),
-                                        side.upper ? -1.0 : 1.0, options_.parallel);
+                                        side.upper ? -1.0 : 1.0, options_.parallel,
+                                        std::move(lowerPoint));
             // Set once the side's proven bound lies within kTightness of the
             // probability of the union of a point that meets the data: the
             // rest of the method could only make the two agree more closely.
             bool close = false;
             std::int32_t sinceProof = 0;
-            InteriorPointSettings settings;
-            settings.warmStart = lowerPoint;
             const InteriorPointEnd end =
-                method.run(settings, [&](const InteriorPointIterate& point) {
+                method.run(InteriorPointSettings{}, [&](const InteriorPointIterate& point) {
                     ++side.report->rounds;
                     // The LP's value c·x corrected by the duals for the
                     // rows x misses (see InteriorPointIterate).
@@ -444,7 +442,7 @@ class Computation {
             }
             keepSupport(method.primal());
             if (!side.upper) {
-                lowerPoint = method.primal();
+                lowerPoint = method.takePrimal();
             }
         }
     }
@@ -590,7 +588,7 @@ class Computation {
     }
 
     void solveSide(ColumnGeneration& generation, Side& side) {
-        const std::optional<Clock::time_point> until = sideDeadline(side);
+        const std::optional<Clock::time_point> until = sideDeadline(side.upper);
         const auto visit = [&](const GenerationRound& round) {
             ++side.report->rounds;
             const double value = side.upper ? -round.result->objective : round.result->objective;

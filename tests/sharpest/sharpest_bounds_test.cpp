@@ -249,11 +249,9 @@ TEST(LatticeInteriorPoint, ConvergesFromNextToAnotherObjectivesPoint) {
     const std::vector<std::uint8_t> nothingExcluded(rows.outcomeCount(), 0);
     LatticeInteriorPoint lower(rows, targets, nothingExcluded, 1.0);
     ASSERT_EQ(lower.run(InteriorPointSettings{}, {}), InteriorPointEnd::converged);
-    LatticeInteriorPoint upper(rows, targets, nothingExcluded, -1.0);
-    InteriorPointSettings settings;
-    settings.warmStart = lower.primal();
+    LatticeInteriorPoint upper(rows, targets, nothingExcluded, -1.0, {}, lower.takePrimal());
     double reached = 0.0;
-    EXPECT_EQ(upper.run(settings,
+    EXPECT_EQ(upper.run(InteriorPointSettings{},
                         [&](const InteriorPointIterate& point) {
                             reached = -point.primalObjective;
                             return true;
