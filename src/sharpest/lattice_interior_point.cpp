@@ -33,17 +33,12 @@ constexpr double kSmallResidual = 1e-7;
 // The primal point is moved onto the rows, to be handed out, once its
 // objective agrees with the dual one to this, relative to 1 + |dual objective|.
 constexpr double kProjectionGap = 1e-7;
-// The share of the mass spread evenly over the outcomes when the method
-// starts next to a point: 0.1 and 0.3 did alike on clustered 16 and 20
-// events (a third fewer iterations than Mehrotra's start), 0.01 worse.
-constexpr double kWarmShare = 0.1;
 
 }  // namespace
 
 LatticeInteriorPoint::LatticeInteriorPoint(const OutcomeRows& rows, std::span<const double> targets,
                                            std::span<const std::uint8_t> excluded,
-                                           double costWithEvents, ParallelFor parallel,
-                                           std::vector<double> near)
+                                           double costWithEvents, ParallelFor parallel)
     : rows_(rows),
       excluded_(excluded),
       cost_(costWithEvents),
@@ -62,13 +57,7 @@ LatticeInteriorPoint::LatticeInteriorPoint(const OutcomeRows& rows, std::span<co
     for (std::size_t w = 0; w < outcomes; ++w) {
         unknowns_ += excluded_[w] == 0 ? 1 : 0;
     }
-    startsNear_ = near.size() == outcomes;
-    if (startsNear_) {
-        x_ = std::move(near);
-    } else {
-        x_.assign(outcomes, 0.0);
-    }
-    for (std::vector<double>* v : {&s_, &dx_, &ds_, &rc_, &work_, &q_}) {
+    for (std::vector<double>* v : {&x_, &s_, &dx_, &ds_, &rc_, &work_, &q_}) {
         v->assign(outcomes, 0.0);
     }
     const std::size_t r = active_.size();
@@ -273,8 +262,16 @@ void LatticeInteriorPoint::start() {
         smallestX = std::min(smallestX, x_[w]);
         smallestS = std::min(smallestS, s_[w]);
     }
+    // The slacks move by at least the largest cost. The costs of the upper
+    // side, −1 on every outcome but ∅, lie within one outcome of the span of
+    // the rows (row 0 sums them all), so its least-squares slacks are nearly
+    // 0 and 1.5 times the most negative one moves them by 1e-2 on 2^16
+    // outcomes and 1e-3 on 2^20: the complementarity then starts far below
+    // the rows' residual, and the steps stay short for a hundred iterations
+    // or more (clustered events, n = 24: no convergence in 300 iterations;
+    // with the floor, 184).
     const double moveX = std::max(-1.5 * smallestX, 0.0);
-    const double moveS = std::max(-1.5 * smallestS, 0.0);
+    const double moveS = std::max({-1.5 * smallestS, 0.0, std::fabs(cost_)});
     double xs = 0.0, sumX = 0.0, sumS = 0.0;
     for (std::size_t w = 0; w < outcomes; ++w) {
         if (excluded_[w] == 0) {
@@ -295,40 +292,17 @@ void LatticeInteriorPoint::start() {
     }
 }
 
-void LatticeInteriorPoint::startNear() {
-    // x: the point with kWarmShare of its mass spread evenly, strictly
-    // positive and off the rows by at most that share; y: 0 but for the
-    // total's multiplier, one below every cost, so that s = c − Aᵀy ≥ 1.
-    std::fill(y_.begin(), y_.end(), 0.0);
-    y_[0] = std::min(0.0, cost_) - 1.0;
-    const double even = kWarmShare / static_cast<double>(unknowns_);
-    for (std::size_t w = 0; w < x_.size(); ++w) {
-        if (excluded_[w] != 0) {
-            x_[w] = s_[w] = 0.0;
-            continue;
-        }
-        x_[w] = (1.0 - kWarmShare) * std::max(x_[w], 0.0) + even;
-        s_[w] = (w == 0 ? 0.0 : cost_) - y_[0];
-    }
-}
-
 InteriorPointEnd LatticeInteriorPoint::run(
     const InteriorPointSettings& settings,
     const std::function<bool(const InteriorPointIterate&)>& visit) {
     const std::size_t outcomes = x_.size();
-    if (startsNear_) {
-        startNear();
-    } else {
-        for (std::size_t w = 0; w < outcomes; ++w) {
-            x_[w] = s_[w] = excluded_[w] != 0 ? 0.0 : 1.0;
-        }
+    for (std::size_t w = 0; w < outcomes; ++w) {
+        x_[w] = s_[w] = excluded_[w] != 0 ? 0.0 : 1.0;
     }
     if (!factorNormalMatrix(Weights::newton)) {
         return InteriorPointEnd::singular;
     }
-    if (!startsNear_) {
-        start();
-    }
+    start();
 
     std::int32_t correctors = settings.correctors;
     if (correctors < 0) {

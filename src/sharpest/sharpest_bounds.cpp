@@ -375,21 +375,18 @@ class Computation {
 
     // Both sides, each until it converges, stalls or stops, or until the
     // method finds no interior to start from (the data may be inconsistent).
-    // The lower side runs first: its last point meets the data, and the
-    // upper side starts next to it (from Mehrotra's start, its steps stay
-    // short for long on large lattices). The outcomes of largest
-    // probability in the last points are kept for the column generation.
+    // The upper side runs first: it takes fewer iterations (184 against
+    // about 310 on clustered n = 24), so under a time limit the lower side
+    // gets more than its half. The outcomes of largest probability in the
+    // last points are kept for the column generation.
     void interiorPoint() {
         std::vector<double> targets{1.0};
         targets.insert(targets.end(), prob_.begin(), prob_.end());
-        std::vector<double> lowerPoint;
-        for (Side* next : {&sides_[1], &sides_[0]}) {
-            Side& side = *next;
+        for (Side& side : sides_) {
             const Clock::time_point started = Clock::now();
-            const std::optional<Clock::time_point> until = sideDeadline(!side.upper);
+            const std::optional<Clock::time_point> until = sideDeadline(side.upper);
             LatticeInteriorPoint method(*rows_, targets, latticeProver_->zeroMarks(),
-                                        side.upper ? -1.0 : 1.0, options_.parallel,
-                                        std::move(lowerPoint));
+                                        side.upper ? -1.0 : 1.0, options_.parallel);
             // Set once the side's proven bound lies within kTightness of the
             // probability of the union of a point that meets the data: the
             // rest of the method could only make the two agree more closely.
@@ -441,9 +438,6 @@ class Computation {
                 continue;  // the side's share of the time is up: the other's turn
             }
             keepSupport(method.primal());
-            if (!side.upper) {
-                lowerPoint = method.takePrimal();
-            }
         }
     }
 
