@@ -23,7 +23,6 @@
 #include <functional>
 #include <optional>
 #include <span>
-#include <utility>
 #include <vector>
 
 #include "sharpest/dense_cholesky.hpp"

@@ -292,11 +292,10 @@ class Computation {
         return *until - searchReserve();
     }
 
-    // An earlier deadline for the side that runs first, so that the one
-    // after it gets its share.
-    std::optional<Clock::time_point> sideDeadline(bool first) const {
+    // An earlier deadline for a side, so that the one after it gets its share.
+    std::optional<Clock::time_point> sideDeadline(const Side& side) const {
         std::optional<Clock::time_point> until = polishUntil_;
-        if (options_.deadline && first) {
+        if (options_.deadline && side.upper) {
             const Clock::time_point now = Clock::now();
             const Clock::time_point half = now + (*options_.deadline - now) / 2;
             until = std::min(until.value_or(half), half);
@@ -384,7 +383,7 @@ class Computation {
         targets.insert(targets.end(), prob_.begin(), prob_.end());
         for (Side& side : sides_) {
             const Clock::time_point started = Clock::now();
-            const std::optional<Clock::time_point> until = sideDeadline(side.upper);
+            const std::optional<Clock::time_point> until = sideDeadline(side);
             LatticeInteriorPoint method(*rows_, targets, latticeProver_->zeroMarks(),
                                         side.upper ? -1.0 : 1.0, options_.parallel);
             // Set once the side's proven bound lies within kTightness of the
@@ -582,7 +581,7 @@ class Computation {
     }
 
     void solveSide(ColumnGeneration& generation, Side& side) {
-        const std::optional<Clock::time_point> until = sideDeadline(side.upper);
+        const std::optional<Clock::time_point> until = sideDeadline(side);
         const auto visit = [&](const GenerationRound& round) {
             ++side.report->rounds;
             const double value = side.upper ? -round.result->objective : round.result->objective;
